@@ -1,0 +1,10 @@
+// Everything an element needs of the runtime.
+#pragma once
+
+#include "runtime/Dispatch.h"
+#include "runtime/Element.h"
+#include "runtime/SharedOps.h"
+#include "runtime/Startup.h"
+#include "runtime/TData.h"
+#include "runtime/TEventLink.h"
+#include "runtime/Text1251.h"

@@ -1,0 +1,19 @@
+// Windows-1251 text: conversion to and from UTF-8 and ANSI lower-casing.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// UTF-8 to Windows-1251; characters without a Windows-1251 byte become '?'.
+std::string Utf8ToCp1251(std::string_view utf8);
+// Windows-1251 to UTF-8. Every byte maps (0x98 to U+0098).
+std::string Cp1251ToUtf8(std::string_view cp1251);
+
+// Lower-case of one Windows-1251 byte (ASCII and Cyrillic letters).
+char AnsiLower1251(char c);
+std::string AnsiLowerCase1251(std::string_view s);
+
+// A Windows-1251 string from UTF-8 source text (the schemas' texts).
+inline std::string Cp1251(std::string_view utf8) {
+    return Utf8ToCp1251(utf8);
+}
