@@ -27,6 +27,7 @@ public:
 
     friend bool operator==(const TStr& a, const TStr& b) { return a.view() == b.view(); }
     friend bool operator==(const TStr& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const TStr& a, const char* b) { return a.view() == b; }
 
 private:
     static const std::string& Empty();
