@@ -1,0 +1,198 @@
+#include "tools/simulator/DeviceSimulator.h"
+
+#include "platform/Resources.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+double Now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SleepUntil(double t) {
+    double wait = t - Now();
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+}
+
+const std::string kVers = "VERS";
+const std::string kPusk = "PUSK";
+
+} // namespace
+
+uint16_t DeviceSimulator::Crc16Modbus(uint16_t crc, uint8_t byte) {
+    crc ^= byte;
+    for (int i = 0; i < 8; ++i)
+        crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    return crc;
+}
+
+DeviceSimulator::DeviceSimulator(SimConfig config) : config_(std::move(config)) {
+    if (config_.baud > 0) lineTime_ = 10.0 / config_.baud;
+}
+
+DeviceSimulator::~DeviceSimulator() {
+    Stop();
+}
+
+bool DeviceSimulator::Start(const std::string& portDirectory, int number, std::string& error) {
+    if (!port_.Open(error) || !port_.Register(portDirectory, number, error)) return false;
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void DeviceSimulator::Stop() {
+    stop_ = true;
+    port_.Wake();
+    if (thread_.joinable()) thread_.join();
+    port_.Unregister();
+}
+
+SimReport DeviceSimulator::Report() const {
+    std::lock_guard lock(mutex_);
+    return report_;
+}
+
+bool DeviceSimulator::WaitFor(const std::function<bool(const SimReport&)>& done,
+                              int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return done(report_); });
+}
+
+void DeviceSimulator::Run() {
+    uint8_t buffer[4096];
+    while (!stop_) {
+        long n = port_.Read(buffer, sizeof buffer, 100);
+        if (n < 0) break;
+        if (n > 0) {
+            // Bytes cannot arrive faster than the line carries them.
+            if (lineTime_ > 0)
+                lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(n) * lineTime_;
+            OnBytes(buffer, std::size_t(n));
+        }
+        if (report_.hungUp) break;
+    }
+}
+
+void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        uint8_t b = data[i];
+        std::unique_lock lock(mutex_);
+        if (report_.finalSent || report_.hungUp) {
+            report_.afterFinal.push_back(b);
+            auto& tail = report_.afterFinal;
+            if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "PUSK", 4) == 0)
+                report_.pusk = true;
+            changed_.notify_all();
+            continue;
+        }
+        if (!transferring_) {
+            // Before the transfer only "VERS" is understood; anything else
+            // starts the image.
+            command_.push_back(b);
+            if (kVers.compare(0, command_.size(), std::string(command_.begin(), command_.end())) ==
+                0) {
+                if (command_.size() == kVers.size()) {
+                    command_.clear();
+                    ++report_.versRequests;
+                    changed_.notify_all();
+                    lock.unlock();
+                    std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
+                    WaitForLine();
+                    if (config_.faults.splitReplyAt > 0)
+                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt));
+                    else
+                        Send(reply);
+                }
+                continue;
+            }
+            transferring_ = true;
+            std::vector<uint8_t> pending;
+            pending.swap(command_);
+            lock.unlock();
+            OnBytes(pending.data(), pending.size());
+            continue;
+        }
+        image_.push_back(b);
+        report_.received = image_.size();
+        report_.crc = Crc16Modbus(report_.crc, b);
+        if (image_.size() > ImageSize) ++report_.beyondImage;
+        changed_.notify_all();
+        if (image_.size() % BlockSize == 0) {
+            int block = int(image_.size() / BlockSize) - 1;
+            lock.unlock();
+            OnBlockComplete(block);
+        }
+    }
+}
+
+void DeviceSimulator::OnBlockComplete(int block) {
+    const SimFaults& f = config_.faults;
+    uint16_t crc;
+    {
+        std::lock_guard lock(mutex_);
+        crc = report_.crc;
+        if (block == BlockCount - 1) {
+            TResourceData image;
+            FindResourceData("STREAM0", rt_stream, image);
+            report_.matchesImage =
+                image.size == ImageSize && std::memcmp(image.data, image_.data(), ImageSize) == 0;
+        }
+    }
+    if (block == f.hangupAt) {
+        port_.HangUp();
+        std::lock_guard lock(mutex_);
+        report_.hungUp = true;
+        changed_.notify_all();
+        return;
+    }
+    if (f.silenceFrom >= 0 && block >= f.silenceFrom) return;
+    if (block == f.wrongCrcAt) crc ^= 0x5A5A;
+    std::vector<uint8_t> ack = {uint8_t(crc >> 8), uint8_t(crc & 0xFF)};
+    bool final = block == BlockCount - 1 && !f.ordinaryLast;
+    if (final) {
+        ack.push_back('F');
+        ack.push_back('Z');
+    }
+    if (block == f.strayAt) {
+        ack.push_back(0x55);
+        ack.push_back(0xAA);
+    }
+    WaitForLine();
+    {
+        std::lock_guard lock(mutex_);
+        if (final)
+            report_.finalSent = true;
+        else
+            ++report_.blocksAcknowledged;
+        changed_.notify_all();
+    }
+    if (block == f.splitAckAt)
+        SendSplit(ack, 1);
+    else
+        Send(ack);
+}
+
+// Waits until every byte received so far has come in over the line.
+void DeviceSimulator::WaitForLine() {
+    if (lineTime_ > 0) SleepUntil(lineBusyUntil_);
+}
+
+void DeviceSimulator::Send(const std::vector<uint8_t>& bytes) {
+    if (lineTime_ > 0) {
+        // The reply reaches the other side once it has crossed the line.
+        lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(bytes.size()) * lineTime_;
+        SleepUntil(lineBusyUntil_);
+    }
+    port_.Write(bytes.data(), bytes.size());
+}
+
+void DeviceSimulator::SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut) {
+    cut = std::min(cut, bytes.size());
+    Send(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(config_.burstGapMs));
+    Send(std::vector<uint8_t>(bytes.begin() + long(cut), bytes.end()));
+}

@@ -1,0 +1,90 @@
+// A fake Varnomiksal bootloader on a virtual serial port.
+#pragma once
+
+#include "platform/VirtualPort.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Faults the device can be told to make. A block number k counts from 0;
+// -1 means never.
+struct SimFaults {
+    int wrongCrcAt = -1;       // acknowledge block k with a wrong CRC
+    int splitAckAt = -1;       // send the acknowledgement of block k in two bursts
+    int strayAt = -1;          // send stray bytes right after the acknowledgement of block k
+    int silenceFrom = -1;      // acknowledge nothing from block k on
+    int hangupAt = -1;         // hang the line up once block k has arrived
+    int splitReplyAt = -1;     // send the identification reply in two bursts, cut after this byte
+    bool ordinaryLast = false; // acknowledge the last block like any other
+};
+
+struct SimConfig {
+    std::string reply = "VARNOMIKSAL VMX-1 8.3"; // answer to "VERS"
+    int baud = 0;                                // 0: instant; else bytes take 10 bits each
+    int burstGapMs = 30;                         // pause between the two halves of a split burst
+    SimFaults faults;
+};
+
+struct SimReport {
+    std::size_t received = 0;    // image bytes received (beyond the image included)
+    uint16_t crc = 0xFFFF;       // running CRC-16/MODBUS over them
+    bool matchesImage = false;   // exactly the embedded image, byte for byte
+    std::size_t beyondImage = 0; // bytes received after the image was complete
+    int versRequests = 0;
+    int blocksAcknowledged = 0;
+    bool finalSent = false;
+    bool pusk = false;
+    bool hungUp = false;
+    std::vector<uint8_t> afterFinal; // bytes that came after the final acknowledgement
+};
+
+class DeviceSimulator {
+public:
+    static constexpr int BlockSize = 256;
+    static constexpr int BlockCount = 508;
+    static constexpr std::size_t ImageSize = std::size_t(BlockSize) * BlockCount;
+
+    explicit DeviceSimulator(SimConfig config);
+    ~DeviceSimulator();
+
+    // Creates the port, registers it as COM<number> in `portDirectory` and
+    // starts answering on a thread of its own.
+    bool Start(const std::string& portDirectory, int number, std::string& error);
+    void Stop();
+
+    const std::string& DevicePath() const { return port_.DevicePath(); }
+    SimReport Report() const;
+    // Waits until `done` holds for the report, or the time runs out.
+    bool WaitFor(const std::function<bool(const SimReport&)>& done, int timeoutMs) const;
+
+    static uint16_t Crc16Modbus(uint16_t crc, uint8_t byte);
+
+private:
+    void Run();
+    void OnBytes(const uint8_t* data, std::size_t size);
+    void OnBlockComplete(int block);
+    void Send(const std::vector<uint8_t>& bytes);
+    void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut);
+    void WaitForLine();
+
+    SimConfig config_;
+    TVirtualPort port_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    SimReport report_;
+    std::vector<uint8_t> image_;   // received image bytes
+    std::vector<uint8_t> command_; // bytes of a command being received
+    bool transferring_ = false;
+
+    double lineTime_ = 0; // seconds per byte; 0 for an instant device
+    double lineBusyUntil_ = 0;
+};
