@@ -1,0 +1,93 @@
+#include "app/TClassMultiElementEx_25A8C60.h"
+
+#include "elements/qeCase.h"
+#include "elements/qeCounter.h"
+#include "elements/qeFormatStr.h"
+#include "elements/qeMultiStrPart.h"
+#include "elements/qeStrMask.h"
+#include "runtime/qeDoData.h"
+#include "runtime/qeHub.h"
+
+TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* host,
+                                                           void* parentWindow, void* ownerSchema)
+    : TClassMultiBase(host, parentWindow, ownerSchema),
+      Owner(static_cast<TClassSimpleForm_253AA30*>(ownerSchema)) {
+    // Elements, in creation order.
+    InnerSide = Add<TQeEditMultiEx>();
+    InnerSide->onPass.resize(3);
+    InnerSide->srcPass.resize(1);
+
+    StatusFormat = Add<TQeFormatStr>();
+    StatusFormat->SetArgCount(2);
+    StatusFormat->Mask = Cp1251("Устройство: %1   Текущая версия ПО: %2");
+
+    NotFoundText = Add<TQeDoData>();
+    SetString(NotFoundText->Data, Cp1251("На этом порту устройств не найдено."));
+
+    SignatureCheck = Add<TQeStrMask>();
+    SignatureCheck->Mask = "VARNOMIKSAL";
+    SignatureCheck->IgnoreCase = 1;
+
+    ReplySplit = Add<TQeMultiStrPart>();
+    ReplySplit->Delimiter = " ";
+    ReplySplit->Skip = 0;
+    ReplySplit->SetPartCount(3);
+
+    ForwardHub = Add<TQeHub>();
+    ForwardHub->SetOutCount(2);
+
+    OpenCheck = Add<TQeCase>();
+    SetInteger(OpenCheck->Value, 0);
+
+    FailHub = Add<TQeHub>();
+    FailHub->SetOutCount(2);
+
+    VersCommand = Add<TQeDoData>();
+    SetString(VersCommand->Data, "VERS");
+
+    TextHub = Add<TQeHub>();
+    TextHub->SetOutCount(1);
+
+    FoundHub = Add<TQeHub>();
+    FoundHub->SetOutCount(3);
+
+    RouteCounter = Add<TQeCounter>();
+    RouteCounter->Min = 0;
+    RouteCounter->Max = 1;
+    RouteCounter->Step = 1;
+    RouteCounter->Direction = 0;
+    RouteCounter->Value = 0;
+
+    RequestHub = Add<TQeHub>();
+    RequestHub->SetOutCount(1);
+
+    inner = InnerSide;
+    InnerSide->schema = this;
+    InnerSide->host = host;
+
+    // Links, in order.
+    InnerSide->onPass[0] = MakeLink<&TQeCase::inCase>(0, OpenCheck);
+    InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, ForwardHub);
+    InnerSide->onPass[2] = MakeLink<&TQeMultiStrPart::inSplit>(0, ReplySplit);
+    InnerSide->srcPass[0] = MakeLink<&TQeCounter::valCount>(0, RouteCounter);
+    StatusFormat->onResult = MakeLink<&TQeHub::inSpread>(1, TextHub);
+    StatusFormat->srcArg[0] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
+    StatusFormat->srcArg[1] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);
+    NotFoundText->onEmit = MakeLink<&TQeHub::inSpread>(0, TextHub);
+    SignatureCheck->onNoMatch = MakeLink<&TQeHub::inSpread>(1, FailHub);
+    SignatureCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FoundHub);
+    SignatureCheck->srcText = MakeLink<&TQeMultiStrPart::valPart>(0, ReplySplit);
+    ReplySplit->onSplit = MakeLink<&TQeStrMask::inCompare>(0, SignatureCheck);
+    ReplySplit->onNotFound = MakeLink<&TQeHub::inSpread>(2, FailHub);
+    ForwardHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
+    OpenCheck->onNext = MakeLink<&TQeHub::inSpread>(0, RequestHub);
+    OpenCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FailHub);
+    FailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
+    FailHub->onEvent[1] = MakeLink<&TQeDoData::inEmit>(0, NotFoundText);
+    VersCommand->onEmit = MakeLink<&TQeEditMultiEx::inPass>(0, InnerSide);
+    TextHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(1, InnerSide);
+    FoundHub->onEvent[0] = MakeLink<&TQeFormatStr::inFormat>(0, StatusFormat);
+    FoundHub->onEvent[1] = MakeLink<&TQeCounter::inNext>(0, RouteCounter);
+    FoundHub->onEvent[2] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
+    RequestHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, VersCommand);
+}

@@ -1,0 +1,175 @@
+#include "app/TClassMultiElementEx_25A91E0.h"
+
+#include "elements/qeCRC16_32.h"
+#include "elements/qeConvertor.h"
+#include "elements/qeCounter.h"
+#include "elements/qeDataToFile.h"
+#include "elements/qeFor.h"
+#include "elements/qeIf_else.h"
+#include "elements/qeMMTimer.h"
+#include "elements/qeMemoryStream.h"
+#include "elements/qeStrCat.h"
+#include "elements/qeStrMask.h"
+#include "elements/qeStream2Hex.h"
+#include "runtime/qeDoData.h"
+#include "runtime/qeHub.h"
+
+TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* host,
+                                                           void* parentWindow, void* ownerSchema)
+    : TClassMultiBase(host, parentWindow, ownerSchema),
+      Owner(static_cast<TClassSimpleForm_253AA30*>(ownerSchema)) {
+    // Elements, in creation order.
+    InnerSide = Add<TQeEditMultiEx>();
+    InnerSide->onPass.resize(2);
+
+    ByteToChar = Add<TQeConvertor>();
+    ByteToChar->Mode = 4;
+    ByteToChar->Digits = 1;
+
+    ImageReader = Add<TQeDataToFile>();
+    ImageReader->ItemType = TQeDataToFile::itByte;
+
+    BlockCounter = Add<TQeCounter>();
+    BlockCounter->Min = 0;
+    BlockCounter->Max = 507;
+    BlockCounter->Step = 1;
+    BlockCounter->Direction = 0;
+    BlockCounter->Value = 0;
+
+    BlockHub = Add<TQeHub>();
+    BlockHub->SetOutCount(1);
+
+    BlockAckCheck = Add<TQeStrMask>();
+    BlockAckCheck->Mask = "SZ";
+    BlockAckCheck->IgnoreCase = 1;
+
+    FinalAckCheck = Add<TQeStrMask>();
+    FinalAckCheck->Mask = "FZ";
+    FinalAckCheck->IgnoreCase = 1;
+
+    ReplyHub = Add<TQeHub>();
+    ReplyHub->SetOutCount(3);
+
+    ImageStream = Add<TQeMemoryStream>();
+    ImageStream->SetStream(LoadStreamResource("STREAM0", 100));
+
+    BlockLoop = Add<TQeFor>();
+    BlockLoop->Start = 0;
+    BlockLoop->End = 255;
+    BlockLoop->Step = 1;
+    BlockLoop->IncludeEnd = 1;
+    BlockLoop->KeepData = 0;
+
+    BlockAckHub = Add<TQeHub>();
+    BlockAckHub->SetOutCount(2);
+
+    WriteHub = Add<TQeHub>();
+    WriteHub->SetOutCount(1);
+
+    FinalAckHub = Add<TQeHub>();
+    FinalAckHub->SetOutCount(3);
+
+    FinalCommand = Add<TQeDoData>();
+    SetString(FinalCommand->Data, "PUSK");
+
+    ImageCrc = Add<TQeCRC16_32>();
+    ImageCrc->InputMode = 1;
+    ImageCrc->CrcType = 0;
+    ImageCrc->Polynomial = "$A001";
+    ImageCrc->Init = "$FFFF";
+    ImageCrc->SwapOutput = 0;
+
+    ByteToHex = Add<TQeConvertor>();
+    ByteToHex->Mode = 6;
+    ByteToHex->Digits = 1;
+
+    ByteHub = Add<TQeHub>();
+    ByteHub->SetOutCount(2);
+
+    CrcHub = Add<TQeHub>();
+    CrcHub->SetOutCount(3);
+
+    ReplyToHex = Add<TQeStream2Hex>();
+
+    FinalMaskCat = Add<TQeStrCat>();
+    FinalMaskCat->First = "";
+    FinalMaskCat->Second = "465A";
+
+    UploadFailHub = Add<TQeHub>();
+    UploadFailHub->SetOutCount(1);
+
+    Watchdog = Add<TQeMMTimer>();
+    Watchdog->SetResolution(1);
+    Watchdog->SetInterval(1000);
+    Watchdog->SetEnabled(false);
+    Watchdog->SetCount(0);
+
+    SilenceCounter = Add<TQeCounter>();
+    SilenceCounter->Min = 0;
+    SilenceCounter->Max = 100;
+    SilenceCounter->Step = 1;
+    SilenceCounter->Direction = 0;
+    SilenceCounter->Value = 0;
+
+    StartHub = Add<TQeHub>();
+    StartHub->SetOutCount(2);
+
+    TimeoutCheck = Add<TQeIf_else>();
+    TimeoutCheck->Compare = 0;
+    SetInteger(TimeoutCheck->Op2, 3);
+
+    ImageEndCheck = Add<TQeIf_else>();
+    ImageEndCheck->Compare = 0;
+    SetInteger(ImageEndCheck->Op2, 0);
+
+    inner = InnerSide;
+    InnerSide->schema = this;
+    InnerSide->host = host;
+
+    // Links, in order.
+    InnerSide->onPass[0] = MakeLink<&TQeHub::inSpread>(0, ReplyHub);
+    InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, StartHub);
+    ByteToChar->onResult = MakeLink<&TQeHub::inSpread>(1, WriteHub);
+    ImageReader->onGet = MakeLink<&TQeHub::inSpread>(0, ByteHub);
+    ImageReader->srcStream = MakeLink<&TQeMemoryStream::valStream>(0, ImageStream);
+    BlockCounter->onNext = MakeLink<&TQeEditMultiEx::inPass>(0, InnerSide);
+    BlockHub->onEvent[0] = MakeLink<&TQeFor::inRun>(0, BlockLoop);
+    BlockAckCheck->onNoMatch = MakeLink<&TQeHub::inSpread>(0, UploadFailHub);
+    BlockAckCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, BlockAckHub);
+    FinalAckCheck->onNoMatch = MakeLink<&TQeStrMask::inCompare>(0, BlockAckCheck);
+    FinalAckCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FinalAckHub);
+    ReplyHub->onEvent[0] = MakeLink<&TQeStream2Hex::inConvert>(0, ReplyToHex);
+    ReplyHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(5, InnerSide);
+    ReplyHub->onEvent[2] = MakeLink<&TQeCounter::inReset>(2, SilenceCounter);
+    BlockLoop->onStep = MakeLink<&TQeDataToFile::inGet>(1, ImageReader);
+    BlockAckHub->onEvent[0] = MakeLink<&TQeCounter::inNext>(0, BlockCounter);
+    // The next block goes out only while the counter has not wrapped past
+    // the last block.
+    BlockAckHub->onEvent[1] = MakeLink<&TQeIf_else::inCompare>(0, ImageEndCheck);
+    ImageEndCheck->srcOp1 = MakeLink<&TQeCounter::valCount>(0, BlockCounter);
+    ImageEndCheck->onTrue = MakeLink<&TQeHub::inSpread>(2, UploadFailHub);
+    ImageEndCheck->onFalse = MakeLink<&TQeHub::inSpread>(0, BlockHub);
+    WriteHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(1, InnerSide);
+    FinalAckHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, FinalCommand);
+    FinalAckHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
+    FinalAckHub->onEvent[2] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
+    FinalCommand->onEmit = MakeLink<&TQeHub::inSpread>(0, WriteHub);
+    ImageCrc->onResult = MakeLink<&TQeHub::inSpread>(0, CrcHub);
+    ImageCrc->srcInit = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
+    ByteToHex->onResult = MakeLink<&TQeCRC16_32::inCalc>(0, ImageCrc);
+    ByteHub->onEvent[0] = MakeLink<&TQeConvertor::inConvert>(0, ByteToChar);
+    ByteHub->onEvent[1] = MakeLink<&TQeConvertor::inConvert>(0, ByteToHex);
+    CrcHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
+    CrcHub->onEvent[1] = MakeLink<&TQeStrCat::inConcat>(0, FinalMaskCat);
+    CrcHub->onEvent[2] = MakeLink<&TQeStrMask::inSetMask>(1, BlockAckCheck);
+    ReplyToHex->onResult = MakeLink<&TQeStrMask::inCompare>(0, FinalAckCheck);
+    FinalMaskCat->onResult = MakeLink<&TQeStrMask::inSetMask>(1, FinalAckCheck);
+    FinalMaskCat->srcFirst = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
+    UploadFailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
+    Watchdog->onTimer = MakeLink<&TQeCounter::inNext>(0, SilenceCounter);
+    SilenceCounter->onNext = MakeLink<&TQeIf_else::inCompare>(0, TimeoutCheck);
+    StartHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, BlockHub);
+    StartHub->onEvent[1] = MakeLink<&TQeMMTimer::inStart>(0, Watchdog);
+    TimeoutCheck->onTrue = MakeLink<&TQeHub::inSpread>(1, UploadFailHub);
+    TimeoutCheck->srcOp1 = MakeLink<&TQeCounter::valCount>(0, SilenceCounter);
+}

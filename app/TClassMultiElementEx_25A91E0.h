@@ -1,0 +1,56 @@
+// The firmware upload: sends the image block by block with a running CRC,
+// checks every acknowledgement, sends "PUSK" at the end and watches for
+// silence.
+#pragma once
+
+#include "runtime/MultiElementEx.h"
+
+class TClassSimpleForm_253AA30;
+class TQeConvertor;
+class TQeDataToFile;
+class TQeCounter;
+class TQeHub;
+class TQeStrMask;
+class TQeMemoryStream;
+class TQeFor;
+class TQeDoData;
+class TQeCRC16_32;
+class TQeStream2Hex;
+class TQeStrCat;
+class TQeMMTimer;
+class TQeIf_else;
+
+class TClassMultiElementEx_25A91E0 : public TClassMultiBase {
+public:
+    TClassMultiElementEx_25A91E0(TQeMultiElementEx* host, void* parentWindow, void* ownerSchema);
+
+    TQeEditMultiEx* InnerSide;
+    TQeConvertor* ByteToChar;
+    TQeDataToFile* ImageReader;
+    TQeCounter* BlockCounter;
+    TQeHub* BlockHub;
+    TQeStrMask* BlockAckCheck;
+    TQeStrMask* FinalAckCheck;
+    TQeHub* ReplyHub;
+    TQeMemoryStream* ImageStream;
+    TQeFor* BlockLoop;
+    TQeHub* BlockAckHub;
+    TQeHub* WriteHub;
+    TQeHub* FinalAckHub;
+    TQeDoData* FinalCommand;
+    TQeCRC16_32* ImageCrc;
+    TQeConvertor* ByteToHex;
+    TQeHub* ByteHub;
+    TQeHub* CrcHub;
+    TQeStream2Hex* ReplyToHex;
+    TQeStrCat* FinalMaskCat;
+    TQeHub* UploadFailHub;
+    TQeMMTimer* Watchdog;
+    TQeCounter* SilenceCounter;
+    TQeHub* StartHub;
+    TQeIf_else* TimeoutCheck;
+    // Refuses a block acknowledgement that comes after the last block: the
+    // block counter has wrapped to 0 and there is no image left to send.
+    TQeIf_else* ImageEndCheck;
+    TClassSimpleForm_253AA30* Owner;
+};
