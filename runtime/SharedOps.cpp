@@ -97,3 +97,10 @@ void DebugMessage(const std::string& text) {
 void* MainWindowHandle() {
     return g_services.mainWindowHandle ? g_services.mainWindowHandle() : nullptr;
 }
+
+void WaitForOtherThread(const std::function<void()>& wait) {
+    if (g_services.waitForOtherThread)
+        g_services.waitForOtherThread(wait);
+    else
+        wait();
+}

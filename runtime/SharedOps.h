@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,12 @@ intptr_t CallIfAssigned(TCallback method, void* object, intptr_t a, intptr_t b);
 void DebugMessage(const std::string& text);
 void* MainWindowHandle();
 
+// Runs `wait`, a call that blocks until another thread has finished something
+// (a reader thread ending, a timer tick in progress). The window toolkit makes
+// the window thread keep serving the calls other threads carry over to it
+// meanwhile, so the two threads can never wait for each other.
+void WaitForOtherThread(const std::function<void()>& wait);
+
 // Platform services behind DebugMessage, MainWindowHandle and PointsToHeight.
 // The window toolkit installs its own; unset entries fall back to standard
 // error, no window and 96 pixels per inch.
@@ -43,6 +50,7 @@ struct TRuntimeServices {
     void (*messageBox)(const std::string& caption, const std::string& text) = nullptr;
     void* (*mainWindowHandle)() = nullptr;
     int (*screenLogPixelsY)() = nullptr;
+    void (*waitForOtherThread)(const std::function<void()>& wait) = nullptr;
 };
 void SetRuntimeServices(const TRuntimeServices& services);
 const TRuntimeServices& RuntimeServices();

@@ -80,3 +80,21 @@ TEST(SharedOps, DebugMessageGoesThroughTheInstalledService) {
     EXPECT_EQ(text, "hello");
     EXPECT_EQ(MainWindowHandle(), nullptr);
 }
+
+TEST(SharedOps, WaitForOtherThreadRunsTheWaitThroughTheService) {
+    bool ran = false;
+    WaitForOtherThread([&] { ran = true; }); // no service: runs directly
+    EXPECT_TRUE(ran);
+    static int viaService = 0;
+    TRuntimeServices services;
+    services.waitForOtherThread = [](const std::function<void()>& wait) {
+        ++viaService;
+        wait();
+    };
+    SetRuntimeServices(services);
+    ran = false;
+    WaitForOtherThread([&] { ran = true; });
+    SetRuntimeServices(TRuntimeServices{});
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(viaService, 1);
+}
