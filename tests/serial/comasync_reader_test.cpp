@@ -169,8 +169,12 @@ TEST_F(ComAsyncReader, CloseRacingBurstsNeverDeadlocksOrLosesThePort) {
         if (round % 3) std::this_thread::sleep_for(std::chrono::microseconds(round * 7 % 900));
         Send(com, &TQeComAsync::inClose);
         // A close on the reader may still be finishing: wait for its onClose.
-        ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.back().name == "onClose"; }));
+        ASSERT_TRUE(rec.WaitFor([](const auto& f) {
+            return std::any_of(f.begin(), f.end(), [](const TFired& e) { return e.name == "onClose"; });
+        })) << "round " << round << ": " << rec.Trace();
         auto fired = rec.Fired();
+        // A reader that closes may do so even before inOpen has fired onOpen.
+        if (readerCloses && fired.back().name == "onOpen") fired.pop_back();
         ASSERT_TRUE(CloseSequenceEnds(fired)) << "round " << round << ": " << rec.Trace();
         ASSERT_EQ(std::count_if(fired.begin(), fired.end(),
                                 [](const TFired& f) { return f.name == "onClose"; }),
