@@ -145,8 +145,7 @@ struct TComm::Impl {
                                t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0;
         const bool firstByteWait = t.ReadIntervalTimeout == comm_maxdword &&
                                    t.ReadTotalMultiplier == comm_maxdword &&
-                                   t.ReadTotalConstant != 0 &&
-                                   t.ReadTotalConstant != comm_maxdword;
+                                   t.ReadTotalConstant != 0 && t.ReadTotalConstant != comm_maxdword;
         Clock::time_point total;
         bool hasTotal = false;
         if (firstByteWait) {
@@ -157,9 +156,8 @@ struct TComm::Impl {
             total = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
             hasTotal = true;
         }
-        const bool hasInterval =
-            !immediate && !firstByteWait && t.ReadIntervalTimeout != 0 &&
-            t.ReadIntervalTimeout != comm_maxdword;
+        const bool hasInterval = !immediate && !firstByteWait && t.ReadIntervalTimeout != 0 &&
+                                 t.ReadIntervalTimeout != comm_maxdword;
 
         char buffer[4096];
         Clock::time_point lastByte;
@@ -482,8 +480,8 @@ bool TComm::Flush() {
     }
     int queued = 0;
     if (ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
-    uint64_t ms = uint64_t(t.WriteTotalMultiplier) * uint64_t(std::max(queued, 0)) +
-                  t.WriteTotalConstant;
+    uint64_t ms =
+        uint64_t(t.WriteTotalMultiplier) * uint64_t(std::max(queued, 0)) + t.WriteTotalConstant;
     if (ms == 0) ms = flush_default_ms;
     auto deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
     while (queued > 0) {

@@ -24,7 +24,12 @@ enum : uint32_t {
 };
 
 // Modem status bits.
-enum : uint32_t { ms_cts_on = 0x0010, ms_dsr_on = 0x0020, ms_ring_on = 0x0040, ms_rlsd_on = 0x0080 };
+enum : uint32_t {
+    ms_cts_on = 0x0010,
+    ms_dsr_on = 0x0020,
+    ms_ring_on = 0x0040,
+    ms_rlsd_on = 0x0080
+};
 
 // Purge flags.
 enum : uint32_t {

@@ -7,9 +7,9 @@
 
 struct TTermiosLine {
     uint32_t baud = 9600;
-    int dataBits = 8;   // 5..8
-    int parity = 0;     // none, odd, even, mark, space
-    int stopBits = 0;   // one, one and a half, two
+    int dataBits = 8; // 5..8
+    int parity = 0;   // none, odd, even, mark, space
+    int stopBits = 0; // one, one and a half, two
     bool parityCheck = false;
     bool ctsRtsFlow = false;
     bool xonOut = false;

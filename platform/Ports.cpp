@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
-#include <sys/stat.h>
 #include <system_error>
-
-#include <filesystem>
 
 namespace fs = std::filesystem;
 

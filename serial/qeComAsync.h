@@ -113,7 +113,7 @@ private:
     mutable std::shared_mutex commLock_;
     uint32_t mask_ = 0;
     std::atomic<bool> open_{false};
-    std::atomic<bool> closing_{false};   // transfers refused from here to the end of close
+    std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
     std::atomic<bool> closeClaim_{false}; // one closer at a time
     std::atomic<uint32_t> generation_{0}; // which reader belongs to the open port
     std::atomic<bool> dsrOn_{false};

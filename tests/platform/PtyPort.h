@@ -69,8 +69,10 @@ public:
             pollfd p{master, POLLIN, 0};
             if (::poll(&p, 1, int(left.count())) <= 0) continue;
             ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0) out.append(buf, std::size_t(n));
-            else if (n < 0 && errno != EAGAIN) break;
+            if (n > 0)
+                out.append(buf, std::size_t(n));
+            else if (n < 0 && errno != EAGAIN)
+                break;
         }
         return out;
     }

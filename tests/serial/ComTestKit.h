@@ -39,16 +39,16 @@ struct TFired {
 class TRecorder : public TQeElement {
 public:
     static constexpr const char* Names[] = {
-        "onWrite", "onRead",       "onPort",        "onRxChar", "onRing",    "onCts",
-        "onDsr",   "onRlsd",       "onRxFlag",      "onBreak",  "onRx80Full", "onTxEmpty",
-        "onError", "onBeforeOpen", "onOpen",        "onBeforeClose", "onClose"};
+        "onWrite", "onRead",       "onPort",   "onRxChar",      "onRing",     "onCts",
+        "onDsr",   "onRlsd",       "onRxFlag", "onBreak",       "onRx80Full", "onTxEmpty",
+        "onError", "onBeforeOpen", "onOpen",   "onBeforeClose", "onClose"};
 
     void Attach(TQeComAsync& com) {
-        TEventLink* outs[] = {&com.onWrite,      &com.onRead,  &com.onPort,    &com.onRxChar,
-                              &com.onRing,       &com.onCts,   &com.onDsr,     &com.onRlsd,
-                              &com.onRxFlag,     &com.onBreak, &com.onRx80Full, &com.onTxEmpty,
-                              &com.onError,      &com.onBeforeOpen, &com.onOpen,
-                              &com.onBeforeClose, &com.onClose};
+        TEventLink* outs[] = {&com.onWrite,  &com.onRead,       &com.onPort,     &com.onRxChar,
+                              &com.onRing,   &com.onCts,        &com.onDsr,      &com.onRlsd,
+                              &com.onRxFlag, &com.onBreak,      &com.onRx80Full, &com.onTxEmpty,
+                              &com.onError,  &com.onBeforeOpen, &com.onOpen,     &com.onBeforeClose,
+                              &com.onClose};
         for (uint16_t i = 0; i < sizeof outs / sizeof outs[0]; ++i)
             *outs[i] = MakeLink<&TRecorder::inEvent>(i, this);
     }

@@ -83,8 +83,10 @@ TEST_F(ComAsyncReader, CloseFromInsideTheReadersChain) {
     });
     ASSERT_TRUE(Opened(pty));
     pty.Write("x");
-    ASSERT_TRUE(rec.WaitFor([](const auto& f) { return !f.empty() && f.back().name == "onClose"; }));
-    EXPECT_EQ(rec.Trace(), "onRxChar(1) onRead'x' onBeforeClose onCts(0) onDsr(0) onRlsd(0) onClose");
+    ASSERT_TRUE(
+        rec.WaitFor([](const auto& f) { return !f.empty() && f.back().name == "onClose"; }));
+    EXPECT_EQ(rec.Trace(),
+              "onRxChar(1) onRead'x' onBeforeClose onCts(0) onDsr(0) onRlsd(0) onClose");
 
     // The element opens again (joining the old reader) and works. The close
     // ends on the reader just after onClose; until then inOpen does nothing.
@@ -170,8 +172,10 @@ TEST_F(ComAsyncReader, CloseRacingBurstsNeverDeadlocksOrLosesThePort) {
         Send(com, &TQeComAsync::inClose);
         // A close on the reader may still be finishing: wait for its onClose.
         ASSERT_TRUE(rec.WaitFor([](const auto& f) {
-            return std::any_of(f.begin(), f.end(), [](const TFired& e) { return e.name == "onClose"; });
-        })) << "round " << round << ": " << rec.Trace();
+            return std::any_of(f.begin(), f.end(),
+                               [](const TFired& e) { return e.name == "onClose"; });
+        })) << "round "
+            << round << ": " << rec.Trace();
         auto fired = rec.Fired();
         // A reader that closes may do so even before inOpen has fired onOpen.
         if (readerCloses && fired.back().name == "onOpen") fired.pop_back();
