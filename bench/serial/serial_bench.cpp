@@ -1,0 +1,107 @@
+// Serial port element on a kernel pty: one-byte inWrite calls per second, and
+// the latency from a byte written by the peer to the element's onRead.
+#include "runtime/Share.h"
+#include "serial/qeComAsync.h"
+#include "tests/platform/PtyPort.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Receives onRxChar (reads the count) and onRead (stamps the arrival).
+class TSink : public TQeElement {
+public:
+    TQeComAsync* com = nullptr;
+    std::atomic<int64_t> lastRead{0};
+    std::atomic<int> reads{0};
+    void inRxChar(TData& d, uint16_t) { com->inRead(d, 3); }
+    void inRead(TData&, uint16_t) {
+        lastRead = Clock::now().time_since_epoch().count();
+        ++reads;
+    }
+};
+
+void Configure(TQeComAsync& com) {
+    com.BaudRate = 38462;
+    com.DataBits = 3;
+    com.AbortOnError = true;
+    com.XoffChar = 19;
+    com.XonChar = 17;
+    com.InBufferSize = 4096;
+    com.OutBufferSize = 4096;
+    com.EvRxChar = true;
+    com.ReadIntervalTimeout = 0xFFFFFFFF;
+    com.WriteTotalConstant = 1000;
+    com.WriteTotalMultiplier = 100;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int writes = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int pings = argc > 2 ? std::atoi(argv[2]) : 2000;
+    EnableDispatch();
+    TPtyPort pty(199);
+    TQeComAsync com;
+    Configure(com);
+    TSink sink;
+    sink.com = &com;
+    com.onRxChar = MakeLink<&TSink::inRxChar>(0, &sink);
+    com.onRead = MakeLink<&TSink::inRead>(0, &sink);
+    TData name;
+    SetString(name, pty.name);
+    com.inOpen(name, 0);
+
+    // One-byte writes, the way the upload sends a block; the peer drains.
+    std::atomic<bool> stop{false};
+    std::atomic<long> drained{0};
+    std::thread drain([&] {
+        char buf[4096];
+        while (!stop) {
+            pollfd p{pty.master, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                ssize_t n = ::read(pty.master, buf, sizeof buf);
+                if (n > 0) drained += n;
+            }
+        }
+    });
+    auto start = Clock::now();
+    for (int i = 0; i < writes; ++i) {
+        TData byte;
+        SetString(byte, std::string(1, char(i)));
+        com.inWrite(byte, 2);
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    stop = true;
+    drain.join();
+    std::printf("inWrite of one byte: %d calls in %.3f s = %.0f calls/s (%.2f us each)\n", writes,
+                seconds, writes / seconds, seconds * 1e6 / writes);
+
+    // Peer byte to onRead, one at a time.
+    std::vector<double> us;
+    for (int i = 0; i < pings; ++i) {
+        int before = sink.reads;
+        auto sent = Clock::now();
+        pty.Write("p");
+        while (sink.reads == before)
+            std::this_thread::yield();
+        auto got = Clock::time_point(Clock::duration(sink.lastRead.load()));
+        us.push_back(std::chrono::duration<double, std::micro>(got - sent).count());
+    }
+    std::sort(us.begin(), us.end());
+    std::printf("peer byte -> onRead latency over %d bytes: median %.1f us, p90 %.1f us, "
+                "p99 %.1f us, max %.1f us\n",
+                pings, us[us.size() / 2], us[us.size() * 9 / 10], us[us.size() * 99 / 100],
+                us.back());
+    TData none;
+    com.inClose(none, 1);
+    DisableDispatch();
+    return 0;
+}

@@ -1,0 +1,505 @@
+// Serial device on Linux: a tty opened non-blocking and locked, poll() for
+// waits, an eventfd to wake a wait and another to abort transfers.
+#include "platform/Comm.h"
+
+#include "platform/CommTermios2.h"
+#include "platform/Ports.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Line-event sources that the kernel only counts (TIOCGICOUNT) and does not
+// signal through poll(): they are sampled at this period while watched.
+constexpr int count_sample_ms = 10;
+// While received bytes sit unread, or sent bytes wait to go out, the count is
+// rechecked at this period (poll() cannot report growth of a non-empty queue).
+constexpr int queue_sample_ms = 10;
+
+// How long Flush waits for the output queue when no write timeout is set.
+constexpr uint64_t flush_default_ms = 5000;
+
+constexpr uint32_t counted_events = ev_cts | ev_dsr | ev_rlsd | ev_ring | ev_break | ev_err;
+
+void Signal(int efd) {
+    uint64_t one = 1;
+    ssize_t r = ::write(efd, &one, sizeof one);
+    (void)r;
+}
+
+void Drain(int efd) {
+    uint64_t value;
+    ssize_t r = ::read(efd, &value, sizeof value);
+    (void)r;
+}
+
+// Milliseconds left until deadline (never negative), or -1 without one.
+int MsLeft(const Clock::time_point* deadline) {
+    if (!deadline) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+    return int(std::clamp<int64_t>(left.count(), 0, 1 << 30));
+}
+
+} // namespace
+
+struct TComm::Impl {
+    std::atomic<int> fd{-1};
+    int wakeFd = -1;  // written by SetMask: wakes WaitEvent
+    int abortFd = -1; // written by Purge with abort flags: ends transfers
+    std::atomic<uint32_t> mask{0};
+    std::atomic<uint32_t> abortGen{0};
+    std::atomic<uint64_t> consumed{0}; // bytes taken out of the input queue so far
+    std::atomic<bool> txPending{false};
+
+    std::mutex settingsLock; // state, timeouts, queue size, error baseline
+    TCommState state;
+    TCommTimeouts timeouts;
+    uint32_t inQueueSize = 0;
+    serial_icounter_struct errorBase{};
+
+    // Used only by the waiting thread.
+    uint64_t reportedRx = 0;
+    bool rx80Reported = false;
+    serial_icounter_struct eventBase{};
+    int countsSupported = -1; // -1 not yet known
+
+    ~Impl() {
+        int f = fd.exchange(-1);
+        if (f >= 0) {
+            ioctl(f, TIOCNXCL);
+            ::close(f);
+        }
+        if (wakeFd >= 0) ::close(wakeFd);
+        if (abortFd >= 0) ::close(abortFd);
+    }
+
+    bool Counts(serial_icounter_struct& c) {
+        int f = fd.load();
+        return f >= 0 && ioctl(f, TIOCGICOUNT, &c) == 0;
+    }
+
+    bool CountsSupported() {
+        if (countsSupported < 0) {
+            serial_icounter_struct c{};
+            countsSupported = Counts(c) ? 1 : 0;
+            if (countsSupported) eventBase = c;
+        }
+        return countsSupported == 1;
+    }
+
+    bool InQueue(uint32_t& n) {
+        int count = 0;
+        int f = fd.load();
+        if (f < 0 || ioctl(f, FIONREAD, &count) != 0) return false;
+        n = uint32_t(std::max(count, 0));
+        return true;
+    }
+
+    // Waits for `events` on the device or an abort. 1 ready, 0 timed out,
+    // -1 hung up or failed, -2 aborted.
+    int WaitTransfer(short events, int timeoutMs, uint32_t gen) {
+        for (;;) {
+            if (abortGen.load() != gen) return -2;
+            pollfd p[2] = {{fd.load(), events, 0}, {abortFd, POLLIN, 0}};
+            if (p[0].fd < 0) return -1;
+            int r = ::poll(p, 2, timeoutMs);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                return -1;
+            }
+            if (r == 0) return 0;
+            if (p[1].revents & POLLIN) {
+                if (abortGen.load() != gen) return -2;
+                Drain(abortFd); // an earlier abort, meant for an earlier transfer
+            }
+            if (p[0].revents & (POLLERR | POLLNVAL)) return -1;
+            if (p[0].revents & events) return 1;
+            if (p[0].revents & POLLHUP) return -1;
+        }
+    }
+
+    // Read timeouts in the usual meaning of the five values.
+    bool Read(std::string& out, std::size_t count) {
+        out.clear();
+        const uint32_t gen = abortGen.load();
+        if (fd.load() < 0) return false;
+        TCommTimeouts t;
+        {
+            std::lock_guard lock(settingsLock);
+            t = timeouts;
+        }
+        const bool immediate = t.ReadIntervalTimeout == comm_maxdword &&
+                               t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0;
+        const bool firstByteWait = t.ReadIntervalTimeout == comm_maxdword &&
+                                   t.ReadTotalMultiplier == comm_maxdword &&
+                                   t.ReadTotalConstant != 0 && t.ReadTotalConstant != comm_maxdword;
+        Clock::time_point total;
+        bool hasTotal = false;
+        if (firstByteWait) {
+            total = Clock::now() + std::chrono::milliseconds(t.ReadTotalConstant);
+            hasTotal = true;
+        } else if (!immediate && (t.ReadTotalMultiplier || t.ReadTotalConstant)) {
+            uint64_t ms = uint64_t(t.ReadTotalMultiplier) * count + t.ReadTotalConstant;
+            total = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
+            hasTotal = true;
+        }
+        const bool hasInterval = !immediate && !firstByteWait && t.ReadIntervalTimeout != 0 &&
+                                 t.ReadIntervalTimeout != comm_maxdword;
+
+        char buffer[4096];
+        Clock::time_point lastByte;
+        while (out.size() < count) {
+            std::size_t want = std::min(sizeof buffer, count - out.size());
+            ssize_t n = ::read(fd.load(), buffer, want);
+            if (n > 0) {
+                out.append(buffer, std::size_t(n));
+                consumed += uint64_t(n);
+                lastByte = Clock::now();
+                continue;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                // Hung up (end of file) or failed.
+                return !out.empty();
+            }
+            if (errno == EINTR) continue;
+            if (immediate || (firstByteWait && !out.empty())) break;
+            // Wait for more within the timeouts.
+            Clock::time_point deadline{};
+            const Clock::time_point* limit = nullptr;
+            if (hasTotal) {
+                deadline = total;
+                limit = &deadline;
+            }
+            if (hasInterval && !out.empty()) {
+                auto interval = lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout);
+                if (!limit || interval < deadline) deadline = interval;
+                limit = &deadline;
+            }
+            int r = WaitTransfer(POLLIN, MsLeft(limit), gen);
+            if (r == 0 || r == -2) break;
+            if (r == -1) return !out.empty();
+        }
+        return true;
+    }
+
+    bool Write(std::string_view bytes, std::size_t& written) {
+        written = 0;
+        const uint32_t gen = abortGen.load();
+        if (fd.load() < 0) return false;
+        TCommTimeouts t;
+        {
+            std::lock_guard lock(settingsLock);
+            t = timeouts;
+        }
+        Clock::time_point deadline{};
+        const Clock::time_point* limit = nullptr;
+        if (t.WriteTotalMultiplier || t.WriteTotalConstant) {
+            uint64_t ms = uint64_t(t.WriteTotalMultiplier) * bytes.size() + t.WriteTotalConstant;
+            deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
+            limit = &deadline;
+        }
+        while (written < bytes.size()) {
+            ssize_t n = ::write(fd.load(), bytes.data() + written, bytes.size() - written);
+            if (n > 0) {
+                written += std::size_t(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) {
+                if (written == 0) return false; // hung up or failed before anything went out
+                break;
+            }
+            int r = WaitTransfer(POLLOUT, MsLeft(limit), gen);
+            if (r != 1) break;
+        }
+        if (written > 0) txPending = true;
+        return true;
+    }
+
+    // One look at the sources of line events; the events found, if any.
+    uint32_t Sample(uint32_t watch, bool& failed, uint32_t& inQueue) {
+        uint32_t events = 0;
+        failed = false;
+        if (!InQueue(inQueue)) {
+            failed = true;
+            return 0;
+        }
+        uint64_t received = consumed.load() + inQueue;
+        if ((watch & ev_rxchar) && received > reportedRx) events |= ev_rxchar;
+        reportedRx = std::max(reportedRx, received);
+
+        uint32_t size;
+        {
+            std::lock_guard lock(settingsLock);
+            size = inQueueSize;
+        }
+        bool full = size > 0 && uint64_t(inQueue) * 5 >= uint64_t(size) * 4;
+        if ((watch & ev_rx80full) && full && !rx80Reported) events |= ev_rx80full;
+        rx80Reported = full;
+
+        if ((watch & ev_txempty) && txPending.load()) {
+            int out = 0;
+            if (ioctl(fd.load(), TIOCOUTQ, &out) == 0 && out == 0) {
+                txPending = false;
+                events |= ev_txempty;
+            }
+        }
+
+        if ((watch & counted_events) && CountsSupported()) {
+            serial_icounter_struct c{};
+            if (Counts(c)) {
+                if (c.cts != eventBase.cts) events |= ev_cts;
+                if (c.dsr != eventBase.dsr) events |= ev_dsr;
+                if (c.dcd != eventBase.dcd) events |= ev_rlsd;
+                if (c.rng != eventBase.rng) events |= ev_ring;
+                if (c.brk != eventBase.brk) events |= ev_break;
+                if (c.frame != eventBase.frame || c.overrun != eventBase.overrun ||
+                    c.parity != eventBase.parity || c.buf_overrun != eventBase.buf_overrun)
+                    events |= ev_err;
+                eventBase = c;
+            }
+        }
+        return events & watch;
+    }
+
+    bool WaitEvent(uint32_t& events) {
+        events = 0;
+        bool hungUp = false;
+        for (;;) {
+            const uint32_t watch = mask.load();
+            if (watch == 0 || fd.load() < 0) return false;
+            bool failed;
+            uint32_t inQueue = 0;
+            events = Sample(watch, failed, inQueue);
+            if (failed) return false;
+            if (events) return true;
+            if (hungUp) return false;
+
+            // Sleep until input arrives, the line hangs up or the mask
+            // changes; sample only what poll() cannot report.
+            short wanted = 0;
+            int timeout = -1;
+            if (watch & (ev_rxchar | ev_rx80full)) {
+                if (inQueue == 0)
+                    wanted |= POLLIN;
+                else
+                    timeout = queue_sample_ms;
+            }
+            if ((watch & ev_txempty) && txPending.load()) timeout = queue_sample_ms;
+            if ((watch & counted_events) && CountsSupported()) timeout = count_sample_ms;
+
+            pollfd p[2] = {{fd.load(), wanted, 0}, {wakeFd, POLLIN, 0}};
+            int r = ::poll(p, 2, timeout);
+            if (r < 0 && errno != EINTR) return false;
+            if (r <= 0) continue;
+            if (p[1].revents & POLLIN) Drain(wakeFd);
+            // After a hang-up, deliver what is still readable, then fail.
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) hungUp = true;
+        }
+    }
+};
+
+TComm::TComm(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+TComm::~TComm() = default;
+
+std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
+    std::string device;
+    if (!ResolvePort(portName, device)) return nullptr;
+    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    // Exclusive: the lock also holds against root, which TIOCEXCL does not.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || !isatty(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->fd = fd;
+    impl->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    impl->abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (impl->wakeFd < 0 || impl->abortFd < 0) return nullptr;
+    return std::unique_ptr<TComm>(new TComm(std::move(impl)));
+}
+
+bool TComm::GetState(TCommState& state) {
+    int fd = impl_->fd.load();
+    TTermiosLine line;
+    if (fd < 0 || !ReadTermiosLine(fd, line)) return false;
+    std::lock_guard lock(impl_->settingsLock);
+    state = impl_->state;
+    state.BaudRate = line.baud;
+    state.ByteSize = uint8_t(line.dataBits);
+    state.Parity = uint8_t(line.parity);
+    state.StopBits = uint8_t(line.stopBits);
+    state.XonChar = char(line.xonChar);
+    state.XoffChar = char(line.xoffChar);
+    return true;
+}
+
+bool TComm::SetState(const TCommState& s) {
+    int fd = impl_->fd.load();
+    if (fd < 0 || s.ByteSize < 5 || s.ByteSize > 8 || s.Parity > spaceparity ||
+        s.StopBits > twostopbits || s.BaudRate == 0)
+        return false;
+    TTermiosLine line;
+    line.baud = s.BaudRate;
+    line.dataBits = s.ByteSize;
+    line.parity = s.Parity;
+    line.stopBits = s.StopBits;
+    line.parityCheck = s.ParityCheck;
+    // The kernel couples RTS handshake and CTS flow in one setting.
+    line.ctsRtsFlow = s.OutxCtsFlow || s.RtsControl == rts_control_handshake;
+    line.xonOut = s.OutX;
+    line.xonIn = s.InX;
+    line.xonChar = uint8_t(s.XonChar);
+    line.xoffChar = uint8_t(s.XoffChar);
+    if (!ApplyTermiosLine(fd, line)) return false;
+
+    // The system raises DTR and RTS on open; set them as asked. Devices
+    // without modem lines (a pty) refuse this, which is no failure.
+    int dtr = TIOCM_DTR;
+    bool dtrOn = s.DtrControl != dtr_control_disable;
+    ioctl(fd, dtrOn ? TIOCMBIS : TIOCMBIC, &dtr);
+    if (!line.ctsRtsFlow) {
+        int rts = TIOCM_RTS;
+        ioctl(fd, s.RtsControl == rts_control_enable ? TIOCMBIS : TIOCMBIC, &rts);
+    }
+    std::lock_guard lock(impl_->settingsLock);
+    impl_->state = s;
+    return true;
+}
+
+bool TComm::Setup(uint32_t inQueue, uint32_t) {
+    // Kernel queues have fixed sizes; the input size is kept for the 80% event.
+    if (impl_->fd.load() < 0) return false;
+    std::lock_guard lock(impl_->settingsLock);
+    impl_->inQueueSize = inQueue;
+    return true;
+}
+
+bool TComm::SetTimeouts(const TCommTimeouts& timeouts) {
+    if (impl_->fd.load() < 0) return false;
+    std::lock_guard lock(impl_->settingsLock);
+    impl_->timeouts = timeouts;
+    return true;
+}
+
+bool TComm::SetMask(uint32_t mask) {
+    impl_->mask = mask;
+    Signal(impl_->wakeFd);
+    return impl_->fd.load() >= 0;
+}
+
+bool TComm::WaitEvent(uint32_t& events) {
+    return impl_->WaitEvent(events);
+}
+
+uint32_t TComm::SupportedEvents() {
+    uint32_t events = ev_rxchar | ev_rx80full | ev_txempty;
+    serial_icounter_struct c{};
+    if (impl_->Counts(c)) events |= counted_events;
+    return events;
+}
+
+bool TComm::ClearError(uint32_t& errors, uint32_t& inQueue) {
+    errors = 0;
+    inQueue = 0;
+    if (!impl_->InQueue(inQueue)) return false;
+    serial_icounter_struct c{};
+    if (impl_->Counts(c)) {
+        std::lock_guard lock(impl_->settingsLock);
+        const serial_icounter_struct& b = impl_->errorBase;
+        if (c.frame != b.frame) errors |= ce_frame;
+        if (c.parity != b.parity) errors |= ce_rxparity;
+        if (c.overrun != b.overrun) errors |= ce_overrun;
+        if (c.buf_overrun != b.buf_overrun) errors |= ce_rxover;
+        if (c.brk != b.brk) errors |= ce_break;
+        impl_->errorBase = c;
+    }
+    return true;
+}
+
+bool TComm::GetModemStatus(uint32_t& status) {
+    status = 0;
+    int lines = 0;
+    int fd = impl_->fd.load();
+    if (fd < 0 || ioctl(fd, TIOCMGET, &lines) != 0) return false;
+    if (lines & TIOCM_CTS) status |= ms_cts_on;
+    if (lines & TIOCM_DSR) status |= ms_dsr_on;
+    if (lines & TIOCM_RNG) status |= ms_ring_on;
+    if (lines & TIOCM_CAR) status |= ms_rlsd_on;
+    return true;
+}
+
+bool TComm::Read(std::string& out, std::size_t count) {
+    return impl_->Read(out, count);
+}
+
+bool TComm::Write(std::string_view bytes, std::size_t& written) {
+    return impl_->Write(bytes, written);
+}
+
+bool TComm::Purge(uint32_t flags) {
+    int fd = impl_->fd.load();
+    if (fd < 0) return false;
+    if (flags & (purge_txabort | purge_rxabort)) {
+        ++impl_->abortGen;
+        Signal(impl_->abortFd);
+    }
+    bool rx = flags & purge_rxclear;
+    bool tx = flags & purge_txclear;
+    if (rx) {
+        uint32_t queued = 0;
+        if (impl_->InQueue(queued)) impl_->consumed += queued;
+    }
+    if (tx) impl_->txPending = false;
+    return FlushTermiosQueues(fd, rx, tx);
+}
+
+bool TComm::Flush() {
+    // Bounded wait for the output queue instead of tcdrain(), which has no
+    // timeout and hangs on some devices.
+    int fd = impl_->fd.load();
+    if (fd < 0) return false;
+    TCommTimeouts t;
+    {
+        std::lock_guard lock(impl_->settingsLock);
+        t = impl_->timeouts;
+    }
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+    uint64_t ms =
+        uint64_t(t.WriteTotalMultiplier) * uint64_t(std::max(queued, 0)) + t.WriteTotalConstant;
+    if (ms == 0) ms = flush_default_ms;
+    auto deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
+    while (queued > 0) {
+        if (Clock::now() >= deadline) return false;
+        ::usleep(2000);
+        if (ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+    }
+    return true;
+}
+
+void TComm::Close() {
+    impl_->mask = 0;
+    Signal(impl_->wakeFd);
+    ++impl_->abortGen;
+    Signal(impl_->abortFd);
+    int fd = impl_->fd.exchange(-1);
+    if (fd >= 0) {
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
+}

@@ -1,0 +1,136 @@
+#include "platform/Ports.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int max_port = 255;
+constexpr int first_free_port = 129;
+
+// n of "COM<n>" with any letter case and no leading zero; 0 when not a port name.
+int PortNumber(std::string_view name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (int i = 0; i < 3; ++i)
+        if ((name[i] & ~0x20) != "COM"[i]) return 0;
+    if (name[3] == '0') return 0;
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n <= max_port ? n : 0;
+}
+
+// Splits "ttyUSB12" into ("ttyUSB", 12); a name without trailing digits has -1.
+std::pair<std::string, long> SplitTrailingNumber(const std::string& name) {
+    std::size_t end = name.size();
+    while (end > 0 && name[end - 1] >= '0' && name[end - 1] <= '9')
+        --end;
+    if (end == name.size() || name.size() - end > 9) return {name, -1};
+    return {name.substr(0, end), std::stol(name.substr(end))};
+}
+
+// A ttyS entry names a real UART only when its type is not 0 (PORT_UNKNOWN).
+bool HasUart(const fs::path& entry) {
+    std::ifstream in(entry / "type");
+    int type = 0;
+    return in >> type && type != 0;
+}
+
+void AddSystemPorts(const std::string& sysClassTty, std::map<int, std::string>& ports) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(sysClassTty, ec)) {
+        std::error_code ec2;
+        if (!fs::exists(e.path() / "device", ec2)) continue;
+        names.push_back(e.path().filename().string());
+    }
+    // Name order with numbers compared as numbers (ttyXR2 before ttyXR10).
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return SplitTrailingNumber(a) < SplitTrailingNumber(b);
+    });
+
+    std::vector<std::string> others;
+    for (const auto& name : names) {
+        auto [kind, k] = SplitTrailingNumber(name);
+        int number = 0;
+        if (kind == "ttyS" && k >= 0) {
+            if (!HasUart(fs::path(sysClassTty) / name)) continue;
+            number = int(std::min<long>(k, max_port)) + 1;
+        } else if (kind == "ttyUSB" && k >= 0) {
+            number = int(std::min<long>(k, max_port)) + 33;
+        } else if (kind == "ttyACM" && k >= 0) {
+            number = int(std::min<long>(k, max_port)) + 65;
+        } else {
+            others.push_back(name);
+            continue;
+        }
+        if (number <= max_port) ports[number] = "/dev/" + name;
+    }
+    int next = first_free_port;
+    for (const auto& name : others) {
+        while (next <= max_port && ports.count(next))
+            ++next;
+        if (next > max_port) break;
+        ports[next++] = "/dev/" + name;
+    }
+}
+
+void AddLinkedPorts(const std::string& portDir, std::map<int, std::string>& ports) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(portDir, ec)) {
+        int n = PortNumber(e.path().filename().string());
+        if (n == 0 || e.path().filename().string().compare(0, 3, "COM") != 0) continue;
+        std::error_code ec2;
+        if (!fs::exists(e.path(), ec2)) continue; // a dangling link names nothing
+        ports[n] = e.path().string();
+    }
+}
+
+} // namespace
+
+std::string PortDirectory() {
+    if (const char* dir = std::getenv("VARNOMIKSAL_PORT_DIR"); dir && *dir) return dir;
+    std::string base;
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
+        base = state;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/state";
+    else
+        return {};
+    return base + "/varnomiksal/ports";
+}
+
+std::vector<TPortEntry> ListPortsFrom(const std::string& sysClassTty, const std::string& portDir) {
+    std::map<int, std::string> ports;
+    AddSystemPorts(sysClassTty, ports);
+    if (!portDir.empty()) AddLinkedPorts(portDir, ports);
+    std::vector<TPortEntry> list;
+    for (const auto& [n, device] : ports)
+        list.push_back(TPortEntry{n, "COM" + std::to_string(n), device});
+    return list;
+}
+
+std::vector<TPortEntry> ListPorts() {
+    return ListPortsFrom("/sys/class/tty", PortDirectory());
+}
+
+bool ResolvePort(std::string_view name, std::string& device) {
+    device.clear();
+    int n = PortNumber(name);
+    if (n == 0) return false;
+    for (const auto& port : ListPorts()) {
+        if (port.number == n) {
+            device = port.device;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,130 @@
+// Asynchronous serial port: opens and configures a port, writes and reads
+// byte strings, fires line events from a reader thread, lists the ports.
+#pragma once
+
+#include "platform/Comm.h"
+#include "runtime/Share.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TQeComAsync : public TQeElement {
+public:
+    TQeComAsync() = default;
+    ~TQeComAsync() override;
+
+    // Properties.
+    std::string Port;
+    int32_t BaudRate = 0;
+    int32_t Parity = 0;
+    int32_t DataBits = 0;
+    int32_t StopBits = 0;
+    int32_t EventChar = 0;
+    bool DiscardNull = false;
+    bool AbortOnError = false;
+    bool ParityCheck = false;
+    bool ReplaceErrors = false;
+    int32_t ErrorChar = 0;
+    bool DsrSensitivity = false;
+    bool CtsFlow = false;
+    bool DsrFlow = false;
+    bool TxContinueOnXoff = false;
+    int32_t XoffChar = 0;
+    int32_t XonChar = 0;
+    bool XonXoffIn = false;
+    bool XonXoffOut = false;
+    int32_t InBufferSize = 0;
+    int32_t OutBufferSize = 0;
+    int32_t RtsControl = 0;
+    int32_t DtrControl = 0;
+    bool EvRxChar = false;
+    bool EvRxFlag = false;
+    bool EvTxEmpty = false;
+    bool EvCts = false;
+    bool EvDsr = false;
+    bool EvRlsd = false;
+    bool EvBreak = false;
+    bool EvErr = false;
+    bool EvRing = false;
+    bool EvRx80Full = false;
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalConstant = 0;
+    uint32_t ReadTotalMultiplier = 0;
+    uint32_t WriteTotalConstant = 0;
+    uint32_t WriteTotalMultiplier = 0;
+    bool CheckPorts = false;
+    bool FlushOnClose = false;
+
+    // Event outputs.
+    TEventLink onWrite;
+    TEventLink onRead;
+    TEventLink onPort;
+    TEventLink onRxChar;
+    TEventLink onRing;
+    TEventLink onCts;
+    TEventLink onDsr;
+    TEventLink onRlsd;
+    TEventLink onRxFlag;
+    TEventLink onBreak;
+    TEventLink onRx80Full;
+    TEventLink onTxEmpty;
+    TEventLink onError;
+    TEventLink onBeforeOpen;
+    TEventLink onOpen;
+    TEventLink onBeforeClose;
+    TEventLink onClose;
+
+    // Data inputs.
+    TEventLink srcPort;
+    TEventLink srcDtr;
+    TEventLink srcRts;
+    TEventLink srcBaudRate;
+
+    // Event inputs.
+    void inOpen(TData& d, uint16_t index);
+    void inClose(TData& d, uint16_t index);
+    void inWrite(TData& d, uint16_t index);
+    void inRead(TData& d, uint16_t index);
+    void inEnumPorts(TData& d, uint16_t index);
+
+    // The texts of the last collected line errors.
+    std::vector<std::string> ErrorTexts() const;
+    // The name that the last inOpen used.
+    const std::string& PortName() const { return portName_; }
+
+private:
+    bool Configure(const std::string& name, int32_t baud, int32_t dtr, int32_t rts);
+    void Close();
+    void FireModemLines();
+    bool ReadModemStatus();
+    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
+    void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
+    bool Current(uint32_t generation) const;
+    void CollectErrors(TComm& comm);
+    void JoinReaders();
+
+    std::shared_ptr<TComm> comm_; // the port; guarded by commLock_
+    mutable std::shared_mutex commLock_;
+    uint32_t mask_ = 0;
+    std::atomic<bool> open_{false};
+    std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
+    std::atomic<bool> closeClaim_{false}; // one closer at a time
+    std::atomic<uint32_t> generation_{0}; // which reader belongs to the open port
+    std::atomic<bool> dsrOn_{false};
+    std::atomic<bool> ctsOn_{false};
+    std::atomic<bool> rlsdOn_{false};
+    std::string portName_;
+
+    mutable std::mutex errorLock_;
+    std::vector<std::string> errorTexts_;
+
+    std::mutex threadLock_;             // guards the thread objects only
+    std::thread reader_;                // the reader of the open port
+    std::vector<std::thread> finished_; // readers whose join was deferred
+};

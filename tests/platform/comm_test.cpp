@@ -1,0 +1,213 @@
+#include "platform/Comm.h"
+#include "platform/CommTermios2.h"
+#include "tests/platform/PtyPort.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TCommTimeouts ImmediateReads() {
+    TCommTimeouts t;
+    t.ReadIntervalTimeout = comm_maxdword;
+    t.WriteTotalConstant = 1000;
+    t.WriteTotalMultiplier = 100;
+    return t;
+}
+
+std::unique_ptr<TComm> OpenRaw(const TPtyPort& pty, uint32_t baud = 38462) {
+    auto comm = TComm::Open(pty.name);
+    if (!comm) return nullptr;
+    TCommState s;
+    comm->GetState(s);
+    s.BaudRate = baud;
+    s.ByteSize = 8;
+    if (!comm->SetState(s) || !comm->SetTimeouts(ImmediateReads())) return nullptr;
+    return comm;
+}
+
+} // namespace
+
+TEST(Comm, OpensExclusivelyAndByNameOnly) {
+    TPtyPort pty(210);
+    auto first = TComm::Open(pty.name);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(TComm::Open(pty.name)) << "a second open of a port in use must fail";
+    EXPECT_FALSE(TComm::Open("com210x"));
+    EXPECT_FALSE(TComm::Open("COM0210"));
+    first.reset();
+    EXPECT_TRUE(TComm::Open("com210")) << "names are case-insensitive; the port is free again";
+    EXPECT_FALSE(TComm::Open("COM211")) << "no such port";
+}
+
+TEST(Comm, AnyBaudRateIsSetAndReadBack) {
+    TPtyPort pty(212);
+    auto comm = OpenRaw(pty, 38462);
+    ASSERT_TRUE(comm);
+    TCommState s;
+    ASSERT_TRUE(comm->GetState(s));
+    EXPECT_EQ(s.BaudRate, 38462u);
+    EXPECT_EQ(s.ByteSize, 8);
+    EXPECT_EQ(s.Parity, noparity);
+    EXPECT_EQ(s.StopBits, onestopbit);
+
+    // What the driver holds, seen through a second descriptor.
+    int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    TTermiosLine line;
+    ASSERT_TRUE(ReadTermiosLine(fd, line));
+    ::close(fd);
+    EXPECT_EQ(line.baud, 38462u);
+    EXPECT_EQ(line.dataBits, 8);
+    EXPECT_FALSE(line.ctsRtsFlow);
+    EXPECT_FALSE(line.xonIn);
+    EXPECT_FALSE(line.xonOut);
+
+    // A pty keeps 8N1 whatever is asked (it has no framing), but accepts the request.
+    s.ByteSize = 7;
+    s.Parity = evenparity;
+    s.StopBits = twostopbits;
+    EXPECT_TRUE(comm->SetState(s));
+    s.ByteSize = 9;
+    EXPECT_FALSE(comm->SetState(s)) << "framing outside the record's range";
+}
+
+TEST(Comm, PtyHasNoModemLinesOrCounters) {
+    TPtyPort pty(213);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    uint32_t status = 0;
+    EXPECT_FALSE(comm->GetModemStatus(status));
+    EXPECT_EQ(comm->SupportedEvents(), ev_rxchar | ev_rx80full | ev_txempty);
+}
+
+TEST(Comm, WaitReportsInputOnceAndCountsIt) {
+    TPtyPort pty(214);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    pty.Write(std::string("ab\0c", 4));
+    uint32_t events = 0;
+    ASSERT_TRUE(comm->WaitEvent(events));
+    EXPECT_EQ(events, ev_rxchar);
+    uint32_t errors = 0, inQueue = 0;
+    ASSERT_TRUE(comm->ClearError(errors, inQueue));
+    EXPECT_EQ(errors, 0u);
+    EXPECT_EQ(inQueue, 4u);
+
+    // Bytes left unread are not reported again; new bytes are.
+    auto second = std::async(std::launch::async, [&] {
+        uint32_t e = 0;
+        bool ok = comm->WaitEvent(e);
+        return ok ? e : 0xFFFFFFFFu;
+    });
+    EXPECT_EQ(second.wait_for(150ms), std::future_status::timeout);
+    pty.Write("d");
+    ASSERT_EQ(second.wait_for(2s), std::future_status::ready);
+    EXPECT_EQ(second.get(), ev_rxchar);
+
+    std::string got;
+    ASSERT_TRUE(comm->Read(got, 100));
+    EXPECT_EQ(got, std::string("ab\0cd", 5));
+}
+
+TEST(Comm, MaskZeroWakesWaitAtOnce) {
+    TPtyPort pty(215);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    auto wait = std::async(std::launch::async, [&] {
+        uint32_t e = 0;
+        return comm->WaitEvent(e);
+    });
+    EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout) << "nothing happened yet";
+    auto start = Clock::now();
+    comm->SetMask(0);
+    ASSERT_EQ(wait.wait_for(2s), std::future_status::ready);
+    EXPECT_FALSE(wait.get());
+    EXPECT_LT(Clock::now() - start, 1s);
+}
+
+TEST(Comm, HangUpEndsWaitAndTransfersFail) {
+    TPtyPort pty(216);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    auto wait = std::async(std::launch::async, [&] {
+        uint32_t e = 0;
+        return comm->WaitEvent(e);
+    });
+    std::this_thread::sleep_for(50ms);
+    pty.HangUp();
+    ASSERT_EQ(wait.wait_for(2s), std::future_status::ready);
+    EXPECT_FALSE(wait.get());
+    uint32_t e = 0;
+    EXPECT_FALSE(comm->WaitEvent(e)) << "a hung-up line must not report events (or spin)";
+    std::size_t written = 1;
+    EXPECT_FALSE(comm->Write("x", written));
+    std::string got;
+    EXPECT_FALSE(comm->Read(got, 10));
+}
+
+TEST(Comm, ReadTimeouts) {
+    TPtyPort pty(217);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    std::string got;
+    ASSERT_TRUE(comm->Read(got, 10));
+    EXPECT_EQ(got, "") << "immediate read of an empty queue";
+
+    // A total timeout returns what arrived when it ends.
+    TCommTimeouts t;
+    t.ReadTotalConstant = 200;
+    comm->SetTimeouts(t);
+    pty.Write("xyz");
+    auto start = Clock::now();
+    ASSERT_TRUE(comm->Read(got, 10));
+    EXPECT_EQ(got, "xyz");
+    EXPECT_GE(Clock::now() - start, 150ms);
+
+    // An interval timeout ends the read soon after the last byte.
+    t = TCommTimeouts{};
+    t.ReadIntervalTimeout = 50;
+    comm->SetTimeouts(t);
+    pty.Write("12");
+    ASSERT_TRUE(comm->Read(got, 10));
+    EXPECT_EQ(got, "12");
+}
+
+TEST(Comm, WriteEndsWithinTimeoutWithPartialCountAndCanBeAborted) {
+    TPtyPort pty(218);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    TCommTimeouts t = ImmediateReads();
+    t.WriteTotalConstant = 200;
+    t.WriteTotalMultiplier = 0;
+    comm->SetTimeouts(t);
+    std::string big(1 << 20, 'x');
+    std::size_t written = 0;
+    auto start = Clock::now();
+    ASSERT_TRUE(comm->Write(big, written));
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, big.size());
+    EXPECT_LT(Clock::now() - start, 2s);
+
+    // Without a write timeout, an abort ends the write.
+    t.WriteTotalConstant = 0;
+    comm->SetTimeouts(t);
+    auto write = std::async(std::launch::async, [&] {
+        std::size_t n = 0;
+        comm->Write(big, n);
+        return n;
+    });
+    EXPECT_EQ(write.wait_for(100ms), std::future_status::timeout);
+    comm->Purge(purge_txabort);
+    ASSERT_EQ(write.wait_for(2s), std::future_status::ready);
+    EXPECT_LT(write.get(), big.size());
+}
