@@ -319,6 +319,10 @@ void TQeComAsync::JoinReaders() {
             }
         }
     }
-    for (auto& t : joinable)
-        t.join();
+    // The reader may be inside a call that waits for the window thread.
+    if (!joinable.empty())
+        WaitForOtherThread([&] {
+            for (auto& t : joinable)
+                t.join();
+        });
 }

@@ -1,4 +1,5 @@
 // varnomiksal-sim: a fake Varnomiksal bootloader on a virtual serial port.
+#include "platform/Ports.h"
 #include "tools/simulator/DeviceSimulator.h"
 
 #include <csignal>
@@ -26,7 +27,8 @@ running CRC-16/MODBUS, answers the last block with the CRC and "FZ", and accepts
 
 Options:
   --port N             register as COM<N> (default 200)
-  --port-dir DIR       the port directory (default: $VARNOMIKSAL_PORT_DIR)
+  --port-dir DIR       the port directory (default: $VARNOMIKSAL_PORT_DIR, else
+                       ${XDG_STATE_HOME:-~/.local/state}/varnomiksal/ports)
   --reply TEXT         the answer to "VERS" (default "VARNOMIKSAL VMX-1 8.3")
   --baud N             pace the device at N baud, 10 bits a byte (default: instant)
   --once               stop after "PUSK" or a hang-up
@@ -56,8 +58,7 @@ int main(int argc, char** argv) {
     SimConfig config;
     int port = 200;
     bool once = false;
-    const char* env = std::getenv("VARNOMIKSAL_PORT_DIR");
-    std::string dir = env ? env : "";
+    std::string dir = PortDirectory();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
@@ -97,8 +98,7 @@ int main(int argc, char** argv) {
         }
     }
     if (dir.empty()) {
-        std::fprintf(stderr, "varnomiksal-sim: no port directory: set VARNOMIKSAL_PORT_DIR "
-                             "or give --port-dir\n");
+        std::fprintf(stderr, "varnomiksal-sim: no port directory: give --port-dir\n");
         return 2;
     }
 

@@ -1,0 +1,97 @@
+#include "Harness.h"
+
+UploadHarness::UploadHarness() {
+    Writes = Add<WriteTap>();
+    PortWriteHub = Add<TQeHub>();
+    PortWriteHub->SetOutCount(1);
+    ProbeHost = Add<TQeMultiElementEx>(nullptr);
+    ProbeHost->OwnerSchema = this;
+    ProbeHost->onPass.resize(5);
+    UploadHost = Add<TQeMultiElementEx>(nullptr);
+    UploadHost->OwnerSchema = this;
+    UploadHost->onPass.resize(6);
+    UploadHost->srcPass.resize(1);
+    RxSwitch = Add<TQeCommutator>();
+    RxSwitch->SetOutCount(2);
+
+    SerialPort = Add<TQeComAsync>();
+    SerialPort->BaudRate = 38462;
+    SerialPort->DataBits = 3;
+    SerialPort->AbortOnError = true;
+    SerialPort->XoffChar = 19;
+    SerialPort->XonChar = 17;
+    SerialPort->InBufferSize = 4096;
+    SerialPort->OutBufferSize = 4096;
+    SerialPort->EvRxChar = true;
+    SerialPort->ReadIntervalTimeout = 0xFFFFFFFF;
+    SerialPort->WriteTotalConstant = 1000;
+    SerialPort->WriteTotalMultiplier = 100;
+    SerialPort->CheckPorts = true;
+
+    SelectedPort = Add<TQeEventFromData>();
+    PortSelectHub = Add<TQeHub>();
+    PortSelectHub->SetOutCount(3);
+    ClosePortHub = Add<TQeHub>();
+    ClosePortHub->SetOutCount(1);
+    Status = Add<Recording>();
+    DeviceFound = Add<Recording>();
+    Progress = Add<Recording>();
+    Success = Add<Recording>();
+    Failure = Add<Recording>();
+    CrcEdit = Add<TextField>("FFFF");
+
+    // The window's wiring, with recorders for the visual elements.
+    SerialPort->onRxChar = MakeLink<&TQeComAsync::inRead>(3, SerialPort);
+    SerialPort->onRead = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
+    SerialPort->srcPort = MakeLink<&TQeEventFromData::valStored>(0, SelectedPort);
+    SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
+    PortSelectHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, ClosePortHub);
+    PortSelectHub->onEvent[1] = MakeLink<&TQeEventFromData::inStore>(0, SelectedPort);
+    PortSelectHub->onEvent[2] = MakeLink<&TQeMultiElementEx::inPass>(1, ProbeHost);
+    ClosePortHub->onEvent[0] = MakeLink<&TQeComAsync::inClose>(1, SerialPort);
+    ProbeHost->onPass[0] = MakeLink<&TQeHub::inSpread>(0, PortWriteHub);
+    ProbeHost->onPass[1] = MakeLink<&Recording::inEvent>(0, Status);
+    ProbeHost->onPass[2] = MakeLink<&TQeComAsync::inOpen>(0, SerialPort);
+    ProbeHost->onPass[4] = MakeLink<&Recording::inEvent>(0, DeviceFound);
+    PortWriteHub->onEvent[0] = MakeLink<&WriteTap::inWrite>(2, Writes);
+    Writes->out = MakeLink<&TQeComAsync::inWrite>(2, SerialPort);
+    RxSwitch->srcOutput = MakeLink<&TQeMultiElementEx::valPass>(0, ProbeHost);
+    RxSwitch->onEvent[0] = MakeLink<&TQeMultiElementEx::inPass>(2, ProbeHost);
+    RxSwitch->onEvent[1] = MakeLink<&TQeMultiElementEx::inPass>(0, UploadHost);
+    UploadHost->onPass[0] = MakeLink<&Recording::inEvent>(0, Progress);
+    UploadHost->onPass[1] = MakeLink<&TQeHub::inSpread>(1, PortWriteHub);
+    UploadHost->onPass[2] = MakeLink<&Recording::inEvent>(0, Success);
+    UploadHost->onPass[3] = MakeLink<&Recording::inEvent>(0, Failure);
+    UploadHost->onPass[4] = MakeLink<&TextField::inSetText>(0, CrcEdit);
+    UploadHost->srcPass[0] = MakeLink<&TextField::valText>(0, CrcEdit);
+
+    ProbeHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A8C60>);
+    UploadHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A91E0>);
+    EnableDispatch();
+}
+
+UploadHarness::~UploadHarness() {
+    Close();
+    FreeElements();
+}
+
+void UploadHarness::ChoosePort(const std::string& name) {
+    TData d;
+    SetString(d, name);
+    Fire(MakeLink<&TQeHub::inSpread>(0, PortSelectHub), d);
+}
+
+void UploadHarness::ClickWrite() {
+    TData d;
+    SetInteger(d, 0);
+    Fire(MakeLink<&TQeMultiElementEx::inPass>(1, UploadHost), d);
+}
+
+void UploadHarness::Close() {
+    FireNull(MakeLink<&TQeHub::inSpread>(0, ClosePortHub));
+    DisableDispatch();
+}
+
+TClassMultiElementEx_25A91E0* UploadHarness::Upload() const {
+    return static_cast<TClassMultiElementEx_25A91E0*>(UploadHost->Current()->schema);
+}

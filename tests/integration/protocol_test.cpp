@@ -1,0 +1,205 @@
+// The probe and the upload against the device simulator, over real ptys.
+#include "Harness.h"
+#include "tools/simulator/DeviceSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const std::string kNotFound = Cp1251("На этом порту устройств не найдено.");
+
+std::string Found(const std::string& name, const std::string& version) {
+    return Cp1251("Устройство: " + name + "   Текущая версия ПО: " + version);
+}
+
+class Protocol : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char templ[] = "/tmp/varnomiksal-test-XXXXXX";
+        dir_ = mkdtemp(templ);
+        setenv("VARNOMIKSAL_PORT_DIR", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        harness_.reset();
+        sim_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+    // Starts a device as COM<port> and the window-less program.
+    void Start(SimConfig config, int port = 42) {
+        sim_ = std::make_unique<DeviceSimulator>(config);
+        std::string error;
+        ASSERT_TRUE(sim_->Start(dir_, port, error)) << error;
+        harness_ = std::make_unique<UploadHarness>();
+    }
+    // Chooses the device's port and waits for the probe's verdict.
+    std::string Identify(int port = 42) {
+        harness_->ChoosePort("COM" + std::to_string(port));
+        harness_->Status->WaitForCount(1, 3000);
+        return harness_->Status->Last();
+    }
+    // Waits until the upload ends one way or the other.
+    void WaitForEnd(int timeoutMs) {
+        auto ended = [&] { return harness_->Success->Count() + harness_->Failure->Count() > 0; };
+        for (int waited = 0; !ended() && waited < timeoutMs; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Gives the line a moment so that anything wrongly sent would arrive.
+    static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
+
+    std::string dir_;
+    std::unique_ptr<DeviceSimulator> sim_;
+    std::unique_ptr<UploadHarness> harness_;
+};
+
+SimConfig Reply(std::string reply) {
+    SimConfig c;
+    c.reply = std::move(reply);
+    return c;
+}
+
+} // namespace
+
+TEST_F(Protocol, IdentificationTexts) {
+    struct Case {
+        std::string reply, status;
+    } cases[] = {
+        {"VARNOMIKSAL DEV 2.1 X", Found("DEV", "2.1")},
+        {"varnomiksal X 1.0", Found("X", "1.0")},
+        {"VARNOMIKSAL X", Found("X", "")},
+        {"VARNOMIKSAL", kNotFound},
+        {"VARNOMIKSAL2 X 1.0", kNotFound},
+    };
+    for (const Case& c : cases) {
+        Start(Reply(c.reply));
+        EXPECT_EQ(Identify(), c.status) << c.reply;
+        bool identified = c.status != kNotFound;
+        EXPECT_EQ(harness_->DeviceFound->Count(), identified ? 1u : 0u) << c.reply;
+        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        TData none;
+        EXPECT_EQ(ReadInteger(none, harness_->RxSwitch->srcOutput, -1), identified ? 1 : 0);
+        harness_.reset();
+        sim_.reset();
+    }
+}
+
+TEST_F(Protocol, AReplyInTwoBurstsIsParsedBurstByBurst) {
+    SimConfig c = Reply("VARNOMIKSAL DEV 2.1");
+    c.faults.splitReplyAt = 17; // "VARNOMIKSAL DEV 2" then ".1"
+    Start(c);
+    EXPECT_EQ(Identify(), Found("DEV", "2"));
+    // The rest of the reply goes to the upload, which has sent nothing yet.
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 3000));
+    EXPECT_EQ(harness_->Failure->Last(), "2E31");
+    EXPECT_EQ(harness_->Writes->SingleByteWrites(), 0u);
+
+    SimConfig noSpace = Reply("VARNOMIKSAL DEV 2.1");
+    noSpace.faults.splitReplyAt = 5; // "VARNO" then "MIKSAL DEV 2.1"
+    harness_.reset();
+    sim_.reset();
+    Start(noSpace);
+    harness_->ChoosePort("COM42");
+    ASSERT_TRUE(harness_->Status->WaitForCount(2, 3000));
+    EXPECT_EQ(harness_->Status->Values()[0], kNotFound);
+    EXPECT_EQ(harness_->Status->Values()[1], kNotFound); // "MIKSAL" is no signature
+}
+
+TEST_F(Protocol, BadPortNamesFailWithoutWriting) {
+    Start(SimConfig{});
+    for (std::string name : {"COM0", "COM256", "COM1234", "COMX", "com42", "COM43"}) {
+        harness_->ChoosePort(name);
+        EXPECT_EQ(harness_->Status->Last(), kNotFound) << name;
+    }
+    EXPECT_EQ(harness_->Status->Count(), 6u);
+    EXPECT_TRUE(harness_->Writes->OtherWrites().empty());
+    EXPECT_EQ(sim_->Report().versRequests, 0);
+}
+
+TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
+    Start(SimConfig{});
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    WaitForEnd(60000);
+    ASSERT_EQ(harness_->Success->Count(), 1u);
+    EXPECT_EQ(harness_->Failure->Count(), 0u);
+    ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
+    SimReport r = sim_->Report();
+    EXPECT_TRUE(r.matchesImage);
+    EXPECT_EQ(r.received, DeviceSimulator::ImageSize);
+    EXPECT_EQ(r.beyondImage, 0u);
+    EXPECT_EQ(harness_->Writes->SingleByteWrites(), DeviceSimulator::ImageSize);
+    EXPECT_EQ(harness_->Writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
+    std::vector<std::string> progress = harness_->Progress->Values();
+    ASSERT_EQ(progress.size(), 507u);
+    for (int i = 0; i < 507; ++i)
+        ASSERT_EQ(progress[std::size_t(i)], std::to_string(i + 1));
+    char crc[8];
+    std::snprintf(crc, sizeof crc, "%04X", r.crc);
+    EXPECT_EQ(harness_->CrcEdit->Text(), crc);
+    EXPECT_EQ(harness_->Success->Last(), std::string(crc) + "465A");
+}
+
+TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
+    for (int fault = 0; fault < 3; ++fault) {
+        SimConfig c;
+        if (fault == 0) c.faults.wrongCrcAt = 3;
+        if (fault == 1) c.faults.splitAckAt = 3;
+        if (fault == 2) c.faults.strayAt = 3;
+        Start(c);
+        ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+        harness_->ClickWrite();
+        ASSERT_TRUE(harness_->Failure->WaitForCount(1, 5000)) << fault;
+        Settle();
+        EXPECT_EQ(harness_->Success->Count(), 0u);
+        EXPECT_EQ(sim_->Report().received, 4u * 256) << fault; // nothing after block 3
+        EXPECT_EQ(harness_->Progress->Count(), 3u);
+        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        harness_.reset();
+        sim_.reset();
+    }
+}
+
+TEST_F(Protocol, SilenceFailsAfterThreeTicks) {
+    SimConfig c;
+    c.faults.silenceFrom = 2;
+    Start(c);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    auto start = std::chrono::steady_clock::now();
+    harness_->ClickWrite();
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 6000));
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(2900));
+    EXPECT_EQ(harness_->Failure->Last(), "3");
+    EXPECT_EQ(sim_->Report().received, 3u * 256);
+}
+
+TEST_F(Protocol, HangUpMidUploadFailsInsteadOfHanging) {
+    SimConfig c;
+    c.faults.hangupAt = 5;
+    Start(c);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 6000));
+    EXPECT_EQ(harness_->Success->Count(), 0u);
+    harness_->Close(); // closing the hung-up port still works
+}
+
+TEST_F(Protocol, AnOrdinaryAcknowledgementOfTheLastBlockSendsNoZeroBlock) {
+    SimConfig c;
+    c.faults.ordinaryLast = true;
+    Start(c);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    WaitForEnd(60000);
+    Settle();
+    EXPECT_EQ(harness_->Success->Count(), 0u);
+    ASSERT_EQ(harness_->Failure->Count(), 1u);
+    SimReport r = sim_->Report();
+    EXPECT_EQ(r.received, DeviceSimulator::ImageSize);
+    EXPECT_EQ(r.beyondImage, 0u);
+    EXPECT_FALSE(r.pusk);
+}
