@@ -1,5 +1,5 @@
 // The probe and the upload against the device simulator, over real ptys.
-#include "Harness.h"
+#include "tests/harness/Harness.h"
 #include "tools/simulator/DeviceSimulator.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Harness.h"
+#include "tests/harness/Harness.h"
 
 UploadHarness::UploadHarness() {
     Writes = Add<WriteTap>();
