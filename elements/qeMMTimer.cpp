@@ -1,5 +1,7 @@
 #include "elements/qeMMTimer.h"
 
+#include <chrono>
+
 void TMultimediaTimer::SetEnabled(bool e) {
     uint32_t id = id_.load();
     if (e == (id != 0)) {
@@ -34,8 +36,13 @@ TQeMMTimer::TQeMMTimer() {
     timer.SetEnabled(false);
 }
 
+// Stops the timer. A tick that stopped the timer itself is not waited for by
+// the platform, so wait here until it has left the element (unless this is
+// that tick's own thread).
 TQeMMTimer::~TQeMMTimer() {
     timer.SetEnabled(false);
+    while (busy.load() && tickThread_.load() != std::this_thread::get_id())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void TQeMMTimer::SetCount(int32_t count) {
@@ -61,6 +68,7 @@ void TQeMMTimer::TickHandler(void* object) {
 // one is still being handled is dropped.
 void TQeMMTimer::Tick() {
     if (busy.exchange(true)) return;
+    tickThread_.store(std::this_thread::get_id());
     int32_t left = remaining.load();
     if (left >= 0) remaining.store(left - 1);
     FireNull(onTimer);

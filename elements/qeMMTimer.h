@@ -6,6 +6,7 @@
 #include "runtime/Share.h"
 
 #include <atomic>
+#include <thread>
 
 // The platform timer as the element drives it: its settings, and whether it
 // runs (id not 0). Enabled may be set from any thread.
@@ -62,4 +63,6 @@ public:
 private:
     static void TickHandler(void* object);
     void Tick();
+
+    std::atomic<std::thread::id> tickThread_{}; // the thread of the tick in progress
 };
