@@ -1,0 +1,131 @@
+#include "platform/MMTimer.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TTimer {
+    std::mutex m;
+    std::condition_variable cv;
+    bool killed = false;   // no call starts once set
+    bool finished = false; // the thread has left its loop
+    std::thread thread;
+};
+
+// The table of live timers, by id. Never destroyed, so that timer threads
+// still running at process exit find it intact.
+struct TRegistry {
+    std::mutex m;
+    std::unordered_map<uint32_t, std::shared_ptr<TTimer>> timers;
+    uint32_t lastId = 0;
+};
+TRegistry& Registry() {
+    static TRegistry* registry = new TRegistry;
+    return *registry;
+}
+
+std::atomic<void (*)(bool (*)(void*), void*)> g_hookWait{nullptr};
+std::atomic<void (*)()> g_hookWake{nullptr};
+
+void Wake() {
+    if (auto wake = g_hookWake.load()) wake();
+}
+
+void Run(std::shared_ptr<TTimer> t, Clock::duration period, bool periodic, TMMTimerProc proc,
+         void* user) {
+    std::unique_lock lock(t->m); // waits until MMTimerSetEvent has finished
+    Clock::time_point next = Clock::now() + period;
+    bool fired = false;
+    while (!t->killed) {
+        if (fired && !periodic) {
+            t->cv.wait(lock, [&] { return t->killed; });
+            break;
+        }
+        if (t->cv.wait_until(lock, next, [&] { return t->killed; })) break;
+        lock.unlock();
+        proc(user);
+        lock.lock();
+        fired = true;
+        next += period;
+        Clock::time_point now = Clock::now();
+        if (next <= now) next += ((now - next) / period + 1) * period;
+    }
+    t->finished = true;
+    t->cv.notify_all();
+    lock.unlock();
+    Wake();
+}
+
+bool Finished(void* context) {
+    auto* t = static_cast<TTimer*>(context);
+    std::lock_guard lock(t->m);
+    return t->finished;
+}
+
+} // namespace
+
+uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t, TMMTimerProc proc, void* user, uint8_t flags) {
+    if (delayMs == 0 || !proc) return 0;
+    auto t = std::make_shared<TTimer>();
+    std::lock_guard timerLock(t->m); // the thread starts its loop after registration
+    try {
+        t->thread = std::thread(Run, t, std::chrono::milliseconds(delayMs),
+                                (flags & mmtimer_periodic) != 0, proc, user);
+    } catch (...) {
+        return 0;
+    }
+    TRegistry& reg = Registry();
+    std::lock_guard regLock(reg.m);
+    uint32_t id = ++reg.lastId;
+    while (id == 0 || reg.timers.count(id))
+        id = ++reg.lastId;
+    reg.timers.emplace(id, t);
+    return id;
+}
+
+void MMTimerKillEvent(uint32_t id) {
+    std::shared_ptr<TTimer> t;
+    {
+        TRegistry& reg = Registry();
+        std::lock_guard lock(reg.m);
+        auto it = reg.timers.find(id);
+        if (it == reg.timers.end()) return;
+        t = std::move(it->second);
+        reg.timers.erase(it);
+    }
+    {
+        std::lock_guard lock(t->m);
+        t->killed = true;
+    }
+    t->cv.notify_all();
+    if (std::this_thread::get_id() == t->thread.get_id()) {
+        t->thread.detach(); // killed from its own call: the loop ends after it
+        return;
+    }
+    if (auto wait = g_hookWait.load()) {
+        wait(&Finished, t.get());
+    } else {
+        std::unique_lock lock(t->m);
+        t->cv.wait(lock, [&] { return t->finished; });
+    }
+    t->thread.join();
+}
+
+std::size_t MMTimerActiveCount() {
+    TRegistry& reg = Registry();
+    std::lock_guard lock(reg.m);
+    return reg.timers.size();
+}
+
+void SetMMTimerWaitHook(const TMMTimerWaitHook& hook) {
+    g_hookWait.store(hook.wait);
+    g_hookWake.store(hook.wake);
+}
