@@ -27,7 +27,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ByteToChar->Digits = 1;
 
     ImageReader = Add<TQeDataToFile>();
-    ImageReader->ItemType = TQeDataToFile::itByte;
+    ImageReader->ItemType = item_byte;
 
     BlockCounter = Add<TQeCounter>();
     BlockCounter->Min = 0;
@@ -51,7 +51,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ReplyHub->SetOutCount(3);
 
     ImageStream = Add<TQeMemoryStream>();
-    ImageStream->SetStream(LoadStreamResource("STREAM0", 100));
+    ImageStream->Stream = LoadStreamResource("STREAM0", 100);
 
     BlockLoop = Add<TQeFor>();
     BlockLoop->Start = 0;
