@@ -1,11 +1,15 @@
 // Counter: a bounded counter that wraps to the opposite bound.
 #pragma once
 
+#include <atomic>
+
 #include "runtime/Share.h"
 
 class TQeCounter : public TQeElement {
 public:
-    int32_t Value = 0;
+    // Atomic: one thread may step the count while another resets it (the
+    // upload's silence count is stepped by the timer and reset by the reader).
+    std::atomic<int32_t> Value{0};
     int32_t Min = 0;
     int32_t Max = 0;
     int32_t Step = 1;

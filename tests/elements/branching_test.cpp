@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <climits>
 
 namespace {
@@ -139,6 +141,21 @@ TEST(Counter, WrapsToTheOppositeBound) {
     EXPECT_EQ(c.Value, 507);
     Send<&TQeCounter::inNext>(c, TData{});
     EXPECT_EQ(c.Value, 0);
+}
+
+TEST(Counter, StepsOnTwoThreadsAreNeverLost) {
+    TQeCounter c;
+    c.Max = 1000000;
+    auto step = [&] {
+        for (int k = 0; k < 20000; ++k) {
+            TData d;
+            c.inNext(d, 0);
+        }
+    };
+    std::thread other(step);
+    step();
+    other.join();
+    EXPECT_EQ(c.Value, 40000);
 }
 
 TEST(Counter, DownAndReset) {
