@@ -19,11 +19,9 @@ std::string ReadExactly(TComm& comm, std::size_t count) {
     std::string got;
     while (got.size() < count) {
         uint32_t events = 0, errors = 0, waiting = 0;
-        if (!comm.WaitEvent(events) || !comm.ClearError(errors, waiting))
-            break;
+        if (!comm.WaitEvent(events) || !comm.ClearError(errors, waiting)) break;
         std::string part;
-        if (waiting > 0 && comm.Read(part, waiting))
-            got += part;
+        if (waiting > 0 && comm.Read(part, waiting)) got += part;
     }
     return got;
 }
@@ -32,11 +30,9 @@ std::string ReadExactly(TComm& comm, std::size_t count) {
 
 std::string ReferenceUpload(const std::string& port) {
     TResourceData image;
-    if (!FindResourceData("STREAM0", rt_stream, image))
-        return "no embedded image";
+    if (!FindResourceData("STREAM0", rt_stream, image)) return "no embedded image";
     auto comm = TComm::Open(port);
-    if (!comm)
-        return "cannot open " + port;
+    if (!comm) return "cannot open " + port;
     TCommState state;
     comm->GetState(state);
     state.BaudRate = 38462;
@@ -53,8 +49,7 @@ std::string ReferenceUpload(const std::string& port) {
 
     std::size_t written = 0;
     comm->Write("VERS", written);
-    if (ReadExactly(*comm, 1).empty())
-        return "no reply to VERS";
+    if (ReadExactly(*comm, 1).empty()) return "no reply to VERS";
 
     uint16_t crc = 0xFFFF;
     const std::size_t blocks = image.size / 256;
@@ -65,8 +60,7 @@ std::string ReferenceUpload(const std::string& port) {
         for (char c : block)
             crc = Crc16Modbus(crc, uint8_t(c));
         std::string expect = {char(crc >> 8), char(crc & 0xFF)};
-        if (b + 1 == blocks)
-            expect += "FZ";
+        if (b + 1 == blocks) expect += "FZ";
         if (ReadExactly(*comm, expect.size()) != expect)
             return "bad acknowledgement of block " + std::to_string(b);
     }

@@ -39,7 +39,7 @@ public:
     SimulatorProcess(const std::string& dir, int port, int baud) {
         std::string p = std::to_string(port), b = std::to_string(baud);
         const char* argv[] = {SIMULATOR_PATH, "--port-dir", dir.c_str(), "--port", p.c_str(),
-                              "--baud", b.c_str(), "--once", nullptr};
+                              "--baud",       b.c_str(),    "--once",    nullptr};
         posix_spawn(&pid_, SIMULATOR_PATH, nullptr, nullptr, const_cast<char**>(argv), environ);
         std::string link = dir + "/COM" + p;
         for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i)
@@ -69,12 +69,12 @@ Timing OurUpload(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 201, baud);
     UploadHarness harness;
     harness.ChoosePort("COM201");
-    if (!harness.DeviceFound->WaitForCount(1, 5000))
-        return {};
+    if (!harness.DeviceFound->WaitForCount(1, 5000)) return {};
     Timing t = Measure([&] {
         harness.ClickWrite();
         return harness.Success->WaitFor(
-            [&](const auto& v) { return !v.empty() || harness.Failure->Count() > 0; }, 120000) &&
+                   [&](const auto& v) { return !v.empty() || harness.Failure->Count() > 0; },
+                   120000) &&
                harness.Failure->Count() == 0;
     });
     harness.Close();
@@ -85,8 +85,7 @@ Timing Reference(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 202, baud);
     return Measure([&] {
         std::string error = ReferenceUpload("COM202");
-        if (!error.empty())
-            std::fprintf(stderr, "reference: %s\n", error.c_str());
+        if (!error.empty()) std::fprintf(stderr, "reference: %s\n", error.c_str());
         return error.empty();
     });
 }
@@ -116,7 +115,6 @@ int main(int argc, char** argv) {
 
     Report("instant device:", OurUpload(dir, 0), Reference(dir, 0), 0);
     if (paced)
-        Report("device paced at 38462 baud:", OurUpload(dir, 38462), Reference(dir, 38462),
-               38462);
+        Report("device paced at 38462 baud:", OurUpload(dir, 38462), Reference(dir, 38462), 38462);
     std::filesystem::remove_all(dir);
 }
