@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolTip>
+#include <QWindow>
 
 #include <algorithm>
 #include <atomic>
@@ -867,6 +868,13 @@ bool TControl::CloseRequested(intptr_t lParam) {
     if (TApplication::Exists() && TApplication::Instance().MainForm() == this)
         TApplication::Instance().MainFormClosed();
     return true;
+}
+
+void TControl::DragMove() {
+    GuiCall([&] {
+        QWidget* w = impl_->widget;
+        if (w && w->window()->windowHandle()) w->window()->windowHandle()->startSystemMove();
+    });
 }
 
 void TControl::SetIcon(TIconHandle icon) {

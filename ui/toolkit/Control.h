@@ -110,6 +110,8 @@ public:
     // main form, the loop ends.
     void Close(intptr_t lParam);
     void SetIcon(TIconHandle icon);
+    // Form: lets the user move the window with the mouse button held.
+    void DragMove();
     // Form: Tab and Shift+Tab move the focus through the child controls in
     // tab order (installed on the form's key-down hook).
     void InstallTabNavigation();
