@@ -70,9 +70,18 @@ TControl::TControl(TControlKind kind, TControl* parent, uint32_t options)
         case TControlKind::Form:
             w = new TFormWidget(this, parentWidget);
             break;
-        case TControlKind::Button:
-            w = new QPushButton(parentWidget);
+        case TControlKind::Button: {
+            auto* button = new QPushButton(parentWidget);
+            // Clicked by the mouse, or by Space while it has the focus.
+            QObject::connect(button, &QPushButton::clicked, button, [this] {
+                if (hooks.click) {
+                    auto click = hooks.click;
+                    click();
+                }
+            });
+            w = button;
             break;
+        }
         case TControlKind::Label: {
             auto* label = new QLabel(parentWidget);
             label->setTextFormat(Qt::PlainText);
