@@ -5,6 +5,7 @@
 #include "ui/toolkit/GuiThread.h"
 #include "ui/toolkit/QtBridge.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -22,10 +24,12 @@ TApplication* g_app = nullptr;
 std::mutex g_interceptorMutex;
 std::function<void(const std::string&, const std::string&)> g_interceptor;
 
+// Worker threads only wake the GUI thread's event loop (which allocates and
+// shares nothing); the loop serves the queued calls each time it wakes.
+std::atomic<QAbstractEventDispatcher*> g_dispatcher{nullptr};
+
 void PostDrain() {
-    if (auto* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [] { ServeCalls(); }, Qt::QueuedConnection);
+    if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
 }
 
 void ServiceMessageBox(const std::string& caption, const std::string& text) {
@@ -55,6 +59,9 @@ TApplication::TApplication(int& argc, char** argv) {
     if (QStyleFactory::keys().contains(QStringLiteral("Windows")))
         QApplication::setStyle(QStringLiteral("Windows"));
     SetGuiThread();
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [] { ServeCalls(); });
+    g_dispatcher = dispatcher;
     SetDrainPoster(&PostDrain);
     TRuntimeServices services;
     services.messageBox = &ServiceMessageBox;
