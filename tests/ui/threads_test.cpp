@@ -1,0 +1,121 @@
+// Element operations from another thread while the GUI thread runs, waits
+// for that thread, and closes the form.
+#include "UiTestSupport.h"
+
+#include "ui/elements/qeEdit.h"
+#include "ui/elements/qeLabel.h"
+#include "ui/elements/qeProgressBar.h"
+#include "ui/toolkit/Drive.h"
+#include "ui/toolkit/GuiThread.h"
+
+#include <QLineEdit>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+constexpr int kCalls = 10000;
+
+struct TWindow {
+    TQeEdit* edit;
+    TQeLabel* label;
+    TQeProgressBar* bar;
+};
+
+TWindow Build(TTestSchema* schema, TQeSimpleForm* form) {
+    TWindow w;
+    w.edit = schema->Add<TQeEdit>(form->Control);
+    w.edit->Width = 200, w.edit->Height = 25;
+    w.label = schema->Add<TQeLabel>(form->Control);
+    w.label->Top = 30, w.label->Width = 100, w.label->Height = 20;
+    w.bar = schema->Add<TQeProgressBar>(form->Control);
+    w.bar->Top = 60, w.bar->Width = 300, w.bar->Height = 20;
+    w.bar->Max = kCalls;
+    return w;
+}
+
+// What the reader thread of the program does: text, visibility, position.
+void Hammer(TWindow w, std::atomic<int>& done) {
+    for (int i = 0; i < kCalls; ++i) {
+        TData d;
+        SetString(d, std::to_string(i));
+        w.edit->inSetText(d, 0);
+        SetInteger(d, i % 2);
+        w.label->inSetVisible(d, 0);
+        SetInteger(d, i);
+        w.bar->inSetPosition(d, 0);
+        done = i + 1;
+    }
+}
+} // namespace
+
+TEST_F(FormTest, JoiningTheWorkerDuringCloseKeepsServingItsCalls) {
+    TWindow w = Build(schema, form);
+    form->Init();
+    w.edit->Init();
+    w.label->Init();
+    w.bar->Init();
+    w.edit->onChange = Link(1);
+    std::atomic<int> done{0};
+    std::thread worker;
+    // Closing joins the worker, as closing the serial port joins its reader.
+    probe->onEvent = [&](TData&) {};
+    TProbe closer;
+    closer.onEvent = [&](TData&) { RunServingCalls([&] { worker.join(); }); };
+    form->onClose = MakeLink<&TProbe::inEvent>(0, &closer);
+    Start();
+    worker = std::thread(Hammer, w, std::ref(done));
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 1000; }, 20000));
+    DriveUserClose(form->Control);
+    EXPECT_FALSE(worker.joinable());
+    EXPECT_EQ(done.load(), kCalls);
+    // Every text arrived, in order.
+    ASSERT_EQ(probe->seen.size(), std::size_t(kCalls));
+    for (int i = 0; i < kCalls; ++i)
+        ASSERT_EQ(probe->seen[std::size_t(i)].s, std::to_string(i));
+    EXPECT_EQ(w.bar->Control->Progress(), kCalls - 1);
+    EXPECT_TRUE(w.label->Control->Visible()); // the last call showed it
+}
+
+TEST_F(FormTest, CallsAfterCloseReturnAtOnceAndChangeNothing) {
+    TWindow w = Build(schema, form);
+    form->Init();
+    w.edit->Init();
+    w.label->Init();
+    w.bar->Init();
+    w.edit->onChange = Link(1);
+    std::atomic<int> done{0};
+    Start();
+    std::thread worker(Hammer, w, std::ref(done));
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 500; }, 20000));
+    DriveUserClose(form->Control);
+    const std::string atClose = w.edit->Control->Text();
+    const int positionAtClose = w.bar->Control->Progress();
+    RunServingCalls([&] { worker.join(); });
+    EXPECT_EQ(done.load(), kCalls);
+    EXPECT_EQ(w.edit->Control->Text(), atClose);
+    EXPECT_EQ(w.bar->Control->Progress(), positionAtClose);
+    EXPECT_EQ(static_cast<QLineEdit*>(w.edit->Control->Widget())->text().toStdString(), atClose);
+    // The texts that arrived before the close came in order, none skipped.
+    ASSERT_FALSE(probe->seen.empty());
+    for (std::size_t i = 0; i < probe->seen.size(); ++i)
+        ASSERT_EQ(probe->seen[i].s, std::to_string(i));
+    EXPECT_EQ(probe->seen.back().s, atClose);
+}
+
+TEST(GuiThread, WaitServingCallsRunsCallsWhileWaiting) {
+    TApplication::Instance();
+    OpenCalls();
+    std::atomic<bool> finished{false};
+    int ran = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < 100; ++i)
+            GuiCall([&] { ++ran; });
+        finished = true;
+        WakeWaitingGui();
+    });
+    WaitServingCalls([&] { return finished.load(); });
+    worker.join();
+    EXPECT_EQ(ran, 100);
+}

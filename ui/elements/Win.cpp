@@ -1,0 +1,195 @@
+#include "ui/elements/Win.h"
+
+TQeWin::TQeWin(TControl* parentControl) : ParentControl(parentControl) {
+    if (ParentControl) Color = ParentControl->Color();
+    Font = MakeFontRec("MS Sans Serif", 8, 0, 0, 1);
+}
+
+TQeWin::~TQeWin() {
+    if (Control) {
+        Control->hooks = TControlHooks{};
+        if (!WindowGone) Control->SetVisible(false);
+    }
+    if (HintTool && HintManagerRef) HintManagerRef->DestroyTool(HintTool);
+    delete Control;
+}
+
+void TQeWin::inSetVisible(TData& d, uint16_t) {
+    Control->SetVisible(IsTrue(d));
+}
+
+void TQeWin::inSetEnabled(TData& d, uint16_t) {
+    Control->SetEnabled(IsTrue(d));
+}
+
+void TQeWin::SetLayout(void* manager) {
+    Layout = manager;
+}
+
+void TQeWin::SetHintManager(TQeHintManager* manager) {
+    if (!manager && Hint.empty()) return;
+    TQeHintManager* m = manager ? manager : &SharedHintManager();
+    HintTool = m->CreateTool(Control);
+    m->SetText(HintTool, Hint);
+    HintManagerRef = m;
+}
+
+void TQeWin::KeyDown(int& key) {
+    FireInteger(onKeyDown, key);
+}
+
+void TQeWin::KeyUp(int& key) {
+    FireInteger(onKeyUp, key);
+}
+
+void TQeWin::KeyChar(int& ch) {
+    FireString(onKeyChar, std::string(1, char(ch)));
+}
+
+void TQeWin::MouseDown(const TMouseEvent& m) {
+    MouseState = {m.button, m.keys, m.x, m.y};
+    FireInteger(onMouseDown, m.button - 1);
+}
+
+void TQeWin::MouseMove(const TMouseEvent& m) {
+    if (HintManagerRef) HintManagerRef->MouseMove(HintTool, MouseState.x, MouseState.y);
+    FireInteger(onMouseMove, HeldButtonOf(MouseState.keys));
+    MouseState = {m.button, m.keys, m.x, m.y};
+}
+
+void TQeWin::MouseEnter() {
+    if (HintManagerRef) HintManagerRef->MouseEnter(HintTool);
+    FireNull(onMouseEnter);
+}
+
+void TQeWin::MouseLeave() {
+    if (HintManagerRef) HintManagerRef->MouseLeave(HintTool);
+    FireNull(onMouseLeave);
+}
+
+void TQeWin::MouseUp(const TMouseEvent& m) {
+    MouseState = {m.button, m.keys, m.x, m.y};
+    FireInteger(onMouseUp, m.button - 1);
+}
+
+void TQeWin::MouseWheel(const TMouseEvent& m) {
+    MouseState = {m.button, m.keys, m.x, m.y};
+    FireInteger(onMouseWheel, int16_t(m.keys >> 16));
+}
+
+// A proposed change of size goes through the filters: each may answer an
+// Integer change that replaces the proposed one.
+void TQeWin::SizeFilter(TWindowPos& pos) {
+    const int h = Control->Height();
+    const int w = Control->Width();
+    if (pos.cy != h) {
+        TData d;
+        SetInteger(d, pos.cy - h);
+        Pull(d, srcHeightFilter);
+        if (d.type == data_int) pos.cy = h + d.idata;
+    }
+    if (pos.cx != w) {
+        TData d;
+        SetInteger(d, pos.cx - w);
+        Pull(d, srcWidthFilter);
+        if (d.type == data_int) pos.cx = w + d.idata;
+    }
+}
+
+bool TQeWin::Message(TMessage& m) {
+    switch (m.msg) {
+    case WM_MOVE:
+        FireNull(onMove);
+        break;
+    case WM_SETFOCUS:
+        FireNull(onSetFocus);
+        break;
+    case WM_KILLFOCUS:
+        FireNull(onKillFocus);
+        break;
+    case WM_WINDOWPOSCHANGING:
+        if (m.pos && !m.pos->noSize) SizeFilter(*m.pos);
+        break;
+    case WM_MOUSEHOVER:
+        MouseEnter();
+        break;
+    case WM_MOUSELEAVE:
+        MouseLeave();
+        break;
+    default:
+        if (m.msg >= WM_MOUSEFIRST && m.msg <= WM_MOUSELAST) MouseEnter();
+        break;
+    }
+    return ChainedHook ? ChainedHook(m) : false;
+}
+
+void TQeWin::Destroyed() {
+    WindowGone = true;
+}
+
+void TQeWin::Resized() {
+    FireNull(onResize);
+}
+
+void TQeWin::Shown() {
+    FireNull(onShow);
+}
+
+void TQeWin::InitWin() {
+    // 2. Colour, place and size.
+    Control->SetColor(Color);
+    Control->SetPosition(Left, Top);
+    Control->SetSize(Width, Height);
+    // 3. The asked three-dimensional look.
+    if (EdgeStyle < 2) Control->SetEdge3D(EdgeStyle == 0);
+    // 4. Transparency, state, cursor, flat look.
+    Control->SetTransparent(Transparent);
+    Control->SetEnabled(Enabled);
+    Control->SetCursor(Cursor);
+    if (Flat) Control->SetStyle(Control->Style() | BS_FLAT);
+    // 5. Font: the form's, or our own setting.
+    if (ParentFont && ParentControl)
+        Control->SetFont(ParentControl->Font());
+    else
+        Control->SetFont(Font);
+    Control->SetKeyRouting(KeyRouting);
+    // 6. Tab order.
+    if (TabOrder != 0) Control->SetTabOrder(TabOrder);
+    // 7. Hooks.
+    ChainedHook = Control->hooks.message;
+    TControlHooks& h = Control->hooks;
+    h.mouseDown = [this](const TMouseEvent& m) { MouseDown(m); };
+    h.mouseMove = [this](const TMouseEvent& m) { MouseMove(m); };
+    h.mouseUp = [this](const TMouseEvent& m) { MouseUp(m); };
+    h.mouseWheel = [this](const TMouseEvent& m) { MouseWheel(m); };
+    h.dblClick = [this](const TMouseEvent& m) { FireInteger(onDblClick, m.button - 1); };
+    h.message = [this](TMessage& m) { return Message(m); };
+    h.destroyed = [this] { Destroyed(); };
+    h.keyDown = [this](int& key) {
+        KeyResult = -1;
+        KeyDown(key);
+        if (KeyResult >= 0)
+            key = KeyResult;
+        else if (key == 0)
+            KeyResult = 0;
+    };
+    h.keyUp = [this](int& key) {
+        KeyResult = -1;
+        KeyUp(key);
+        if (KeyResult >= 0) key = KeyResult;
+    };
+    h.keyChar = [this](int& ch) {
+        if (KeyResult != 0) KeyChar(ch);
+    };
+    h.resized = [this] { Resized(); };
+    h.shown = [this] { Shown(); };
+    // 8. Alignment, top of the z-order, visibility.
+    Control->SetAlign(Align);
+    Control->BringToTop();
+    Control->SetVisible(Visible);
+    // 10. The frame style replaces the extended style of a sunken control.
+    if (EdgeStyle == 0 && FrameStyle >= 1 && FrameStyle <= 4) {
+        static constexpr uint32_t kFrame[5] = {0, 0, 0x20000, 0x1, 0x201};
+        Control->SetExStyle(kFrame[FrameStyle]);
+    }
+}

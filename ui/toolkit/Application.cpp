@@ -1,0 +1,162 @@
+#include "ui/toolkit/Application.h"
+
+#include "runtime/SharedOps.h"
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/GuiThread.h"
+#include "ui/toolkit/QtBridge.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+TApplication* g_app = nullptr;
+std::mutex g_interceptorMutex;
+std::function<void(const std::string&, const std::string&)> g_interceptor;
+
+// Worker threads only wake the GUI thread's event loop (which allocates and
+// shares nothing); the loop serves the queued calls each time it wakes.
+std::atomic<QAbstractEventDispatcher*> g_dispatcher{nullptr};
+
+void PostDrain() {
+    if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
+}
+
+void ServiceMessageBox(const std::string& caption, const std::string& text) {
+    ShowMessageBox(caption, text);
+}
+
+void* ServiceMainWindow() {
+    return g_app ? g_app->MainForm() : nullptr;
+}
+
+int ServiceLogPixelsY() {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        return int(screen->logicalDotsPerInchY() + 0.5);
+    return 96;
+}
+
+int g_defaultArgc = 1;
+char g_defaultName[] = "varnomiksal";
+char* g_defaultArgv[] = {g_defaultName, nullptr};
+
+} // namespace
+
+TApplication::TApplication(int& argc, char** argv) {
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The classic look where the style is available.
+    if (QStyleFactory::keys().contains(QStringLiteral("Windows")))
+        QApplication::setStyle(QStringLiteral("Windows"));
+    SetGuiThread();
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [] { ServeCalls(); });
+    g_dispatcher = dispatcher;
+    SetDrainPoster(&PostDrain);
+    TRuntimeServices services;
+    services.messageBox = &ServiceMessageBox;
+    services.mainWindowHandle = &ServiceMainWindow;
+    services.screenLogPixelsY = &ServiceLogPixelsY;
+    SetRuntimeServices(services);
+}
+
+TApplication& TApplication::Create(int& argc, char** argv) {
+    if (!g_app) g_app = new TApplication(argc, argv);
+    return *g_app;
+}
+
+TApplication& TApplication::Instance() {
+    return Create(g_defaultArgc, g_defaultArgv);
+}
+
+bool TApplication::Exists() {
+    return g_app != nullptr;
+}
+
+void TApplication::FormCreated(TControl* form) {
+    if (mainForm_) return;
+    mainForm_ = form;
+    quit_ = false;
+    OpenCalls();
+}
+
+void TApplication::FormDestroyed(TControl* form) {
+    if (form == mainForm_) mainForm_ = nullptr;
+}
+
+void TApplication::MainFormClosed() {
+    quit_ = true;
+    visible_ = false;
+    CloseCalls();
+    QCoreApplication::exit(0);
+}
+
+void TApplication::Run() {
+    if (quit_) return;
+    QApplication::exec();
+    quit_ = true;
+    mainForm_ = nullptr;
+}
+
+void TApplication::ProcessEvents() {
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
+    ServeCalls();
+}
+
+bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        ProcessEvents();
+        if (!done()) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+    }
+    return true;
+}
+
+void TApplication::SetCaption(const std::string& text) {
+    caption_ = text;
+}
+
+void TApplication::SetIcon(TIconHandle icon) {
+    icon_ = icon;
+    if (icon) QApplication::setWindowIcon(icon->icon);
+}
+
+void ShowMessageBox(const std::string& caption, const std::string& text) {
+    std::function<void(const std::string&, const std::string&)> intercept;
+    {
+        std::lock_guard lock(g_interceptorMutex);
+        intercept = g_interceptor;
+    }
+    if (intercept) {
+        intercept(caption, text);
+        return;
+    }
+    TApplication::Instance();
+    GuiCall([&] {
+        QWidget* owner = nullptr;
+        if (TControl* main = TApplication::Instance().MainForm()) owner = main->Widget();
+        QMessageBox box(QMessageBox::NoIcon, FromCp1251(caption), FromCp1251(text), QMessageBox::Ok,
+                        owner);
+        box.exec();
+    });
+}
+
+void SetMessageBoxInterceptor(std::function<void(const std::string&, const std::string&)> f) {
+    std::lock_guard lock(g_interceptorMutex);
+    g_interceptor = std::move(f);
+}

@@ -1,0 +1,216 @@
+// The control object: one per window (a form or a child control). It keeps
+// the window's state as style words, geometry, text, colours and font, and
+// a Qt widget renders that state. Elements install hooks to hear about
+// clicks, changes, keys, mouse, focus, size and visibility.
+//
+// Every operation may be called from any thread: off the GUI thread it is
+// carried to the GUI thread and waited for (GuiThread.h); reads are served
+// from a guarded copy of the state.
+#pragma once
+
+#include "runtime/SharedOps.h"
+#include "ui/toolkit/Bitmap.h"
+#include "ui/toolkit/Styles.h"
+#include "ui/toolkit/WinDefs.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+struct TControlHooks {
+    // Sees every message first; true means handled (the default handling,
+    // e.g. a form's close, is skipped).
+    std::function<bool(TMessage&)> message;
+    std::function<void()> click;     // button, label, picture box
+    std::function<void()> change;    // edit text changed (by user or program)
+    std::function<void()> selChange; // combo selection, after it is settled
+    std::function<void()> destroyed; // the window is gone
+    std::function<void()> resized;   // size changed
+    std::function<void()> shown;     // visibility became true
+    std::function<void()> hidden;    // visibility became false
+    std::function<void(const TMouseEvent&)> mouseDown, mouseUp, mouseMove, mouseWheel, dblClick;
+    // Key hooks may replace the key, or set it to 0 to swallow it.
+    std::function<void(int&key)> keyDown, keyUp, keyChar;
+    std::function<void(TCanvas&)> paint; // picture box
+};
+
+class TControl {
+public:
+    // A form has no parent (or a parent form that owns it); every other kind
+    // is a child of `parent`. `options` are the edit, combo or progress bits.
+    TControl(TControlKind kind, TControl* parent, uint32_t options = 0);
+    ~TControl();
+    TControl(const TControl&) = delete;
+    TControl& operator=(const TControl&) = delete;
+
+    TControlKind Kind() const { return kind_; }
+    TControl* Parent() const { return parent_; }
+    // Registered class name: "obj_" and the base class name.
+    std::string ClassName() const;
+    int Id() const { return id_; }
+
+    uint32_t Style() const;
+    uint32_t ExStyle() const;
+    void SetStyle(uint32_t style);
+    void SetExStyle(uint32_t exStyle);
+    // Form only: border style 0..9; larger values are ignored.
+    void SetBorderStyle(int n);
+
+    void SetPosition(int left, int top);
+    void SetSize(int width, int height);
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    TRect ClientRect() const;
+
+    void SetVisible(bool visible);
+    bool Visible() const;
+    void SetEnabled(bool enabled);
+    bool Enabled() const;
+
+    // Window text in Windows-1251 (for a combo box the edit field's text).
+    void SetText(const std::string& text);
+    std::string Text() const;
+
+    void SetColor(uint32_t color);
+    uint32_t Color() const;
+    void SetFont(const TFontRec& font);
+    TFontRec Font() const;
+    void SetFontColor(uint32_t color);
+    void SetFontStyle(uint8_t style);
+
+    // Tab order: the place in the parent's tab sequence (1-based); a negative
+    // value takes the control out of Tab navigation.
+    void SetTabOrder(int order);
+    int TabOrder() const;
+    void SetAlign(int align);
+    int Align() const;
+    // Three-dimensional edge: true asks for the sunken look, false the flat.
+    void SetEdge3D(bool sunken);
+    bool AskedSunken() const;
+    void SetTextAlign(int align);
+    void SetAutoSize(bool on);
+    void SetTransparent(bool on);
+    void SetCursor(int cursor);
+    void SetKeyRouting(bool on);
+    void SetFocus();
+    bool Focused() const;
+    void BringToTop();
+    void SetToolTip(const std::string& text);
+    std::string ToolTip() const;
+
+    // Form: the close request; lParam 0 is the user's, 1 the program's. The
+    // message hook may refuse it; otherwise the window closes and, for the
+    // main form, the loop ends.
+    void Close(intptr_t lParam);
+    void SetIcon(TIconHandle icon);
+    // Form: lets the user move the window with the mouse button held.
+    void DragMove();
+    // Form: Tab and Shift+Tab move the focus through the child controls in
+    // tab order (installed on the form's key-down hook).
+    void InstallTabNavigation();
+    // Form: the button that answers Enter (none by default).
+    void SetDefaultButton(TControl* button);
+    TControl* DefaultButton() const;
+
+    // Edit: caret position (start of the selection).
+    int CaretPos() const;
+    void SetCaretPos(int pos);
+
+    // Progress bar.
+    void SetRange(int max);
+    int RangeMax() const;
+    void SetProgress(int pos);
+    int Progress() const;
+    void SetBarColor(uint32_t color);
+
+    // Combo box items. Indexes are 0-based; -1 means none.
+    int AddItem(const std::string& text);
+    int InsertItem(int index, const std::string& text);
+    int ItemCount() const;
+    std::string ItemText(int index) const;
+    void SetItemText(int index, const std::string& text);
+    // Item data: 0 until set; -1 for an index outside the list.
+    int ItemData(int index) const;
+    void SetItemData(int index, int data);
+    void SetCurSel(int index);
+    int CurSel() const;
+    void ResetContent();
+    void SetRedraw(bool on);
+    void SetItemHeight(int height);
+    // Opens or closes the drop-down list; the combo's height while open is
+    // closed height × (n + 1) + 2, n the item count limited to 1..8.
+    void ShowDropDown(bool show);
+    bool DroppedDown() const;
+    int DroppedHeight() const;
+
+    // Picture box: repaint.
+    void Invalidate();
+    // Renders the window (a form with its children) to a PNG file.
+    bool SaveScreenshot(const std::string& path) const;
+
+    TControlHooks hooks;
+
+    // Toolkit internals.
+    QWidget* Widget() const;
+    struct TImpl;
+    TImpl& Impl() { return *impl_; }
+    void Realign();
+    void UpdateAutoSize();
+    void DeliverMouse(uint32_t msg, const TMouseEvent& m);
+    bool DeliverMessage(TMessage& m);
+    bool CloseRequested(intptr_t lParam);
+    void WidgetMoved(int left, int top);
+    void WidgetDestroyed();
+    void TextChangedByWidget();
+    void ApplyPalette();
+    void SetDroppedHeight(int height);
+    bool KeyRouting() const;
+
+private:
+    struct TState {
+        TStyles styles;
+        int left = 0, top = 0, width = 0, height = 0;
+        bool visible = true;
+        bool enabled = true;
+        std::string text;
+        uint32_t color = 0x8000000F;
+        TFontRec font;
+        int align = 0;
+        bool askedSunken = true;
+        bool currentSunken = true;
+        int textAlign = 0;
+        bool autoSize = false;
+        bool transparent = false;
+        int cursor = 0;
+        bool keyRouting = true;
+        int rangeMax = 100;
+        int progress = 0;
+        uint32_t barColor = 0x8000000D;
+        int itemHeight = 0;
+        int droppedHeight = 0;
+        std::string toolTip;
+    };
+
+    void ApplyStyles();
+    void ApplyGeometry();
+    TRect AlignedRect() const;
+    int EdgeWidth() const;
+    std::vector<TControl*> TabSequence() const;
+
+    TControlKind kind_;
+    TControl* parent_;
+    int id_;
+    std::vector<TControl*> children_; // creation order
+    std::vector<TControl*> tabOrder_; // tab sequence
+    TControl* defaultButton_ = nullptr;
+    mutable std::mutex mutex_;
+    TState s_;
+    std::unique_ptr<TImpl> impl_;
+};
