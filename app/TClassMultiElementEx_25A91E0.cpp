@@ -157,8 +157,11 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ImageCrc->onResult = MakeLink<&TQeHub::inSpread>(0, CrcHub);
     ImageCrc->srcInit = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
     ByteToHex->onResult = MakeLink<&TQeCRC16_32::inCalc>(0, ImageCrc);
-    ByteHub->onEvent[0] = MakeLink<&TQeConvertor::inConvert>(0, ByteToChar);
-    ByteHub->onEvent[1] = MakeLink<&TQeConvertor::inConvert>(0, ByteToHex);
+    // The CRC step (and with it both masks) comes before the byte is written:
+    // block 0 goes out on the window thread, and the device's answer to its
+    // last byte must find the masks ready on the reader thread.
+    ByteHub->onEvent[0] = MakeLink<&TQeConvertor::inConvert>(0, ByteToHex);
+    ByteHub->onEvent[1] = MakeLink<&TQeConvertor::inConvert>(0, ByteToChar);
     CrcHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
     CrcHub->onEvent[1] = MakeLink<&TQeStrCat::inConcat>(0, FinalMaskCat);
     CrcHub->onEvent[2] = MakeLink<&TQeStrMask::inSetMask>(1, BlockAckCheck);
@@ -168,8 +171,10 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     UploadFailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
     Watchdog->onTimer = MakeLink<&TQeCounter::inNext>(0, SilenceCounter);
     SilenceCounter->onNext = MakeLink<&TQeIf_else::inCompare>(0, TimeoutCheck);
-    StartHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, BlockHub);
-    StartHub->onEvent[1] = MakeLink<&TQeMMTimer::inStart>(0, Watchdog);
+    // The watchdog starts before block 0 goes out, so an answer that comes at
+    // once (a final acknowledgement of block 0) stops a running watchdog.
+    StartHub->onEvent[0] = MakeLink<&TQeMMTimer::inStart>(0, Watchdog);
+    StartHub->onEvent[1] = MakeLink<&TQeHub::inSpread>(1, BlockHub);
     TimeoutCheck->onTrue = MakeLink<&TQeHub::inSpread>(1, UploadFailHub);
     TimeoutCheck->srcOp1 = MakeLink<&TQeCounter::valCount>(0, SilenceCounter);
 }

@@ -17,20 +17,25 @@ bool Advance(int32_t& index, int32_t step) {
 
 void TQeFor::inRun(TData& d, uint16_t) {
     if (KeepData == 0) SetNull(d);
-    index = ReadInteger(d, srcStart, Start);
+    int32_t i = ReadInteger(d, srcStart, Start);
     int64_t last = ReadInteger(d, srcEnd, End);
+    index = i;
     if (Step > 0) {
         if (IncludeEnd == 0) last -= 1;
-        while (index <= last) {
-            FireInteger(onStep, index);
-            if (!Advance(index, Step)) break;
+        while (i <= last) {
+            FireInteger(onStep, i);
+            bool more = Advance(i, Step);
+            index = i;
+            if (!more) break;
         }
     } else if (Step < 0) {
         if (IncludeEnd == 0) last += 1;
-        while (index >= last) {
-            FireInteger(onStep, index);
-            if (!Advance(index, Step)) break;
+        while (i >= last) {
+            FireInteger(onStep, i);
+            bool more = Advance(i, Step);
+            index = i;
+            if (!more) break;
         }
     }
-    ForwardInteger(d, onDone, index);
+    ForwardInteger(d, onDone, i);
 }

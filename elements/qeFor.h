@@ -3,9 +3,14 @@
 
 #include "runtime/Share.h"
 
+#include <atomic>
+
 class TQeFor : public TQeElement {
 public:
-    int32_t index = 0; // the current loop index
+    // The current loop index, for observers. Each run counts on its own copy,
+    // so runs on two threads (a block sent from the window thread while the
+    // reader thread starts the next) never steer each other's loop.
+    std::atomic<int32_t> index{0};
     int32_t Start = 0;
     int32_t End = 0;
     int32_t Step = 1;       // 0 runs no pass

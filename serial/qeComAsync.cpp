@@ -71,6 +71,9 @@ void TQeComAsync::inWrite(TData& d, uint16_t) {
     {
         std::shared_lock lock(commLock_);
         if (!comm_) return;
+        // Everything the writer did before these bytes left is visible to
+        // whichever thread handles the device's reply to them.
+        written_.fetch_add(1, std::memory_order_release);
         started = comm_->Write(bytes, written);
     }
     if (started) FireInteger(onWrite, int32_t(written));
@@ -84,6 +87,7 @@ void TQeComAsync::inRead(TData& d, uint16_t) {
     {
         std::shared_lock lock(commLock_);
         if (!comm_) return;
+        written_.load(std::memory_order_acquire);
         started = comm_->Read(bytes, count > 0 ? std::size_t(count) : 0);
     }
     if (started) FireString(onRead, std::move(bytes));

@@ -120,6 +120,7 @@ private:
     std::atomic<bool> ctsOn_{false};
     std::atomic<bool> rlsdOn_{false};
     std::string portName_;
+    std::atomic<uint32_t> written_{0}; // orders a write before the reply's handling
 
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;

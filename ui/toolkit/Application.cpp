@@ -1,5 +1,7 @@
 #include "ui/toolkit/Application.h"
 
+#include "platform/MMTimer.h"
+
 #include "runtime/SharedOps.h"
 #include "ui/toolkit/Control.h"
 #include "ui/toolkit/GuiThread.h"
@@ -67,7 +69,16 @@ TApplication::TApplication(int& argc, char** argv) {
     services.messageBox = &ServiceMessageBox;
     services.mainWindowHandle = &ServiceMainWindow;
     services.screenLogPixelsY = &ServiceLogPixelsY;
+    // Closing the port or stopping the timer from the GUI thread waits for a
+    // thread that may be waiting for the GUI thread: serve its calls meanwhile.
+    services.waitForOtherThread = [](const std::function<void()>& wait) { RunServingCalls(wait); };
     SetRuntimeServices(services);
+    TMMTimerWaitHook timerHook;
+    timerHook.wait = [](bool (*done)(void*), void* context) {
+        WaitServingCalls([&] { return done(context); });
+    };
+    timerHook.wake = &WakeWaitingGui;
+    SetMMTimerWaitHook(timerHook);
 }
 
 TApplication& TApplication::Create(int& argc, char** argv) {

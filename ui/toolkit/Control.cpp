@@ -149,6 +149,7 @@ TControl::TControl(TControlKind kind, TControl* parent, uint32_t options)
 }
 
 TControl::~TControl() {
+    *alive_ = false; // updates still queued for this control do nothing
     hooks = TControlHooks{};
     if (parent_) {
         std::erase(parent_->children_, this);
@@ -596,12 +597,41 @@ bool TControl::Enabled() const {
     return s_.enabled;
 }
 
+// Off the GUI thread the new text is stored at once (readers see it) and the
+// widget follows through one posted update; further texts that arrive before
+// it runs only replace the stored text. Caller and order stay as with a
+// carried call, without the round trip per text.
 void TControl::SetText(const std::string& text) {
-    GuiCall([&] {
+    if (!OnGuiThread()) {
+        bool post;
         {
             std::lock_guard lock(mutex_);
             s_.text = text;
+            post = !textUpdatePending_;
+            textUpdatePending_ = true;
         }
+        if (post)
+            GuiPost([this, alive = alive_] {
+                if (!*alive) return;
+                std::string latest;
+                {
+                    std::lock_guard lock(mutex_);
+                    textUpdatePending_ = false;
+                    latest = s_.text;
+                }
+                ApplyText(latest);
+            });
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        s_.text = text;
+    }
+    ApplyText(text);
+}
+
+void TControl::ApplyText(const std::string& text) {
+    {
         QWidget* w = impl_->widget;
         if (w) {
             const QString t = ToWidgetText(text);
@@ -640,7 +670,7 @@ void TControl::SetText(const std::string& text) {
         }
         UpdateAutoSize();
         ApplyGeometry();
-    });
+    }
 }
 
 std::string TControl::Text() const {

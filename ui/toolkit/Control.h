@@ -203,6 +203,8 @@ private:
     TRect AlignedRect() const;
     int EdgeWidth() const;
     std::vector<TControl*> TabSequence() const;
+    // Shows `text` in the widget (GUI thread).
+    void ApplyText(const std::string& text);
 
     TControlKind kind_;
     TControl* parent_;
@@ -212,5 +214,8 @@ private:
     TControl* defaultButton_ = nullptr;
     mutable std::mutex mutex_;
     TState s_;
+    bool textUpdatePending_ = false; // guarded by mutex_
+    // Shared with posted updates; false once the control is gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::unique_ptr<TImpl> impl_;
 };

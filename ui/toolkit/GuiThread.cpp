@@ -13,6 +13,9 @@ struct TCarriedCall {
     const std::function<void()>* fn = nullptr;
     bool done = false;
     bool ran = false;
+    // A posted call owns its function and is freed once served or dropped.
+    std::function<void()> owned;
+    bool posted = false;
 };
 
 std::mutex g_mutex;
@@ -69,6 +72,33 @@ bool GuiCall(const std::function<void()>& fn) {
     return call.ran;
 }
 
+void GuiPost(std::function<void()> fn) {
+    if (OnGuiThread()) {
+        fn();
+        return;
+    }
+    auto* call = new TCarriedCall;
+    call->owned = std::move(fn);
+    call->fn = &call->owned;
+    call->posted = true;
+    bool post = false;
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_closed) {
+            delete call;
+            return;
+        }
+        g_queue.push_back(call);
+        if (!g_drainPosted) {
+            g_drainPosted = true;
+            post = true;
+        }
+    }
+    g_guiWake.notify_all();
+    if (post)
+        if (auto poster = g_poster.load()) poster();
+}
+
 void ServeCalls() {
     std::unique_lock lock(g_mutex);
     g_drainPosted = false;
@@ -78,6 +108,10 @@ void ServeCalls() {
         lock.unlock();
         (*call->fn)();
         lock.lock();
+        if (call->posted) {
+            delete call;
+            continue;
+        }
         call->ran = true;
         call->done = true;
         g_callerWake.notify_all();
@@ -126,8 +160,12 @@ void WakeWaitingGui() {
 void CloseCalls() {
     std::lock_guard lock(g_mutex);
     g_closed = true;
-    for (TCarriedCall* call : g_queue)
-        call->done = true; // dropped: ran stays false
+    for (TCarriedCall* call : g_queue) {
+        if (call->posted)
+            delete call;
+        else
+            call->done = true; // dropped: ran stays false
+    }
     g_queue.clear();
     g_callerWake.notify_all();
 }

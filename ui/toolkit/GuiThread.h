@@ -16,6 +16,11 @@ bool OnGuiThread();
 // without running fn. Returns whether fn ran.
 bool GuiCall(const std::function<void()>& fn);
 
+// Queues fn for the GUI thread without waiting for it; it runs in order with
+// the other carried calls. On the GUI thread fn runs at once; after calls
+// have been closed it is dropped. For updates whose caller needs no answer.
+void GuiPost(std::function<void()> fn);
+
 // GUI thread: runs every queued call, in order of arrival.
 void ServeCalls();
 
