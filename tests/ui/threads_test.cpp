@@ -119,3 +119,34 @@ TEST(GuiThread, WaitServingCallsRunsCallsWhileWaiting) {
     worker.join();
     EXPECT_EQ(ran, 100);
 }
+
+// The hidden CRC field of the program: set from the reader thread after every
+// byte and read back at once, with nobody listening for its changes.
+TEST_F(FormTest, AnUnwatchedEditSetFromAnotherThreadReadsBackTheLatestText) {
+    TWindow w = Build(schema, form);
+    form->Init();
+    w.edit->Init();
+    Start();
+    std::atomic<bool> mismatch{false};
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        for (int i = 0; i < kCalls; ++i) {
+            TData d;
+            SetString(d, std::to_string(i));
+            w.edit->inSetText(d, 0);
+            TData back;
+            w.edit->valText(back, 0);
+            if (ToString(back) != std::to_string(i)) mismatch = true;
+        }
+        finished = true;
+    });
+    // The GUI thread keeps applying (and its widget's change signal firing)
+    // while the worker sets and reads.
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return finished.load(); }, 20000));
+    worker.join();
+    TApplication::Instance().ProcessEvents();
+    EXPECT_FALSE(mismatch);
+    const std::string last = std::to_string(kCalls - 1);
+    EXPECT_EQ(w.edit->Control->Text(), last);
+    EXPECT_EQ(static_cast<QLineEdit*>(w.edit->Control->Widget())->text().toStdString(), last);
+}

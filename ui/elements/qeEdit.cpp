@@ -11,7 +11,9 @@ bool TQeEdit::ReadWindowText(TData& d) {
 
 void TQeEdit::inSetText(TData& d, uint16_t) {
     const std::string text = ReadString(d, srcText, "");
-    Control->SetText(text); // the toolkit keeps the caret where it was
+    // The toolkit keeps the caret where it was. When nobody listens for
+    // changes, only the latest text needs to reach the window.
+    Control->SetText(text, !onChange.Connected());
     ClearAfterEnter = false;
 }
 

@@ -597,12 +597,15 @@ bool TControl::Enabled() const {
     return s_.enabled;
 }
 
-// Off the GUI thread the new text is stored at once (readers see it) and the
-// widget follows through one posted update; further texts that arrive before
-// it runs only replace the stored text. Caller and order stay as with a
-// carried call, without the round trip per text.
-void TControl::SetText(const std::string& text) {
-    if (!OnGuiThread()) {
+// With onlyLatestMatters (nobody watches the intermediate texts), a text set
+// off the GUI thread is stored at once, so readers see it, and the widget
+// follows through one posted update; texts that arrive before that update
+// runs only replace the stored one. This spares the reader thread a round
+// trip to the GUI thread for every text. Otherwise the call is carried over
+// and waited for, so every change is shown and reported in order.
+void TControl::SetText(const std::string& text, bool onlyLatestMatters) {
+    if (onlyLatestMatters && !OnGuiThread()) {
+        if (CallsClosed()) return;
         bool post;
         {
             std::lock_guard lock(mutex_);
@@ -623,14 +626,19 @@ void TControl::SetText(const std::string& text) {
             });
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        s_.text = text;
-    }
-    ApplyText(text);
+    GuiCall([&] {
+        {
+            std::lock_guard lock(mutex_);
+            s_.text = text;
+        }
+        ApplyText(text);
+    });
 }
 
 void TControl::ApplyText(const std::string& text) {
+    // The widget's change signal must not copy this text back over a newer
+    // one that another thread has stored meanwhile.
+    applyingText_ = true;
     {
         QWidget* w = impl_->widget;
         if (w) {
@@ -671,6 +679,7 @@ void TControl::ApplyText(const std::string& text) {
         UpdateAutoSize();
         ApplyGeometry();
     }
+    applyingText_ = false;
 }
 
 std::string TControl::Text() const {
@@ -684,7 +693,7 @@ void TControl::TextChangedByWidget() {
     QString t;
     if (kind_ == TControlKind::Edit) t = static_cast<QLineEdit*>(w)->text();
     if (kind_ == TControlKind::Combo) t = static_cast<QComboBox*>(w)->currentText();
-    {
+    if (!applyingText_ || kind_ != TControlKind::Edit) {
         std::lock_guard lock(mutex_);
         s_.text = ToCp1251(t);
     }

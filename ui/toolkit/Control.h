@@ -75,7 +75,7 @@ public:
     bool Enabled() const;
 
     // Window text in Windows-1251 (for a combo box the edit field's text).
-    void SetText(const std::string& text);
+    void SetText(const std::string& text, bool onlyLatestMatters = false);
     std::string Text() const;
 
     void SetColor(uint32_t color);
@@ -215,6 +215,7 @@ private:
     mutable std::mutex mutex_;
     TState s_;
     bool textUpdatePending_ = false; // guarded by mutex_
+    bool applyingText_ = false;      // GUI thread only
     // Shared with posted updates; false once the control is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::unique_ptr<TImpl> impl_;
