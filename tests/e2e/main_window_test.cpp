@@ -1,0 +1,113 @@
+#include "MainWindowFixture.h"
+#include "platform/Comm.h"
+#include "runtime/Text1251.h"
+
+#include <chrono>
+
+namespace {
+
+const std::string kNotFound = Cp1251("На этом порту устройств не найдено.");
+
+std::string Found(const std::string& name, const std::string& version) {
+    return Cp1251("Устройство: " + name + "   Текущая версия ПО: " + version);
+}
+
+bool PortIsFree(const std::string& name) {
+    return TComm::Open(name) != nullptr;
+}
+
+} // namespace
+
+TEST_F(MainWindow, StartsChoosingAndIdentifiesTheDevice) {
+    AddDevice(250);
+    OpenWindow();
+    EXPECT_TRUE(schema_->MainForm->Control->Visible());
+    EXPECT_EQ(Status(), Cp1251("Выберите порт с подключённым устройством."));
+    EXPECT_GE(IndexOfPort("COM250"), 0);
+    EXPECT_FALSE(schema_->WriteButton->Control->Enabled());
+    EXPECT_TRUE(schema_->PortCombo->Control->Enabled());
+
+    EXPECT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+    EXPECT_TRUE(WaitUntilWritable());
+    EXPECT_FALSE(schema_->PortCombo->Control->Enabled());
+}
+
+TEST_F(MainWindow, ANonAnsweringPortShowsNotFoundAndChoosingAnotherClosesTheFirst) {
+    SimConfig stranger;
+    stranger.reply = "MODEM OK";
+    AddDevice(249, stranger);
+    AddDevice(250);
+    OpenWindow();
+    EXPECT_EQ(Identify("COM249"), kNotFound);
+    EXPECT_FALSE(PortIsFree("COM249")); // still open after an unrecognised reply
+    EXPECT_FALSE(schema_->WriteButton->Control->Enabled());
+    EXPECT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+    EXPECT_TRUE(PortIsFree("COM249"));
+}
+
+TEST_F(MainWindow, AFullUploadEndsInSuccessAndOkEndsTheProgram) {
+    DeviceSimulator& device = AddDevice(250);
+    OpenWindow();
+    ASSERT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+    ASSERT_TRUE(UploadAndWait(60000));
+
+    ASSERT_TRUE(device.WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
+    SimReport r = device.Report();
+    EXPECT_TRUE(r.matchesImage);
+    EXPECT_EQ(r.beyondImage, 0u);
+    EXPECT_EQ(schema_->Progress->Control->Progress(), 507);
+    EXPECT_TRUE(schema_->SuccessLabel->Control->Visible());
+    for (TQeWin* hidden :
+         {static_cast<TQeWin*>(schema_->PortCombo), static_cast<TQeWin*>(schema_->StatusEdit),
+          static_cast<TQeWin*>(schema_->Progress), static_cast<TQeWin*>(schema_->WriteButton),
+          static_cast<TQeWin*>(schema_->VersionLabel), static_cast<TQeWin*>(schema_->ErrorLabel),
+          static_cast<TQeWin*>(schema_->HintLabel), static_cast<TQeWin*>(schema_->ErrorImage)})
+        EXPECT_FALSE(hidden->Control->Visible());
+    EXPECT_TRUE(schema_->MainForm->Control->Enabled());
+
+    DriveClick(schema_->OkButton->Control);
+    TApplication::Instance().Run(); // returns: the window has closed
+    EXPECT_FALSE(DispatchEnabled());
+    EXPECT_TRUE(PortIsFree("COM250"));
+}
+
+TEST_F(MainWindow, FailedUploadsShowTheErrorDisplay) {
+    for (int fault = 0; fault < 3; ++fault) {
+        SimConfig c;
+        if (fault == 0) c.faults.wrongCrcAt = 10;
+        if (fault == 1) c.faults.silenceFrom = 10;
+        if (fault == 2) c.faults.hangupAt = 10;
+        AddDevice(250, c);
+        OpenWindow();
+        ASSERT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+        ASSERT_TRUE(UploadAndWait(10000)) << fault;
+        EXPECT_TRUE(schema_->ErrorLabel->Control->Visible());
+        EXPECT_TRUE(schema_->HintLabel->Control->Visible());
+        EXPECT_TRUE(schema_->ErrorImage->Control->Visible());
+        EXPECT_FALSE(schema_->SuccessLabel->Control->Visible());
+        EXPECT_FALSE(schema_->StatusEdit->Control->Visible());
+        EXPECT_EQ(schema_->ErrorLabel->Control->Text(), Cp1251("Ошибка при передаче данных!"));
+        CloseWindow();
+        EXPECT_TRUE(fault == 2 || PortIsFree("COM250"));
+        sims_.clear();
+    }
+}
+
+TEST_F(MainWindow, ClosingDuringAnUploadEndsPromptlyAndReleasesThePort) {
+    for (int round = 0; round < 20; ++round) {
+        SimConfig paced;
+        paced.baud = 38462; // the upload takes half a minute: close it midway
+        AddDevice(250, paced);
+        OpenWindow();
+        ASSERT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+        ASSERT_TRUE(WaitUntilWritable());
+        DriveClick(schema_->WriteButton->Control);
+        ASSERT_TRUE(RunUntil(
+            [&] { return schema_->Progress->Control->Progress() >= 1 + round % 3; }, 5000));
+        auto start = std::chrono::steady_clock::now();
+        CloseWindow();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_TRUE(PortIsFree("COM250")) << round;
+        sims_.clear();
+    }
+}
