@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev
   qt6-base-dev qt6-qpa-plugins
-  xvfb xauth
+  xvfb xauth xdotool
   fonts-dejavu-core
 )
 
