@@ -1,0 +1,124 @@
+// screenshots [dir]: pictures of the updater's window in each of its states
+// (choosing, ready, uploading, success, failure), made with the real window
+// schema against the device simulator. Writes <dir>/<state>.png (default
+// dir: docs/screenshots).
+#include "app/TClassSimpleForm_253AA30.h"
+#include "tools/simulator/DeviceSimulator.h"
+#include "ui/elements/qeButton.h"
+#include "ui/elements/qeComboBox.h"
+#include "ui/elements/qeProgressBar.h"
+#include "ui/elements/qeSimpleForm.h"
+#include "ui/toolkit/Application.h"
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/Drive.h"
+#include "ui/toolkit/WinDefs.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string g_out;
+std::string g_ports;
+bool g_ok = true;
+
+bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    return TApplication::Instance().RunUntil(done, timeoutMs);
+}
+
+// One window and one device, for one state.
+class Session {
+public:
+    explicit Session(SimConfig config) : device_(config) {
+        std::string error;
+        if (!device_.Start(g_ports, 200, error)) {
+            std::fprintf(stderr, "screenshots: %s\n", error.c_str());
+            std::exit(1);
+        }
+        StartupDone = false;
+        window_ = std::make_unique<TClassSimpleForm_253AA30>();
+        window_->MainForm->Start();
+        RunUntil([&] { return window_->PortCombo->Control->ItemCount() > 0; }, 3000);
+    }
+    ~Session() {
+        DriveUserClose(window_->MainForm->Control);
+        TApplication::Instance().Run();
+        DisableDispatch();
+        window_.reset();
+        TApplication::Instance().ProcessEvents();
+    }
+    void Identify() {
+        TControl* combo = window_->PortCombo->Control;
+        for (int i = 0; i < combo->ItemCount(); ++i)
+            if (combo->ItemText(i) == "COM200") combo->SetCurSel(i - 1);
+        combo->SetFocus();
+        DriveKey(combo, VK_DOWN);
+        RunUntil([&] { return window_->WriteButton->Control->Enabled(); }, 3000);
+    }
+    void Write() { DriveClick(window_->WriteButton->Control); }
+    void WaitForEnd() {
+        RunUntil([&] { return window_->OkButton->Control->Visible(); }, 60000);
+        TApplication::Instance().RunUntil([] { return false; }, 200); // let the texts settle
+    }
+    void Shot(const char* state) {
+        TApplication::Instance().ProcessEvents();
+        std::string path = g_out + "/" + state + ".png";
+        bool saved = window_->MainForm->Control->SaveScreenshot(path);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", path.c_str());
+        g_ok = g_ok && saved;
+    }
+    TClassSimpleForm_253AA30& Window() { return *window_; }
+
+private:
+    DeviceSimulator device_;
+    std::unique_ptr<TClassSimpleForm_253AA30> window_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    g_out = argc > 1 ? argv[1] : "docs/screenshots";
+    std::filesystem::create_directories(g_out);
+    char templ[] = "/tmp/varnomiksal-shots-XXXXXX";
+    g_ports = mkdtemp(templ);
+    setenv("VARNOMIKSAL_PORT_DIR", g_ports.c_str(), 1);
+    TApplication::Create(argc, argv);
+    {
+        Session s({});
+        s.Shot("choosing");
+        s.Identify();
+        s.Shot("ready");
+    }
+    {
+        SimConfig paced;
+        paced.baud = 38462;
+        Session s(paced);
+        s.Identify();
+        s.Write();
+        RunUntil([&] { return s.Window().Progress->Control->Progress() >= 180; }, 30000);
+        s.Shot("uploading");
+    }
+    {
+        Session s({});
+        s.Identify();
+        s.Write();
+        s.WaitForEnd();
+        s.Shot("success");
+    }
+    {
+        SimConfig faulty;
+        faulty.faults.wrongCrcAt = 40;
+        Session s(faulty);
+        s.Identify();
+        s.Write();
+        s.WaitForEnd();
+        s.Shot("failure");
+    }
+    std::filesystem::remove_all(g_ports);
+    return g_ok ? 0 : 1;
+}
