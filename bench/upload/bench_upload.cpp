@@ -1,69 +1,28 @@
-// The whole upload through the element graph against the device simulator,
-// compared in the same run with a minimal reference uploader that writes one
-// block at a time: wall and CPU time, first with an instant device, then with
-// a device paced at 38462 baud.
+// The whole upload against the device simulator: through the element graph
+// without a window, through the program's real window (offscreen), and with
+// a minimal reference uploader that writes one block at a time, all in the
+// same run. Wall and CPU time, first with an instant device, then with a
+// device paced at 38462 baud.
 #include "ReferenceUploader.h"
+#include "SimulatorProcess.h"
 #include "tests/harness/Harness.h"
+#ifdef BENCH_WINDOW
+#include "app/TClassSimpleForm_253AA30.h"
+#include "ui/elements/qeButton.h"
+#include "ui/elements/qeComboBox.h"
+#include "ui/elements/qeSimpleForm.h"
+#include "ui/toolkit/Application.h"
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/Drive.h"
+#include "ui/toolkit/WinDefs.h"
+#endif
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
-
-struct Timing {
-    double wall = 0, cpu = 0;
-    bool ok = false;
-};
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// The simulator runs as a process of its own, so our CPU time is ours alone.
-class SimulatorProcess {
-public:
-    SimulatorProcess(const std::string& dir, int port, int baud) {
-        std::string p = std::to_string(port), b = std::to_string(baud);
-        const char* argv[] = {SIMULATOR_PATH, "--port-dir", dir.c_str(), "--port", p.c_str(),
-                              "--baud",       b.c_str(),    "--once",    nullptr};
-        posix_spawn(&pid_, SIMULATOR_PATH, nullptr, nullptr, const_cast<char**>(argv), environ);
-        std::string link = dir + "/COM" + p;
-        for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ~SimulatorProcess() {
-        kill(pid_, SIGTERM);
-        int status;
-        waitpid(pid_, &status, 0);
-    }
-
-private:
-    pid_t pid_ = 0;
-};
-
-Timing Measure(const std::function<bool()>& run) {
-    Timing t;
-    double cpu0 = CpuSeconds();
-    auto t0 = std::chrono::steady_clock::now();
-    t.ok = run();
-    t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    t.cpu = CpuSeconds() - cpu0;
-    return t;
-}
 
 Timing OurUpload(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 201, baud);
@@ -81,6 +40,35 @@ Timing OurUpload(const std::string& dir, int baud) {
     return t;
 }
 
+#ifdef BENCH_WINDOW
+// The program's window: choose the port, click the button, wait for "OK".
+Timing WindowUpload(const std::string& dir, int baud) {
+    SimulatorProcess sim(dir, 203, baud);
+    auto& app = TApplication::Instance();
+    StartupDone = false;
+    auto window = std::make_unique<TClassSimpleForm_253AA30>();
+    window->MainForm->Start();
+    TControl* combo = window->PortCombo->Control;
+    app.RunUntil([&] { return combo->ItemCount() > 0; }, 3000);
+    for (int i = 0; i < combo->ItemCount(); ++i)
+        if (combo->ItemText(i) == "COM203") combo->SetCurSel(i - 1);
+    combo->SetFocus();
+    DriveKey(combo, VK_DOWN);
+    Timing t;
+    if (app.RunUntil([&] { return window->WriteButton->Control->Enabled(); }, 5000)) {
+        t = Measure([&] {
+            DriveClick(window->WriteButton->Control);
+            return app.RunUntil([&] { return window->OkButton->Control->Visible(); }, 120000);
+        });
+    }
+    DriveUserClose(window->MainForm->Control);
+    app.Run();
+    DisableDispatch();
+    window.reset();
+    return t;
+}
+#endif
+
 Timing Reference(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 202, baud);
     return Measure([&] {
@@ -90,19 +78,35 @@ Timing Reference(const std::string& dir, int baud) {
     });
 }
 
-void Report(const char* title, const Timing& ours, const Timing& ref, int baud) {
+struct Named {
+    const char* name;
+    Timing t;
+};
+
+void Report(const char* title, std::initializer_list<Named> runs, const Timing& ref, int baud) {
     std::printf("%s\n", title);
-    std::printf("  element graph: wall %.3f s, cpu %.3f s%s\n", ours.wall, ours.cpu,
-                ours.ok ? "" : "  (FAILED)");
-    std::printf("  reference:     wall %.3f s, cpu %.3f s%s\n", ref.wall, ref.cpu,
-                ref.ok ? "" : "  (FAILED)");
-    std::printf("  ratio ours/reference: wall %.2f, cpu %.2f\n", ours.wall / ref.wall,
-                ref.cpu > 0 ? ours.cpu / ref.cpu : 0.0);
-    if (baud > 0) {
-        double limit = (130048.0 * 10 + 508 * 2 * 10) / baud;
-        std::printf("  line-time limit %.3f s: ours/limit %.4f, reference/limit %.4f\n", limit,
-                    ours.wall / limit, ref.wall / limit);
+    double limit = baud > 0 ? (130048.0 * 10 + 508 * 2 * 10) / baud : 0;
+    for (const Named& r : runs) {
+        std::printf("  %-14s wall %.3f s, cpu %.3f s%s", r.name, r.t.wall, r.t.cpu,
+                    r.t.ok ? "" : "  (FAILED)");
+        if (r.t.wall != ref.wall)
+            std::printf("; ours/reference wall %.2f, cpu %.2f", r.t.wall / ref.wall,
+                        ref.cpu > 0 ? r.t.cpu / ref.cpu : 0.0);
+        if (limit > 0) std::printf("; /line-time limit %.4f", r.t.wall / limit);
+        std::printf("\n");
     }
+    if (limit > 0) std::printf("  line-time limit: %.3f s\n", limit);
+}
+
+void Run(const char* title, const std::string& dir, int baud) {
+    Timing ref = Reference(dir, baud);
+    Timing graph = OurUpload(dir, baud);
+#ifdef BENCH_WINDOW
+    Timing window = WindowUpload(dir, baud);
+    Report(title, {{"element graph", graph}, {"window", window}, {"reference", ref}}, ref, baud);
+#else
+    Report(title, {{"element graph", graph}, {"reference", ref}}, ref, baud);
+#endif
 }
 
 } // namespace
@@ -113,8 +117,11 @@ int main(int argc, char** argv) {
     std::string dir = mkdtemp(templ);
     setenv("VARNOMIKSAL_PORT_DIR", dir.c_str(), 1);
 
-    Report("instant device:", OurUpload(dir, 0), Reference(dir, 0), 0);
-    if (paced)
-        Report("device paced at 38462 baud:", OurUpload(dir, 38462), Reference(dir, 38462), 38462);
+#ifdef BENCH_WINDOW
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TApplication::Create(argc, argv);
+#endif
+    Run("instant device:", dir, 0);
+    if (paced) Run("device paced at 38462 baud:", dir, 38462);
     std::filesystem::remove_all(dir);
 }
