@@ -178,3 +178,10 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     TimeoutCheck->onTrue = MakeLink<&TQeHub::inSpread>(1, UploadFailHub);
     TimeoutCheck->srcOp1 = MakeLink<&TQeCounter::valCount>(0, SilenceCounter);
 }
+
+// The watchdog is stopped first: it was created before the elements its ticks
+// reach, so freeing in reverse order alone would free those under a tick.
+TClassMultiElementEx_25A91E0::~TClassMultiElementEx_25A91E0() {
+    Watchdog->SetEnabled(false);
+    FreeElements();
+}

@@ -23,6 +23,7 @@ class TQeIf_else;
 class TClassMultiElementEx_25A91E0 : public TClassMultiBase {
 public:
     TClassMultiElementEx_25A91E0(TQeMultiElementEx* host, void* parentWindow, void* ownerSchema);
+    ~TClassMultiElementEx_25A91E0() override;
 
     TQeEditMultiEx* InnerSide;
     TQeConvertor* ByteToChar;

@@ -358,7 +358,11 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 }
 
 // Elements are freed in reverse order with dispatch off, so nothing reacts.
+// The port is closed first: its reader thread must be gone before the
+// elements its events reach are freed (the window's close normally did it).
 TClassSimpleForm_253AA30::~TClassSimpleForm_253AA30() {
     DisableDispatch();
+    TData none;
+    SerialPort->inClose(none, 1);
     FreeElements();
 }
