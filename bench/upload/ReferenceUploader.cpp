@@ -1,18 +1,12 @@
 #include "ReferenceUploader.h"
 
+#include "elements/Crc16.h"
 #include "platform/Comm.h"
 #include "platform/Resources.h"
 
 #include <cstdio>
 
 namespace {
-
-uint16_t Crc16Modbus(uint16_t crc, uint8_t byte) {
-    crc ^= byte;
-    for (int i = 0; i < 8; ++i)
-        crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    return crc;
-}
 
 // Reads until `count` bytes have arrived or the line is gone.
 std::string ReadExactly(TComm& comm, std::size_t count) {
@@ -57,8 +51,7 @@ std::string ReferenceUpload(const std::string& port) {
         std::string_view block(reinterpret_cast<const char*>(image.data) + b * 256, 256);
         if (!comm->Write(block, written) || written != block.size())
             return "write failed at block " + std::to_string(b);
-        for (char c : block)
-            crc = Crc16Modbus(crc, uint8_t(c));
+        crc = Crc16Modbus(block.data(), block.size(), crc);
         std::string expect = {char(crc >> 8), char(crc & 0xFF)};
         if (b + 1 == blocks) expect += "FZ";
         if (ReadExactly(*comm, expect.size()) != expect)

@@ -1,5 +1,6 @@
 #include "tools/simulator/DeviceSimulator.h"
 
+#include "elements/Crc16.h"
 #include "platform/Resources.h"
 
 #include <chrono>
@@ -21,13 +22,6 @@ const std::string kVers = "VERS";
 const std::string kPusk = "PUSK";
 
 } // namespace
-
-uint16_t DeviceSimulator::Crc16Modbus(uint16_t crc, uint8_t byte) {
-    crc ^= byte;
-    for (int i = 0; i < 8; ++i)
-        crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    return crc;
-}
 
 DeviceSimulator::DeviceSimulator(SimConfig config) : config_(std::move(config)) {
     if (config_.baud > 0) lineTime_ = 10.0 / config_.baud;
@@ -118,7 +112,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
         }
         image_.push_back(b);
         report_.received = image_.size();
-        report_.crc = Crc16Modbus(report_.crc, b);
+        report_.crc = Crc16Modbus(&b, 1, report_.crc);
         if (image_.size() > ImageSize) ++report_.beyondImage;
         changed_.notify_all();
         if (image_.size() % BlockSize == 0) {

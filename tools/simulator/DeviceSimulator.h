@@ -63,8 +63,6 @@ public:
     // Waits until `done` holds for the report, or the time runs out.
     bool WaitFor(const std::function<bool(const SimReport&)>& done, int timeoutMs) const;
 
-    static uint16_t Crc16Modbus(uint16_t crc, uint8_t byte);
-
 private:
     void Run();
     void OnBytes(const uint8_t* data, std::size_t size);
