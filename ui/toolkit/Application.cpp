@@ -128,12 +128,14 @@ void TApplication::ProcessEvents() {
 bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
+    // Sleeps in the event loop between events; the tick bounds each sleep so
+    // that done() is re-checked at least every few milliseconds.
+    QTimer tick;
+    tick.start(5);
     while (!done()) {
         if (timer.elapsed() > timeoutMs) return false;
         ProcessEvents();
-        if (!done()) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        }
+        if (!done()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
