@@ -46,11 +46,19 @@ if [ "$demo" = auto ]; then
 fi
 
 sim_pid=
-cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null; wait 2>/dev/null || true; }
+made_dir=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+  wait 2>/dev/null || true
+  [ -n "$made_dir" ] && rm -rf "$made_dir"
+}
 trap cleanup EXIT
 
 if [ "$demo" = yes ]; then
-  export VARNOMIKSAL_PORT_DIR=${VARNOMIKSAL_PORT_DIR:-$(mktemp -d -t varnomiksal-ports.XXXXXX)}
+  if [ -z "${VARNOMIKSAL_PORT_DIR:-}" ]; then
+    made_dir=$(mktemp -d -t varnomiksal-ports.XXXXXX)
+    export VARNOMIKSAL_PORT_DIR=$made_dir
+  fi
   "$sim" --port 200 "${sim_args[@]}" &
   sim_pid=$!
   sleep 0.3
