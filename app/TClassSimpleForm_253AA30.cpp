@@ -43,6 +43,15 @@ W* Place(W* w, int32_t left, int32_t top, int32_t width, int32_t height, uint32_
     return w;
 }
 
+// Edits, labels and the image have no side control.
+template <class W> void NoSideControl(W* w) {
+    w->SideCreator = nullptr;
+    w->SideGap = 4;
+    w->SideColor = 0xFF00000F;
+    w->SideParam1 = 0;
+    w->SideParam2 = 0;
+}
+
 TData IntegerValue(int32_t n) {
     TData d;
     SetInteger(d, n);
@@ -77,6 +86,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     StatusEdit->ReadOnly = true;
     StatusEdit->Password = false;
     StatusEdit->Alignment = 0;
+    NoSideControl(StatusEdit);
     StatusEdit->Init();
 
     PortCombo = Add<TQeComboBox>(window);
@@ -167,6 +177,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     VersionLabel->Alignment = 0;
     VersionLabel->HoverColor = 0;
     VersionLabel->HoverUnderline = false;
+    NoSideControl(VersionLabel);
     VersionLabel->Init();
 
     CrcEdit = Add<TQeEdit>(window);
@@ -175,6 +186,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     CrcEdit->ReadOnly = false;
     CrcEdit->Password = false;
     CrcEdit->Alignment = 0;
+    NoSideControl(CrcEdit);
     CrcEdit->Init();
 
     CrcRxLabel = Add<TQeLabel>(window);
@@ -182,6 +194,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     CrcRxLabel->Caption = Cp1251("CRC принятый:");
     CrcRxLabel->AutoSize = true;
     CrcRxLabel->Alignment = 0;
+    NoSideControl(CrcRxLabel);
     CrcRxLabel->Init();
 
     CrcLabel = Add<TQeLabel>(window);
@@ -189,6 +202,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     CrcLabel->Caption = "CRC:";
     CrcLabel->AutoSize = true;
     CrcLabel->Alignment = 0;
+    NoSideControl(CrcLabel);
     CrcLabel->Init();
 
     WriteEnableHub = Add<TQeHub>();
@@ -229,6 +243,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     SuccessLabel->Caption = Cp1251("     ПО успешно обновлено!\r\nСбросте настройки по умолчанию!");
     SuccessLabel->AutoSize = false;
     SuccessLabel->Alignment = 2;
+    NoSideControl(SuccessLabel);
     SuccessLabel->Init();
 
     ErrorLabel = Add<TQeLabel>(window);
@@ -237,6 +252,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     ErrorLabel->Caption = Cp1251("Ошибка при передаче данных!");
     ErrorLabel->AutoSize = true;
     ErrorLabel->Alignment = 2;
+    NoSideControl(ErrorLabel);
     ErrorLabel->Init();
 
     SuccessHub = Add<TQeHub>();
@@ -258,8 +274,9 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     ErrorImage = Add<TQeImage>(window);
     Place(ErrorImage, 80, 3, 15, 14, 0xFF00000F, 1, false, true);
     ErrorImage->SetBitmap(LoadBitmapResource("BITMAP0"));
-    ErrorImage->StretchMode = 1;
+    ErrorImage->SetStretchMode(true);
     ErrorImage->AutoSize = false;
+    NoSideControl(ErrorImage);
     ErrorImage->Init();
 
     HintLabel = Add<TQeLabel>(window);
@@ -268,6 +285,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     HintLabel->Caption = Cp1251("Проверьте все соединения и попробуйте ещё раз.");
     HintLabel->AutoSize = true;
     HintLabel->Alignment = 2;
+    NoSideControl(HintLabel);
     HintLabel->Init();
 
     SuccessMark = Add<TQeEventFromData>();
