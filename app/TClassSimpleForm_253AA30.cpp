@@ -66,7 +66,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     Place(MainForm, 200, 200, 503, 162, 0xFF00000F, 1, true, true);
     MainForm->Caption = "Varnomiksal bootloader";
     MainForm->BorderStyle = 1;
-    MainForm->Icon = LoadIconResource("MAINICON");
+    MainForm->Icon = AppIcon();
     MainForm->HideTaskButton = false;
     MainForm->DragByClient = true;
     MainForm->Init();
