@@ -2,7 +2,7 @@
 // the latency from a byte written by the peer to the element's onRead.
 #include "runtime/Share.h"
 #include "serial/qeComAsync.h"
-#include "tests/platform/PtyPort.h"
+#include "tests/serial/ComTestKit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,20 +28,6 @@ public:
     }
 };
 
-void Configure(TQeComAsync& com) {
-    com.BaudRate = 38462;
-    com.DataBits = 3;
-    com.AbortOnError = true;
-    com.XoffChar = 19;
-    com.XonChar = 17;
-    com.InBufferSize = 4096;
-    com.OutBufferSize = 4096;
-    com.EvRxChar = true;
-    com.ReadIntervalTimeout = 0xFFFFFFFF;
-    com.WriteTotalConstant = 1000;
-    com.WriteTotalMultiplier = 100;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +36,7 @@ int main(int argc, char** argv) {
     EnableDispatch();
     TPtyPort pty(199);
     TQeComAsync com;
-    Configure(com);
+    UseProgramSettings(com);
     TSink sink;
     sink.com = &com;
     com.onRxChar = MakeLink<&TSink::inRxChar>(0, &sink);
