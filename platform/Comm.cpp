@@ -25,9 +25,11 @@ using Clock = std::chrono::steady_clock;
 // Line-event sources that the kernel only counts (TIOCGICOUNT) and does not
 // signal through poll(): they are sampled at this period while watched.
 constexpr int count_sample_ms = 10;
-// While received bytes sit unread, or sent bytes wait to go out, the count is
-// rechecked at this period (poll() cannot report growth of a non-empty queue).
+// While sent bytes wait to go out, or the input queue is full, the queues are
+// rechecked at this period.
 constexpr int queue_sample_ms = 10;
+// The input queue's size when none was set.
+constexpr uint32_t default_in_queue = 4096;
 
 // How long Flush waits for the output queue when no write timeout is set.
 constexpr uint64_t flush_default_ms = 5000;
@@ -61,8 +63,14 @@ struct TComm::Impl {
     int abortFd = -1; // written by Purge with abort flags: ends transfers
     std::atomic<uint32_t> mask{0};
     std::atomic<uint32_t> abortGen{0};
-    std::atomic<uint64_t> consumed{0}; // bytes taken out of the input queue so far
     std::atomic<bool> txPending{false};
+
+    // The input queue. The waiting thread moves received bytes out of the
+    // device into rxStage as they come, so that poll() tells new bytes from
+    // bytes already seen; reads take the staged bytes first. Every read of
+    // the device happens under rxLock, which keeps the bytes in order.
+    std::mutex rxLock;
+    std::string rxStage;
 
     std::mutex settingsLock; // state, timeouts, queue size, error baseline
     TCommState state;
@@ -71,7 +79,8 @@ struct TComm::Impl {
     serial_icounter_struct errorBase{};
 
     // Used only by the waiting thread.
-    uint64_t reportedRx = 0;
+    uint64_t staged = 0;     // bytes ever moved into rxStage
+    uint64_t reportedRx = 0; // the value of staged at the last report
     bool rx80Reported = false;
     serial_icounter_struct eventBase{};
     int countsSupported = -1; // -1 not yet known
@@ -100,12 +109,45 @@ struct TComm::Impl {
         return countsSupported == 1;
     }
 
+    uint32_t InQueueSize() {
+        std::lock_guard lock(settingsLock);
+        return inQueueSize ? inQueueSize : default_in_queue;
+    }
+
+    // Bytes waiting: staged, and still in the device.
     bool InQueue(uint32_t& n) {
         int count = 0;
+        std::lock_guard lock(rxLock);
         int f = fd.load();
         if (f < 0 || ioctl(f, FIONREAD, &count) != 0) return false;
-        n = uint32_t(std::max(count, 0));
+        n = uint32_t(rxStage.size()) + uint32_t(std::max(count, 0));
         return true;
+    }
+
+    bool StageFull() {
+        const std::size_t size = InQueueSize();
+        std::lock_guard lock(rxLock);
+        return rxStage.size() >= size;
+    }
+
+    // Moves what the device holds into the stage, up to the queue's size.
+    // Returns the count moved; the stage is full when `full` is set.
+    std::size_t Stage(bool& full) {
+        const std::size_t size = InQueueSize();
+        std::lock_guard lock(rxLock);
+        std::size_t moved = 0;
+        while (rxStage.size() < size) {
+            char buffer[4096];
+            std::size_t want = std::min(sizeof buffer, size - rxStage.size());
+            ssize_t n = ::read(fd.load(), buffer, want);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            rxStage.append(buffer, std::size_t(n));
+            moved += std::size_t(n);
+        }
+        staged += moved;
+        full = rxStage.size() >= size;
+        return moved;
     }
 
     // Waits for `events` on the device or an abort. 1 ready, 0 timed out,
@@ -162,11 +204,21 @@ struct TComm::Impl {
         char buffer[4096];
         Clock::time_point lastByte;
         while (out.size() < count) {
-            std::size_t want = std::min(sizeof buffer, count - out.size());
-            ssize_t n = ::read(fd.load(), buffer, want);
+            ssize_t n;
+            {
+                std::lock_guard lock(rxLock);
+                if (!rxStage.empty()) {
+                    std::size_t take = std::min(rxStage.size(), count - out.size());
+                    out.append(rxStage, 0, take);
+                    rxStage.erase(0, take);
+                    lastByte = Clock::now();
+                    continue;
+                }
+                std::size_t want = std::min(sizeof buffer, count - out.size());
+                n = ::read(fd.load(), buffer, want);
+            }
             if (n > 0) {
                 out.append(buffer, std::size_t(n));
-                consumed += uint64_t(n);
                 lastByte = Clock::now();
                 continue;
             }
@@ -230,23 +282,21 @@ struct TComm::Impl {
     }
 
     // One look at the sources of line events; the events found, if any.
-    uint32_t Sample(uint32_t watch, bool& failed, uint32_t& inQueue) {
+    // stageFull tells that received bytes wait in the device for room.
+    uint32_t Sample(uint32_t watch, bool& failed, bool& stageFull) {
         uint32_t events = 0;
         failed = false;
+        Stage(stageFull);
+        uint32_t inQueue = 0;
         if (!InQueue(inQueue)) {
             failed = true;
             return 0;
         }
-        uint64_t received = consumed.load() + inQueue;
-        if ((watch & ev_rxchar) && received > reportedRx) events |= ev_rxchar;
-        reportedRx = std::max(reportedRx, received);
+        if ((watch & ev_rxchar) && staged > reportedRx) events |= ev_rxchar;
+        reportedRx = staged;
 
-        uint32_t size;
-        {
-            std::lock_guard lock(settingsLock);
-            size = inQueueSize;
-        }
-        bool full = size > 0 && uint64_t(inQueue) * 5 >= uint64_t(size) * 4;
+        const uint32_t size = InQueueSize();
+        bool full = uint64_t(inQueue) * 5 >= uint64_t(size) * 4;
         if ((watch & ev_rx80full) && full && !rx80Reported) events |= ev_rx80full;
         rx80Reported = full;
 
@@ -281,9 +331,8 @@ struct TComm::Impl {
         for (;;) {
             const uint32_t watch = mask.load();
             if (watch == 0 || fd.load() < 0) return false;
-            bool failed;
-            uint32_t inQueue = 0;
-            events = Sample(watch, failed, inQueue);
+            bool failed, stageFull;
+            events = Sample(watch, failed, stageFull);
             if (failed) return false;
             if (events) return true;
             if (hungUp) return false;
@@ -293,7 +342,7 @@ struct TComm::Impl {
             short wanted = 0;
             int timeout = -1;
             if (watch & (ev_rxchar | ev_rx80full)) {
-                if (inQueue == 0)
+                if (!stageFull)
                     wanted |= POLLIN;
                 else
                     timeout = queue_sample_ms;
@@ -310,6 +359,28 @@ struct TComm::Impl {
             if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) hungUp = true;
         }
     }
+
+    bool WaitMoreInput(uint32_t quietUs) {
+        const Clock::time_point deadline = Clock::now() + std::chrono::microseconds(quietUs);
+        for (;;) {
+            if (mask.load() == 0 || fd.load() < 0 || StageFull()) return false;
+            auto left = std::max(deadline - Clock::now(), Clock::duration::zero());
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            timespec timeout{time_t(ns / 1000000000), long(ns % 1000000000)};
+            pollfd p[2] = {{fd.load(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+            int r = ::ppoll(p, 2, &timeout, nullptr);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false; // quiet for the whole time
+            if (p[1].revents & POLLIN) Drain(wakeFd);
+            if (p[0].revents & POLLIN) {
+                bool full = false;
+                std::size_t moved = Stage(full);
+                reportedRx = staged; // part of the report being made
+                if (moved > 0) return !full;
+            }
+            if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+        }
+    }
 };
 
 TComm::TComm(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -324,6 +395,14 @@ std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || !isatty(fd)) {
         ::close(fd);
         return nullptr;
+    }
+    // USB serial adapters otherwise hold short replies back for their latency
+    // timer (16 ms on FTDI); devices that cannot do this (a pty) are left as
+    // they are.
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &serial);
     }
     auto impl = std::make_unique<Impl>();
     impl->fd = fd;
@@ -406,6 +485,10 @@ bool TComm::WaitEvent(uint32_t& events) {
     return impl_->WaitEvent(events);
 }
 
+bool TComm::WaitMoreInput(uint32_t quietUs) {
+    return impl_->WaitMoreInput(quietUs);
+}
+
 uint32_t TComm::SupportedEvents() {
     uint32_t events = ev_rxchar | ev_rx80full | ev_txempty;
     serial_icounter_struct c{};
@@ -460,12 +543,11 @@ bool TComm::Purge(uint32_t flags) {
     }
     bool rx = flags & purge_rxclear;
     bool tx = flags & purge_txclear;
-    if (rx) {
-        uint32_t queued = 0;
-        if (impl_->InQueue(queued)) impl_->consumed += queued;
-    }
     if (tx) impl_->txPending = false;
-    return FlushTermiosQueues(fd, rx, tx);
+    if (!rx) return FlushTermiosQueues(fd, false, tx);
+    std::lock_guard lock(impl_->rxLock);
+    impl_->rxStage.clear();
+    return FlushTermiosQueues(fd, true, tx);
 }
 
 bool TComm::Flush() {

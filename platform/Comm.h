@@ -119,8 +119,15 @@ public:
     // in progress, and 0 makes it fail at once.
     bool SetMask(uint32_t mask);
     // Sleeps until a watched event happens. False when the mask is 0, the
-    // port is closed or the line hung up (the device is gone).
+    // port is closed or the line hung up (the device is gone). Received
+    // bytes are reported once: bytes that arrive while earlier ones wait
+    // unread make a new report, bytes taken by a read in the meantime do not.
     bool WaitEvent(uint32_t& events);
+    // After a wait reported received bytes: sleeps until more bytes arrive,
+    // for at most quietUs microseconds. True when more came (they belong to
+    // the same report); false when the line stayed quiet that long, the input
+    // queue is full, or the wait was woken, closed or hung up.
+    bool WaitMoreInput(uint32_t quietUs);
     // The events this device can report at all.
     uint32_t SupportedEvents();
 

@@ -3,6 +3,7 @@
 #include "platform/Ports.h"
 #include "platform/ThreadPriority.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace {
@@ -27,6 +28,19 @@ uint32_t Bit(bool on, uint32_t bit) {
 }
 
 } // namespace
+
+uint32_t TQeComAsync::BurstGapFor(int32_t baud, int32_t dataBits, int32_t parity,
+                                  int32_t stopBits) {
+    if (baud <= 0) return min_burst_gap_us;
+    // Bits of one character, in halves: start, data, parity, stop (1, 1.5 or 2).
+    const int64_t halfBits =
+        2 * (1 + dataBits + 5 + (parity != noparity ? 1 : 0)) + (stopBits == one5stopbits  ? 3
+                                                                 : stopBits == twostopbits ? 4
+                                                                                           : 2);
+    // 3.5 characters = 7 halves of a character.
+    const int64_t us = halfBits * 7 * 1000000 / (4 * int64_t(baud));
+    return uint32_t(std::clamp<int64_t>(us, min_burst_gap_us, 1000000));
+}
 
 TQeComAsync::~TQeComAsync() {
     Close();
@@ -174,10 +188,11 @@ bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, 
         return false;
     }
 
+    gapUs_ = BurstGap ? BurstGap : BurstGapFor(baud, DataBits, Parity, StopBits);
     if (mask_ != 0) {
         try {
             std::lock_guard lock(threadLock_);
-            reader_ = std::thread(&TQeComAsync::ReaderLoop, this, comm, generation);
+            reader_ = std::thread(&TQeComAsync::ReaderLoop, this, comm, generation, gapUs_.load());
         } catch (const std::system_error&) {
             Close();
             return false;
@@ -208,11 +223,15 @@ void TQeComAsync::FireModemLines() {
 
 // The reader of one open port. It holds its own reference to the device, so
 // that a close from inside one of its chains leaves it a valid (closed)
-// device to fail on.
-void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
+// device to fail on. Received bytes are reported as whole bursts: once the
+// line has been quiet for the gap after the last of them.
+void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, uint32_t gapUs) {
     RaiseCurrentThreadPriority();
     uint32_t events = 0;
     while (comm->WaitEvent(events)) {
+        if (events & ev_rxchar)
+            while (comm->WaitMoreInput(gapUs)) {
+            }
         if (!Current(generation)) break;
         DispatchEvents(*comm, events, generation);
     }

@@ -60,6 +60,10 @@ public:
     uint32_t WriteTotalMultiplier = 0;
     bool CheckPorts = false;
     bool FlushOnClose = false;
+    // Received bytes that follow one another within this many microseconds
+    // are one burst: one onRxChar once the line has been quiet this long.
+    // 0: the default for the line settings (BurstGapFor).
+    uint32_t BurstGap = 0;
 
     // Event outputs.
     TEventLink onWrite;
@@ -97,13 +101,23 @@ public:
     std::vector<std::string> ErrorTexts() const;
     // The name that the last inOpen used.
     const std::string& PortName() const { return portName_; }
+    // The gap in use since the last open, in microseconds.
+    uint32_t BurstGapInUse() const { return gapUs_; }
+
+    // The default burst gap: three and a half character times, as serial
+    // framing conventions use, but at least min_burst_gap_us.
+    static uint32_t BurstGapFor(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits);
+    // USB serial adapters pass received bytes on in 1 ms frames, so the
+    // bytes of one reply can come a frame apart; two frames leave a whole
+    // frame for the host's own delay in handing them over.
+    static constexpr uint32_t min_burst_gap_us = 2000;
 
 private:
     bool Configure(const std::string& name, int32_t baud, int32_t dtr, int32_t rts);
     void Close();
     void FireModemLines();
     bool ReadModemStatus();
-    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
+    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, uint32_t gapUs);
     void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
     bool Current(uint32_t generation) const;
     void CollectErrors(TComm& comm);
@@ -112,6 +126,7 @@ private:
     std::shared_ptr<TComm> comm_; // the port; guarded by commLock_
     mutable std::shared_mutex commLock_;
     uint32_t mask_ = 0;
+    std::atomic<uint32_t> gapUs_{0};
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
     std::atomic<bool> closeClaim_{false}; // one closer at a time

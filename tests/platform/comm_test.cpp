@@ -211,3 +211,68 @@ TEST(Comm, WriteEndsWithinTimeoutWithPartialCountAndCanBeAborted) {
     ASSERT_EQ(write.wait_for(2s), std::future_status::ready);
     EXPECT_LT(write.get(), big.size());
 }
+
+TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
+    TPtyPort pty(219);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    pty.Write("a");
+    uint32_t events = 0;
+    ASSERT_TRUE(comm->WaitEvent(events));
+    auto later = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(2ms);
+        pty.Write("b");
+    });
+    EXPECT_TRUE(comm->WaitMoreInput(500000)) << "a byte came within the time";
+    later.get();
+    auto start = Clock::now();
+    EXPECT_FALSE(comm->WaitMoreInput(20000)) << "then the line stayed quiet";
+    EXPECT_GE(Clock::now() - start, 19ms);
+    uint32_t errors = 0, inQueue = 0;
+    ASSERT_TRUE(comm->ClearError(errors, inQueue));
+    EXPECT_EQ(inQueue, 2u);
+    std::string got;
+    ASSERT_TRUE(comm->Read(got, inQueue));
+    EXPECT_EQ(got, "ab");
+
+    // Gathered bytes belong to the report already made: once read, nothing
+    // is reported again.
+    auto next = std::async(std::launch::async, [&] {
+        uint32_t e = 0;
+        return comm->WaitEvent(e);
+    });
+    EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout);
+    comm->SetMask(0);
+    ASSERT_EQ(next.wait_for(2s), std::future_status::ready);
+    EXPECT_FALSE(next.get());
+    EXPECT_FALSE(comm->WaitMoreInput(10000000)) << "a cleared mask ends the wait at once";
+}
+
+// Bytes that arrive between the report and the count are taken by the read of
+// that count; they must not make a second report of an empty queue.
+TEST(Comm, BytesReadWithAnEarlierReportAreNotReportedAgain) {
+    TPtyPort pty(209);
+    auto comm = OpenRaw(pty);
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    pty.Write("a");
+    uint32_t events = 0;
+    ASSERT_TRUE(comm->WaitEvent(events));
+    pty.Write("bc");
+    std::this_thread::sleep_for(20ms);
+    uint32_t errors = 0, inQueue = 0;
+    ASSERT_TRUE(comm->ClearError(errors, inQueue));
+    EXPECT_EQ(inQueue, 3u);
+    std::string got;
+    ASSERT_TRUE(comm->Read(got, inQueue));
+    EXPECT_EQ(got, "abc");
+    auto next = std::async(std::launch::async, [&] {
+        uint32_t e = 0;
+        return comm->WaitEvent(e);
+    });
+    EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout) << "nothing new arrived";
+    pty.Write("d");
+    ASSERT_EQ(next.wait_for(2s), std::future_status::ready);
+    EXPECT_TRUE(next.get());
+}

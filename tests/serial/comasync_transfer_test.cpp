@@ -126,3 +126,65 @@ TEST_F(ComAsyncTransfer, WriteToAPeerThatNeverReadsEndsWithinTheTimeout) {
     EXPECT_GE(took, 250ms);
     EXPECT_LT(took, 3s);
 }
+
+// Bytes that follow one another within the gap are one burst; a pause much
+// longer than the gap splits them.
+TEST_F(ComAsyncTransfer, BytesWithinTheGapAreOneBurst) {
+    TPtyPort pty(208);
+    Open(pty);
+    for (char c : std::string("VARNOMIKSAL")) {
+        pty.Write(std::string(1, c));
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.size() >= 2; }));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(rec.Trace(), "onRxChar(11) onRead'VARNOMIKSAL'");
+
+    rec.Clear();
+    pty.Write("12");
+    std::this_thread::sleep_for(50ms);
+    pty.Write("34");
+    ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.size() >= 4; }));
+    EXPECT_EQ(rec.Trace(), "onRxChar(2) onRead'12' onRxChar(2) onRead'34'");
+}
+
+TEST_F(ComAsyncTransfer, TheGapFollowsTheLineSettingsUnlessSet) {
+    EXPECT_EQ(TQeComAsync::BurstGapFor(38462, 3, 0, 0), TQeComAsync::min_burst_gap_us);
+    EXPECT_EQ(TQeComAsync::BurstGapFor(9600, 3, 0, 0), 3645u);  // 3.5 x 10 bits
+    EXPECT_EQ(TQeComAsync::BurstGapFor(1200, 3, 2, 2), 35000u); // 3.5 x 12 bits
+    EXPECT_EQ(TQeComAsync::BurstGapFor(300, 0, 0, 1), 87500u);  // 3.5 x 7.5 bits
+    EXPECT_EQ(TQeComAsync::BurstGapFor(0, 3, 0, 0), TQeComAsync::min_burst_gap_us);
+
+    TPtyPort pty(209);
+    Open(pty);
+    EXPECT_EQ(com.BurstGapInUse(), TQeComAsync::min_burst_gap_us);
+    Send(com, &TQeComAsync::inClose);
+    rec.Clear();
+    com.BurstGap = 40000;
+    Open(pty);
+    EXPECT_EQ(com.BurstGapInUse(), 40000u);
+    pty.Write("ab");
+    std::this_thread::sleep_for(10ms);
+    pty.Write("cd");
+    ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.size() >= 2; }));
+    std::this_thread::sleep_for(60ms);
+    EXPECT_EQ(rec.Trace(), "onRxChar(4) onRead'abcd'");
+}
+
+// A line that never goes quiet still delivers, once the input queue is full.
+TEST_F(ComAsyncTransfer, ALineThatNeverGoesQuietStillDelivers) {
+    TPtyPort pty(210);
+    com.InBufferSize = 16;
+    Open(pty);
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        while (!stop) {
+            pty.Write("z");
+            std::this_thread::sleep_for(200us);
+        }
+    });
+    bool delivered = rec.WaitFor([](const auto& f) { return !f.empty(); });
+    stop = true;
+    chatter.join();
+    EXPECT_TRUE(delivered);
+}
