@@ -13,6 +13,7 @@
 #include "elements/qeStream2Hex.h"
 #include "runtime/qeDoData.h"
 #include "runtime/qeHub.h"
+#include "runtime/qeOutcome.h"
 
 TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* host,
                                                            void* parentWindow, void* ownerSchema)
@@ -122,12 +123,20 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ImageEndCheck->Compare = 0;
     SetInteger(ImageEndCheck->Op2, 0);
 
+    UploadOutcome = Add<TQeOutcome>();
+    UploadOutcome->SetEndCount(2);
+
+    FailEndHub = Add<TQeHub>();
+    FailEndHub->SetOutCount(2);
+
     inner = InnerSide;
     InnerSide->schema = this;
     InnerSide->host = host;
 
     // Links, in order.
-    InnerSide->onPass[0] = MakeLink<&TQeHub::inSpread>(0, ReplyHub);
+    // Replies are evaluated only while the outcome is open.
+    InnerSide->onPass[0] = MakeLink<&TQeOutcome::inPass>(0, UploadOutcome);
+    UploadOutcome->onPass = MakeLink<&TQeHub::inSpread>(0, ReplyHub);
     InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, StartHub);
     ByteToChar->onResult = MakeLink<&TQeHub::inSpread>(1, WriteHub);
     ImageReader->onGet = MakeLink<&TQeHub::inSpread>(0, ByteHub);
@@ -137,7 +146,8 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     BlockAckCheck->onNoMatch = MakeLink<&TQeHub::inSpread>(0, UploadFailHub);
     BlockAckCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, BlockAckHub);
     FinalAckCheck->onNoMatch = MakeLink<&TQeStrMask::inCompare>(0, BlockAckCheck);
-    FinalAckCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FinalAckHub);
+    FinalAckCheck->onMatch = MakeLink<&TQeOutcome::inEnd>(0, UploadOutcome);
+    UploadOutcome->onEnd[0] = MakeLink<&TQeHub::inSpread>(0, FinalAckHub);
     ReplyHub->onEvent[0] = MakeLink<&TQeStream2Hex::inConvert>(0, ReplyToHex);
     ReplyHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(5, InnerSide);
     ReplyHub->onEvent[2] = MakeLink<&TQeCounter::inReset>(2, SilenceCounter);
@@ -168,7 +178,10 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ReplyToHex->onResult = MakeLink<&TQeStrMask::inCompare>(0, FinalAckCheck);
     FinalMaskCat->onResult = MakeLink<&TQeStrMask::inSetMask>(1, FinalAckCheck);
     FinalMaskCat->srcFirst = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
-    UploadFailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
+    UploadFailHub->onEvent[0] = MakeLink<&TQeOutcome::inEnd>(1, UploadOutcome);
+    UploadOutcome->onEnd[1] = MakeLink<&TQeHub::inSpread>(0, FailEndHub);
+    FailEndHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
+    FailEndHub->onEvent[1] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
     Watchdog->onTimer = MakeLink<&TQeCounter::inNext>(0, SilenceCounter);
     SilenceCounter->onNext = MakeLink<&TQeIf_else::inCompare>(0, TimeoutCheck);
     // The watchdog starts before block 0 goes out, so an answer that comes at

@@ -19,6 +19,7 @@ class TQeStream2Hex;
 class TQeStrCat;
 class TQeMMTimer;
 class TQeIf_else;
+class TQeOutcome;
 
 class TClassMultiElementEx_25A91E0 : public TClassMultiBase {
 public:
@@ -53,5 +54,11 @@ public:
     // Refuses a block acknowledgement that comes after the last block: the
     // block counter has wrapped to 0 and there is no image left to send.
     TQeIf_else* ImageEndCheck;
+    // Makes the upload's outcome final: the first of success and failure
+    // wins, whichever thread reports it; after it no reply is evaluated, so
+    // no further block and no "PUSK" goes out.
+    TQeOutcome* UploadOutcome;
+    // After a failure: the failure output, then the watchdog stops.
+    TQeHub* FailEndHub;
     TClassSimpleForm_253AA30* Owner;
 };

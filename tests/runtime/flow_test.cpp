@@ -3,8 +3,12 @@
 #include "runtime/qeDoData.h"
 #include "runtime/qeEventFromData.h"
 #include "runtime/qeHub.h"
+#include "runtime/qeOutcome.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
 
 namespace {
 // Changes the value it receives, to show that later receivers are unaffected.
@@ -157,4 +161,82 @@ TEST(EventFromData, APullReturnsWhatTheRequestHandlersLeftBehind) {
     auto pull = MakeLink<&TQeEventFromData::valStored>(0, &efd);
     EXPECT_EQ(PullInteger(pull), 1);
     EXPECT_EQ(PullInteger(pull), 2);
+}
+
+namespace {
+// Runs a given action for every event it receives.
+class Action : public TQeElement {
+public:
+    std::function<void(TData&)> run;
+    void inEvent(TData& d, uint16_t) { run(d); }
+};
+} // namespace
+
+TEST(Outcome, TheFirstEndWinsAndClosesTheRun) {
+    LiveDispatch live;
+    TQeOutcome outcome;
+    outcome.SetEndCount(2);
+    Recorder passed, ends;
+    outcome.onPass = passed.Link();
+    outcome.onEnd[0] = ends.Link(0);
+    outcome.onEnd[1] = ends.Link(1);
+    auto pass = MakeLink<&TQeOutcome::inPass>(0, &outcome);
+    TData a = StrValue("a");
+    Fire(pass, a);
+    TData failure = StrValue("fail");
+    Fire(MakeLink<&TQeOutcome::inEnd>(1, &outcome), failure);
+    EXPECT_EQ(outcome.Ended(), 1);
+    TData b = StrValue("b"), success = StrValue("ok");
+    Fire(pass, b);
+    Fire(MakeLink<&TQeOutcome::inEnd>(0, &outcome), success);
+    Fire(MakeLink<&TQeOutcome::inEnd>(1, &outcome), failure);
+    ASSERT_EQ(passed.events.size(), 1u);
+    EXPECT_EQ(passed.events[0].text, "a");
+    ASSERT_EQ(ends.events.size(), 1u);
+    EXPECT_EQ(ends.events[0].text, "fail");
+    EXPECT_EQ(ends.events[0].index, 1);
+}
+
+// Within a pass only the passing thread can end the run: an end from another
+// thread meanwhile is dropped, and one after the pass is taken.
+TEST(Outcome, APassingEventOutranksAnEndFromAnotherThread) {
+    LiveDispatch live;
+    TQeOutcome outcome;
+    outcome.SetEndCount(2);
+    Recorder ends;
+    outcome.onEnd[0] = ends.Link(0);
+    outcome.onEnd[1] = ends.Link(1);
+    auto endFrom = [&](uint16_t k) {
+        TData d = IntValue(k);
+        std::thread other([&] { Fire(MakeLink<&TQeOutcome::inEnd>(k, &outcome), d); });
+        other.join();
+    };
+    Action duringPass;
+    duringPass.run = [&](TData&) { endFrom(1); };
+    outcome.onPass = MakeLink<&Action::inEvent>(0, &duringPass);
+    TData reply = StrValue("r");
+    Fire(MakeLink<&TQeOutcome::inPass>(0, &outcome), reply);
+    EXPECT_TRUE(ends.events.empty());
+    EXPECT_EQ(outcome.Ended(), -1);
+
+    // The passing thread's own end wins over the other thread's.
+    duringPass.run = [&](TData&) {
+        TData ok = StrValue("ok");
+        Fire(MakeLink<&TQeOutcome::inEnd>(0, &outcome), ok);
+        endFrom(1);
+    };
+    Fire(MakeLink<&TQeOutcome::inPass>(0, &outcome), reply);
+    ASSERT_EQ(ends.events.size(), 1u);
+    EXPECT_EQ(ends.events[0].index, 0);
+    endFrom(1);
+    EXPECT_EQ(ends.events.size(), 1u);
+    EXPECT_EQ(outcome.Ended(), 0);
+
+    TQeOutcome idle;
+    idle.SetEndCount(2);
+    idle.onEnd[1] = ends.Link(1);
+    TData timeout = IntValue(3);
+    std::thread other([&] { Fire(MakeLink<&TQeOutcome::inEnd>(1, &idle), timeout); });
+    other.join();
+    EXPECT_EQ(idle.Ended(), 1) << "with no pass under way, any thread's end is taken";
 }
