@@ -38,11 +38,17 @@ TQeMMTimer::TQeMMTimer() {
 
 // Stops the timer. A tick that stopped the timer itself is not waited for by
 // the platform, so wait here until it has left the element (unless this is
-// that tick's own thread).
+// that tick's own thread). The tick may be waiting for the window thread, so
+// the wait goes through the service that keeps that thread serving.
 TQeMMTimer::~TQeMMTimer() {
     timer.SetEnabled(false);
-    while (busy.load() && tickThread_.load() != std::this_thread::get_id())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::thread::id self = std::this_thread::get_id();
+    auto tickRuns = [this, self] { return busy.load() && tickThread_.load() != self; };
+    if (!tickRuns()) return;
+    WaitForOtherThread([&] {
+        while (tickRuns())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
 }
 
 void TQeMMTimer::SetCount(int32_t count) {

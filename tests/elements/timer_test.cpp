@@ -163,3 +163,43 @@ TEST(MMTimerElementLife, DestructionStopsWithoutFiring) {
 }
 
 } // namespace
+
+// The window thread destroys a timer whose last tick stopped it and now waits
+// for the window thread: the destructor must wait through the service that
+// keeps the window thread serving, or neither ever goes on.
+TEST(MMTimerElementLife, DestructionWhileTheTickWaitsForTheWaitingThread) {
+    static std::atomic<bool> served{false};
+    served = false;
+    TRuntimeServices services;
+    services.waitForOtherThread = [](const std::function<void()>& wait) {
+        std::thread waiter(wait);
+        served = true; // what the window thread does for the tick meanwhile
+        waiter.join();
+    };
+    SetRuntimeServices(services);
+
+    struct TStopAndWait : TQeElement {
+        TQeMMTimer* timer = nullptr;
+        std::atomic<bool> inTick{false};
+        std::atomic<bool> sawServed{false};
+        void tick(TData&, uint16_t) {
+            if (inTick.exchange(true)) return;
+            Send<&TQeMMTimer::inStop>(*timer, TData{}, 1);
+            auto until = std::chrono::steady_clock::now() + 3s;
+            while (!served && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(1ms);
+            sawServed = served.load();
+        }
+    } watch;
+    {
+        TQeMMTimer timer;
+        timer.SetInterval(5);
+        watch.timer = &timer;
+        timer.onTimer = MakeLink<&TStopAndWait::tick>(0, &watch);
+        Send<&TQeMMTimer::inStart>(timer, TData{});
+        while (!watch.inTick)
+            std::this_thread::sleep_for(1ms);
+    }
+    SetRuntimeServices(TRuntimeServices{});
+    EXPECT_TRUE(watch.sawServed) << "the tick was left waiting for the destroying thread";
+}
