@@ -13,6 +13,18 @@ namespace {
 
 constexpr int max_port = 255;
 constexpr int first_free_port = 129;
+// Each kind of system serial device with fixed numbers has a range of its own
+// for its first 32 devices; later ones take free numbers like other kinds.
+constexpr int fixed_range_size = 32;
+
+// The first number of the fixed range of a kind (ttyS, ttyUSB, ttyACM); 0
+// for kinds without one.
+int FixedRangeStart(const std::string& kind) {
+    if (kind == "ttyS") return 1;
+    if (kind == "ttyUSB") return 33;
+    if (kind == "ttyACM") return 65;
+    return 0;
+}
 
 // n of "COM<n>" with any letter case and no leading zero; 0 when not a port name.
 int PortNumber(std::string_view name) {
@@ -60,19 +72,12 @@ void AddSystemPorts(const std::string& sysClassTty, std::map<int, std::string>& 
     std::vector<std::string> others;
     for (const auto& name : names) {
         auto [kind, k] = SplitTrailingNumber(name);
-        int number = 0;
-        if (kind == "ttyS" && k >= 0) {
-            if (!HasUart(fs::path(sysClassTty) / name)) continue;
-            number = int(std::min<long>(k, max_port)) + 1;
-        } else if (kind == "ttyUSB" && k >= 0) {
-            number = int(std::min<long>(k, max_port)) + 33;
-        } else if (kind == "ttyACM" && k >= 0) {
-            number = int(std::min<long>(k, max_port)) + 65;
-        } else {
+        if (kind == "ttyS" && !HasUart(fs::path(sysClassTty) / name)) continue;
+        int first = FixedRangeStart(kind);
+        if (first != 0 && k >= 0 && k < fixed_range_size)
+            ports[first + int(k)] = "/dev/" + name;
+        else
             others.push_back(name);
-            continue;
-        }
-        if (number <= max_port) ports[number] = "/dev/" + name;
     }
     int next = first_free_port;
     for (const auto& name : others) {

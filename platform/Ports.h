@@ -3,9 +3,9 @@
 //
 // On Linux the names come from two places:
 //  - system serial devices (/sys/class/tty/*/device; ttyS entries without a
-//    UART are skipped) have fixed numbers: ttyS<k> is COM<k+1>, ttyUSB<k> is
-//    COM<k+33>, ttyACM<k> is COM<k+65>; every other kind takes the numbers
-//    from 129 upward that the fixed kinds leave free, in name order;
+//    UART are skipped) have fixed numbers for k < 32: ttyS<k> is COM<k+1>,
+//    ttyUSB<k> is COM<k+33>, ttyACM<k> is COM<k+65>; every other device takes
+//    the free numbers from 129 upward, in name order;
 //  - the port directory holds symlinks named COM<n> to device nodes; they add
 //    ports or override the numbers above. Links whose target is missing are
 //    ignored.

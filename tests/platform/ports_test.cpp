@@ -53,11 +53,14 @@ TEST(Ports, FixedNumbersFreeNumbersAndLinks) {
     sys.Tty("ttyXR10", true);
     sys.Tty("ttyXR2", true);
     sys.Tty("ttyAMA0", true);
-    sys.Tty("ttyS129", true, 4); // fixed COM130: the free numbers skip it
-    sys.Tty("ttyS300", true, 4); // beyond COM255
+    sys.Tty("ttyS32", true, 4);  // beyond the fixed range: would collide with ttyUSB0
+    sys.Tty("ttyS129", true, 4); // a free number, like any other kind
+    sys.Tty("ttyUSB40", true);   // would collide with ttyACM7
+    sys.Tty("ttyACM7", true);
     EXPECT_EQ(Names(sys.List()),
               "COM1=/dev/ttyS0 COM4=/dev/ttyS3 COM33=/dev/ttyUSB0 COM67=/dev/ttyACM2 "
-              "COM129=/dev/ttyAMA0 COM130=/dev/ttyS129 COM131=/dev/ttyXR2 COM132=/dev/ttyXR10 ");
+              "COM72=/dev/ttyACM7 COM129=/dev/ttyAMA0 COM130=/dev/ttyS32 COM131=/dev/ttyS129 "
+              "COM132=/dev/ttyUSB40 COM133=/dev/ttyXR2 COM134=/dev/ttyXR10 ");
 
     // Links add ports and override fixed ones; dangling links and bad names are ignored.
     fs::path node = sys.root / "node";
@@ -72,8 +75,9 @@ TEST(Ports, FixedNumbersFreeNumbersAndLinks) {
     EXPECT_EQ(Names(list),
               "COM1=/dev/ttyS0 COM4=/dev/ttyS3 COM5=" + (sys.root / "ports/COM5").string() +
                   " COM33=" + (sys.root / "ports/COM33").string() +
-                  " COM67=/dev/ttyACM2 COM129=/dev/ttyAMA0 COM130=/dev/ttyS129 "
-                  "COM131=/dev/ttyXR2 COM132=/dev/ttyXR10 ");
+                  " COM67=/dev/ttyACM2 COM72=/dev/ttyACM7 COM129=/dev/ttyAMA0 "
+                  "COM130=/dev/ttyS32 COM131=/dev/ttyS129 COM132=/dev/ttyUSB40 "
+                  "COM133=/dev/ttyXR2 COM134=/dev/ttyXR10 ");
 }
 
 TEST(Ports, ResolvesThroughThePortDirectory) {
