@@ -28,6 +28,7 @@ UploadHarness::UploadHarness() {
     SerialPort->WriteTotalMultiplier = 100;
     SerialPort->CheckPorts = true;
 
+    Bursts = Add<BurstTap>();
     SelectedPort = Add<TQeEventFromData>();
     PortSelectHub = Add<TQeHub>();
     PortSelectHub->SetOutCount(3);
@@ -42,7 +43,8 @@ UploadHarness::UploadHarness() {
 
     // The window's wiring, with recorders for the visual elements.
     SerialPort->onRxChar = MakeLink<&TQeComAsync::inRead>(3, SerialPort);
-    SerialPort->onRead = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
+    SerialPort->onRead = MakeLink<&BurstTap::inRead>(0, Bursts);
+    Bursts->out = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
     SerialPort->srcPort = MakeLink<&TQeEventFromData::valStored>(0, SelectedPort);
     SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
     PortSelectHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, ClosePortHub);

@@ -107,6 +107,36 @@ private:
     std::vector<std::string> others_;
 };
 
+// Passes each received burst on and counts it once its whole chain has
+// returned, so that tests can wait for the end of a burst's handling rather
+// than for its first visible effect.
+class BurstTap : public TQeElement {
+public:
+    TEventLink out;
+    void inRead(TData& d, uint16_t) {
+        Fire(out, d);
+        {
+            std::lock_guard lock(mutex_);
+            ++handled_;
+        }
+        changed_.notify_all();
+    }
+    bool WaitHandled(std::size_t n, int timeoutMs) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return handled_ >= n; });
+    }
+    std::size_t Handled() const {
+        std::lock_guard lock(mutex_);
+        return handled_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::size_t handled_ = 0;
+};
+
 class UploadHarness : public TSchema {
 public:
     UploadHarness();
@@ -125,6 +155,7 @@ public:
     TQeMultiElementEx* UploadHost;
     TQeCommutator* RxSwitch;
     TQeComAsync* SerialPort;
+    BurstTap* Bursts;
     TQeEventFromData* SelectedPort;
     TQeHub* PortSelectHub;
     TQeHub* ClosePortHub;

@@ -1,4 +1,5 @@
 // The probe and the upload against the device simulator, over real ptys.
+#include "elements/qeMMTimer.h"
 #include "tests/harness/Harness.h"
 #include "tools/simulator/DeviceSimulator.h"
 
@@ -36,11 +37,35 @@ protected:
         ASSERT_TRUE(sim_->Start(dir_, port, error)) << error;
         harness_ = std::make_unique<UploadHarness>();
     }
-    // Chooses the device's port and waits for the probe's verdict.
+    // Chooses the device's port and waits until the reply's whole chain has
+    // run, so that the routing and the found event are settled too.
     std::string Identify(int port = 42) {
         harness_->ChoosePort("COM" + std::to_string(port));
-        harness_->Status->WaitForCount(1, 3000);
+        harness_->Bursts->WaitHandled(1, 3000);
         return harness_->Status->Last();
+    }
+    // Uploads and checks that the device got the whole image and "PUSK".
+    void ExpectWholeUpload() {
+        harness_->ClickWrite();
+        WaitForEnd(60000);
+        ASSERT_EQ(harness_->Success->Count(), 1u);
+        EXPECT_EQ(harness_->Failure->Count(), 0u);
+        ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
+        SimReport r = sim_->Report();
+        EXPECT_TRUE(r.matchesImage);
+        EXPECT_EQ(r.received, DeviceSimulator::ImageSize);
+    }
+    // After a failed upload: exactly `blocks` blocks went out, no "PUSK", one
+    // failure and no success, and the watchdog has stopped.
+    void ExpectFinalFailureAfter(std::size_t blocks) {
+        Settle();
+        EXPECT_EQ(harness_->Failure->Count(), 1u);
+        EXPECT_EQ(harness_->Success->Count(), 0u);
+        SimReport r = sim_->Report();
+        EXPECT_EQ(r.received, blocks * 256);
+        EXPECT_FALSE(r.pusk);
+        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        EXPECT_FALSE(harness_->Upload()->Watchdog->timer.Enabled());
     }
     // Waits until the upload ends one way or the other.
     void WaitForEnd(int timeoutMs) {
@@ -143,11 +168,26 @@ TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
     EXPECT_EQ(harness_->Success->Last(), std::string(crc) + "465A");
 }
 
+TEST_F(Protocol, RepliesDribbledByteByByteAreWholeReplies) {
+    // At the line's own pace, and a USB adapter's 1 ms frames.
+    for (int dribbleUs : {260, 1000}) {
+        SimConfig c;
+        c.dribbleUs = dribbleUs;
+        Start(c);
+        ASSERT_EQ(Identify(), Found("VMX-1", "8.3")) << dribbleUs;
+        ExpectWholeUpload();
+        EXPECT_EQ(harness_->Bursts->Handled(), 1u + 508u) << "one burst per reply";
+        harness_.reset();
+        sim_.reset();
+    }
+}
+
 TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
     for (int fault = 0; fault < 3; ++fault) {
         SimConfig c;
+        c.burstGapMs = 50;
         if (fault == 0) c.faults.wrongCrcAt = 3;
-        if (fault == 1) c.faults.splitAckAt = 3;
+        if (fault == 1) c.faults.splitAckAt = 3; // 50 ms apart: two bursts
         if (fault == 2) c.faults.strayAt = 3;
         Start(c);
         ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
@@ -161,6 +201,32 @@ TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
         harness_.reset();
         sim_.reset();
     }
+}
+
+// The right acknowledgement after the failure must not restart the upload.
+TEST_F(Protocol, AFailureIsFinal) {
+    SimConfig stray;
+    stray.faults.strayBurstAt = 3;
+    Start(stray);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 5000));
+    EXPECT_EQ(harness_->Failure->Last(), "55");
+    ASSERT_TRUE(harness_->Bursts->WaitHandled(1 + 4 + 1, 3000)); // the right one came too
+    ExpectFinalFailureAfter(4);
+    harness_.reset();
+    sim_.reset();
+
+    SimConfig late;
+    late.faults.lateAckAt = 3;
+    late.faults.lateAckMs = 4500; // after the third silent tick
+    Start(late);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 6000));
+    EXPECT_EQ(harness_->Failure->Last(), "3");
+    ASSERT_TRUE(harness_->Bursts->WaitHandled(1 + 4, 6000));
+    ExpectFinalFailureAfter(4);
 }
 
 TEST_F(Protocol, SilenceFailsAfterThreeTicks) {

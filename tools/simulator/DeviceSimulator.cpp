@@ -2,6 +2,7 @@
 
 #include "elements/Crc16.h"
 #include "platform/Resources.h"
+#include "platform/ThreadPriority.h"
 
 #include <chrono>
 #include <cstring>
@@ -57,6 +58,8 @@ bool DeviceSimulator::WaitFor(const std::function<bool(const SimReport&)>& done,
 }
 
 void DeviceSimulator::Run() {
+    // A device keeps its own time; on a busy machine the simulator should too.
+    RaiseCurrentThreadPriority();
     uint8_t buffer[4096];
     while (!stop_) {
         long n = port_.Read(buffer, sizeof buffer, 100);
@@ -145,6 +148,11 @@ void DeviceSimulator::OnBlockComplete(int block) {
     }
     if (f.silenceFrom >= 0 && block >= f.silenceFrom) return;
     if (block == f.wrongCrcAt) crc ^= 0x5A5A;
+    if (block == f.strayBurstAt) {
+        Send({0x55});
+        std::this_thread::sleep_for(std::chrono::milliseconds(config_.burstGapMs));
+    }
+    if (block == f.lateAckAt) std::this_thread::sleep_for(std::chrono::milliseconds(f.lateAckMs));
     std::vector<uint8_t> ack = {uint8_t(crc >> 8), uint8_t(crc & 0xFF)};
     bool final = block == BlockCount - 1 && !f.ordinaryLast;
     if (final) {
@@ -175,7 +183,20 @@ void DeviceSimulator::WaitForLine() {
     if (lineTime_ > 0) SleepUntil(lineBusyUntil_);
 }
 
+// Sends a reply: as one burst, or dribbled byte by byte on a fixed grid.
 void DeviceSimulator::Send(const std::vector<uint8_t>& bytes) {
+    if (config_.dribbleUs <= 0) {
+        SendBurst(bytes);
+        return;
+    }
+    const double start = Now();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        SleepUntil(start + double(i) * config_.dribbleUs * 1e-6);
+        SendBurst({bytes[i]});
+    }
+}
+
+void DeviceSimulator::SendBurst(const std::vector<uint8_t>& bytes) {
     if (lineTime_ > 0) {
         // The reply reaches the other side once it has crossed the line.
         lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(bytes.size()) * lineTime_;

@@ -22,12 +22,16 @@ struct SimFaults {
     int hangupAt = -1;         // hang the line up once block k has arrived
     int splitReplyAt = -1;     // send the identification reply in two bursts, cut after this byte
     bool ordinaryLast = false; // acknowledge the last block like any other
+    int strayBurstAt = -1;     // before the acknowledgement of block k, a stray byte of its own
+    int lateAckAt = -1;        // acknowledge block k lateAckMs late
+    int lateAckMs = 0;
 };
 
 struct SimConfig {
     std::string reply = "VARNOMIKSAL VMX-1 8.3"; // answer to "VERS"
     int baud = 0;                                // 0: instant; else bytes take 10 bits each
     int burstGapMs = 30;                         // pause between the two halves of a split burst
+    int dribbleUs = 0; // send every reply byte by byte, this many microseconds apart
     SimFaults faults;
 };
 
@@ -68,6 +72,7 @@ private:
     void OnBytes(const uint8_t* data, std::size_t size);
     void OnBlockComplete(int block);
     void Send(const std::vector<uint8_t>& bytes);
+    void SendBurst(const std::vector<uint8_t>& bytes);
     void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut);
     void WaitForLine();
 

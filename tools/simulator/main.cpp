@@ -39,6 +39,11 @@ Options:
   --silence-from K     acknowledge nothing from block K on
   --hangup-at K        hang up once block K has arrived
   --ordinary-last      acknowledge the last block like any other
+  --dribble-us US      send every reply byte by byte, US microseconds apart
+  --stray-burst-at K   send a stray byte as a burst of its own, then the right
+                       acknowledgement of block K
+  --late-ack-at K      acknowledge block K late (see --late-ms)
+  --late-ms MS         how late, in milliseconds (default 4500)
   --help               show this text
 Blocks count from 0 to 507.
 )";
@@ -56,6 +61,7 @@ bool IntArg(int& i, int argc, char** argv, int& out) {
 
 int main(int argc, char** argv) {
     SimConfig config;
+    config.faults.lateAckMs = 4500;
     int port = 200;
     bool once = false;
     std::string dir = PortDirectory();
@@ -89,6 +95,14 @@ int main(int argc, char** argv) {
             ok = IntArg(i, argc, argv, config.faults.hangupAt);
         } else if (a == "--ordinary-last") {
             config.faults.ordinaryLast = true;
+        } else if (a == "--dribble-us") {
+            ok = IntArg(i, argc, argv, config.dribbleUs) && config.dribbleUs >= 0;
+        } else if (a == "--stray-burst-at") {
+            ok = IntArg(i, argc, argv, config.faults.strayBurstAt);
+        } else if (a == "--late-ack-at") {
+            ok = IntArg(i, argc, argv, config.faults.lateAckAt);
+        } else if (a == "--late-ms") {
+            ok = IntArg(i, argc, argv, config.faults.lateAckMs) && config.faults.lateAckMs >= 0;
         } else {
             ok = false;
         }
