@@ -111,3 +111,48 @@ TEST_F(MainWindow, ClosingDuringAnUploadEndsPromptlyAndReleasesThePort) {
         sims_.clear();
     }
 }
+
+TEST_F(MainWindow, RepliesDribbledByteByByteIdentifyAndUpload) {
+    for (int dribbleUs : {260, 1000}) {
+        SimConfig dribbling;
+        dribbling.dribbleUs = dribbleUs;
+        DeviceSimulator& device = AddDevice(250, dribbling);
+        OpenWindow();
+        ASSERT_EQ(Identify("COM250"), Found("VMX-1", "8.3")) << dribbleUs;
+        ASSERT_TRUE(UploadAndWait(60000)) << dribbleUs;
+        EXPECT_TRUE(schema_->SuccessLabel->Control->Visible()) << dribbleUs;
+        ASSERT_TRUE(device.WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
+        EXPECT_TRUE(device.Report().matchesImage);
+        CloseWindow();
+        sims_.clear();
+    }
+}
+
+// A failure is final: the failure display stays, and a right acknowledgement
+// that comes after it sends no further block and no "PUSK".
+TEST_F(MainWindow, ARightAcknowledgementAfterAFailureChangesNothing) {
+    for (int fault = 0; fault < 3; ++fault) {
+        SimConfig c;
+        c.burstGapMs = 50;
+        if (fault == 0) c.faults.strayBurstAt = 3;
+        if (fault == 1) c.faults.lateAckAt = 3, c.faults.lateAckMs = 4500;
+        if (fault == 2) c.faults.splitAckAt = 3; // halves 50 ms apart
+        DeviceSimulator& device = AddDevice(250, c);
+        OpenWindow();
+        ASSERT_EQ(Identify("COM250"), Found("VMX-1", "8.3"));
+        ASSERT_TRUE(UploadAndWait(10000)) << fault;
+        // The acknowledgement of block 3 has gone out, late or after the stray byte.
+        ASSERT_TRUE(
+            device.WaitFor([](const SimReport& r) { return r.blocksAcknowledged >= 4; }, 6000));
+        RunUntil([] { return false; }, 300);
+        EXPECT_TRUE(schema_->ErrorLabel->Control->Visible()) << fault;
+        EXPECT_TRUE(schema_->ErrorImage->Control->Visible()) << fault;
+        EXPECT_FALSE(schema_->SuccessLabel->Control->Visible()) << fault;
+        EXPECT_EQ(schema_->Progress->Control->Progress(), 3) << fault;
+        SimReport r = device.Report();
+        EXPECT_EQ(r.received, 4u * 256) << fault;
+        EXPECT_FALSE(r.pusk) << fault;
+        CloseWindow();
+        sims_.clear();
+    }
+}
