@@ -1,5 +1,6 @@
-// Serial port element on a kernel pty: one-byte inWrite calls per second, and
-// the latency from a byte written by the peer to the element's onRead.
+// Serial port element on a kernel pty: one-byte inWrite calls per second, the
+// latency from a byte written by the peer to the element's onRead (the burst
+// gap included), and how often replies dribbled byte by byte stay whole.
 #include "runtime/Share.h"
 #include "serial/qeComAsync.h"
 #include "tests/serial/ComTestKit.h"
@@ -86,6 +87,27 @@ int main(int argc, char** argv) {
                 "p99 %.1f us, max %.1f us\n",
                 pings, us[us.size() / 2], us[us.size() * 9 / 10], us[us.size() * 99 / 100],
                 us.back());
+    // Replies dribbled byte by byte, as a UART at line pace or a USB adapter's
+    // 1 ms frames deliver them: each should arrive as one burst.
+    const int replies = argc > 3 ? std::atoi(argv[3]) : 200;
+    for (int paceUs : {260, 1000}) {
+        const int before = sink.reads;
+        for (int r = 0; r < replies; ++r) {
+            auto due = Clock::now();
+            for (char c : std::string("VARNOMIKSAL")) {
+                std::this_thread::sleep_until(due);
+                pty.Write(std::string(1, c));
+                due += std::chrono::microseconds(paceUs);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int bursts = sink.reads - before;
+        std::printf("11-byte replies dribbled %d us apart, gap %u us: %d replies, %d bursts "
+                    "(%d split)\n",
+                    paceUs, com.BurstGapInUse(), replies, bursts, bursts - replies);
+    }
+
     TData none;
     com.inClose(none, 1);
     DisableDispatch();
