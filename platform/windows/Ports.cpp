@@ -71,7 +71,10 @@ void AddDosDevicePorts(std::set<int>& ports) {
             names.resize(length);
             break;
         }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 24)) return;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) ||
+            names.size() >= (1u << 24))
+            return;
         names.resize(names.size() * 2);
     }
     // A list of zero-terminated names, ended by an empty one.
