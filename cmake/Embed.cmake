@@ -1,7 +1,7 @@
 # Script mode: writes a C++ source holding the given files as the resource
 # table. Arguments: -DOUTPUT=<file> -DENTRIES=<name|type|path;...>
 set(body "// Generated at build time from the files in resources/. Do not edit.\n")
-string(APPEND body "#include \"platform/ResourceTable.h\"\n\n")
+string(APPEND body "#include \"platform/linux/ResourceTable.h\"\n\n")
 set(table "")
 set(i 0)
 foreach(entry ${ENTRIES})

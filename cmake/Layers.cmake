@@ -24,19 +24,34 @@ function(qe_layer target)
   target_link_libraries(${target} PUBLIC qe_options ${ARG_DEPS})
 endfunction()
 
-# qe_test_suite(<target> DEPS <libs...> [TIMEOUT <s>]): one GoogleTest
-# executable of every .cpp in the calling folder, registered with CTest.
-# Suites that need an environment (the window suites' offscreen platform)
-# set it themselves, so they also run as plain programs.
+# qe_test_suite(<target> DEPS <libs...> [TIMEOUT <s>] [SOURCES <extra...>]
+# [EXCLUDE <names...>]): one GoogleTest executable of every .cpp in the
+# calling folder (less the excluded file names, plus the extra sources),
+# registered with CTest. Suites that need an environment (the window suites'
+# offscreen platform) set it themselves, so they also run as plain programs.
 function(qe_test_suite target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(name ${ARG_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${name})
+  endforeach()
+  list(APPEND srcs ${ARG_SOURCES})
   add_executable(${target} ${srcs})
   target_link_libraries(${target} PRIVATE qe_options ${ARG_DEPS} GTest::gtest GTest::gtest_main Threads::Threads)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${target}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(CMAKE_CROSSCOMPILING)
+    # A cross-built suite runs only under the emulator, in the environment
+    # that the test run sets up (cmake/WineTests.cmake), so its tests are
+    # found in the sources rather than by running it at build time.
+    gtest_add_tests(TARGET ${target} SOURCES ${srcs} TEST_LIST tests)
+    set_tests_properties(${tests} PROPERTIES
+      TIMEOUT ${ARG_TIMEOUT} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    qe_wine_tests(${tests})
+  else()
+    gtest_discover_tests(${target}
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  endif()
 endfunction()

@@ -1,6 +1,6 @@
 // A serial device opened by port name: line settings, timeouts, line events,
 // transfers. The interface is the system's own and names no OS type; the Linux
-// implementation sits in Comm.cpp and CommTermios2.cpp.
+// implementation sits in platform/linux/, the Windows one in platform/windows/.
 #pragma once
 
 #include <cstddef>

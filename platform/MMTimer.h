@@ -13,12 +13,15 @@ enum : uint8_t {
     mmtimer_periodic = 1, // a call every delay milliseconds
 };
 
-// Starts a timer that calls proc(user) on a new thread, first `delayMs` after
-// now and then every `delayMs` on a fixed grid (absolute deadlines on the
-// steady clock, so the period does not drift; a grid point missed because a
-// call ran long is skipped, never made up). The resolution is accepted for
-// compatibility; the thread sleeps to each deadline. Returns the timer's id,
-// or 0 when delayMs is 0, proc is null or no thread can be started.
+// Starts a timer that calls proc(user) on a thread of the timer service (never
+// the caller's), first `delayMs` after now and then every `delayMs` without
+// drift. Returns the timer's id, or 0 when delayMs is 0, proc is null or the
+// service has no room for another timer.
+// On Linux each timer has a thread of its own that sleeps to absolute
+// deadlines on the steady clock (a grid point missed because a call ran long
+// is skipped, never made up); the resolution is accepted for compatibility.
+// On Windows winmm's timeSetEvent runs the timers, all on its one callback
+// thread, at the given resolution.
 uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t resolutionMs, TMMTimerProc proc, void* user,
                          uint8_t flags);
 

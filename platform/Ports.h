@@ -1,15 +1,8 @@
 // The serial ports installed on the machine, named "COM<n>" (n 1..255), and
-// the device behind each name.
-//
-// On Linux the names come from two places:
-//  - system serial devices (/sys/class/tty/*/device; ttyS entries without a
-//    UART are skipped) have fixed numbers for k < 32: ttyS<k> is COM<k+1>,
-//    ttyUSB<k> is COM<k+33>, ttyACM<k> is COM<k+65>; every other device takes
-//    the free numbers from 129 upward, in name order;
-//  - the port directory holds symlinks named COM<n> to device nodes; they add
-//    ports or override the numbers above. Links whose target is missing are
-//    ignored.
-// Numbers above 255 are never listed.
+// the device behind each name. Where the names come from is the system's
+// business: on Windows the registry's SERIALCOMM key and the DOS device
+// names; on Linux the system's serial devices and the port directory
+// (platform/linux/PortsLinux.h).
 #pragma once
 
 #include <string>
@@ -19,17 +12,16 @@
 struct TPortEntry {
     int number = 0;     // n of "COM<n>"
     std::string name;   // "COM<n>"
-    std::string device; // the device node, e.g. "/dev/ttyUSB0"
+    std::string device; // what opens it: "/dev/ttyUSB0" on Linux, "\\.\COM3" on Windows
 };
 
-// The port directory: $VARNOMIKSAL_PORT_DIR when set, else
-// ${XDG_STATE_HOME:-$HOME/.local/state}/varnomiksal/ports.
+// The folder of COM<n> links that adds ports on Linux: $VARNOMIKSAL_PORT_DIR
+// when set, else ${XDG_STATE_HOME:-$HOME/.local/state}/varnomiksal/ports.
+// Empty on Windows, which has no such folder: the DOS device names play its part.
 std::string PortDirectory();
 
-// Every port, ordered by number.
+// Every port, ordered by number, each number once.
 std::vector<TPortEntry> ListPorts();
-// The same from a given sysfs tty class folder and port directory.
-std::vector<TPortEntry> ListPortsFrom(const std::string& sysClassTty, const std::string& portDir);
 
 // The device behind "COM<n>" (any letter case, no leading zeros); false when
 // the name is no port name or names no installed port.

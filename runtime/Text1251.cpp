@@ -128,6 +128,34 @@ std::string Utf8ToCp1251(std::string_view utf8) {
     return out;
 }
 
+std::u16string Cp1251ToUtf16(std::string_view cp1251) {
+    std::u16string out;
+    out.reserve(cp1251.size());
+    for (char c : cp1251)
+        out.push_back(char16_t(CodePoint((unsigned char)c)));
+    return out;
+}
+
+std::string Utf16ToCp1251(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t u = utf16[i];
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            // Nothing beyond the basic plane has a byte: a pair (or a lone
+            // half) becomes one '?'.
+            if (u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+                utf16[i + 1] <= 0xDFFF)
+                ++i;
+            out.push_back('?');
+            continue;
+        }
+        int b = ByteOf(u);
+        out.push_back(b < 0 ? '?' : char(b));
+    }
+    return out;
+}
+
 char AnsiLower1251(char c) {
     return Lower().map[(unsigned char)c];
 }

@@ -1,4 +1,5 @@
-// Windows-1251 text: conversion to and from UTF-8 and ANSI lower-casing.
+// Windows-1251 text: conversion to and from UTF-8 and UTF-16, and ANSI
+// lower-casing. The program's own table, never the system's code page.
 #pragma once
 
 #include <string>
@@ -8,6 +9,12 @@
 std::string Utf8ToCp1251(std::string_view utf8);
 // Windows-1251 to UTF-8. Every byte maps (0x98 to U+0098).
 std::string Cp1251ToUtf8(std::string_view cp1251);
+
+// UTF-16 to Windows-1251; characters without a Windows-1251 byte (and lone
+// surrogates) become '?', a surrogate pair as one character.
+std::string Utf16ToCp1251(std::u16string_view utf16);
+// Windows-1251 to UTF-16. Every byte maps to one code unit (0x98 to U+0098).
+std::u16string Cp1251ToUtf16(std::string_view cp1251);
 
 // Lower-case of one Windows-1251 byte (ASCII and Cyrillic letters).
 char AnsiLower1251(char c);

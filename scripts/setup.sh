@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the program need.
+# Installs every Debian package the build, the tests and the program need,
+# including the cross compiler for the Windows build and wine to test it.
 # Idempotent: does nothing and prints nothing when all are present.
 set -euo pipefail
 
@@ -9,6 +10,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   xvfb xauth xdotool
   fonts-dejavu-core
+  g++-mingw-w64-x86-64-posix
+  wine wine64 fonts-wine
 )
 
 missing=()

@@ -4,8 +4,13 @@
 // a dark rim and a white diagonal cross on the light grey of a dialog face,
 // drawn with 4 x 4 supersampling in integer arithmetic so that it stays
 // readable when scaled down to 15 x 14 pixels.
-// Usage: gen_bitmap <output file>
+// Usage: gen_bitmap [--file-header] <output file>
+// With --file-header the output is a .bmp file: the 14-byte BITMAPFILEHEADER
+// comes first, as the Windows resource compiler expects; it keeps only what
+// follows the header, so the resource holds the same bytes either way.
 #include "Dib.h"
+
+#include <string_view>
 
 namespace {
 
@@ -39,13 +44,21 @@ TRgb ColourAt(int64_t x, int64_t y) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gen_bitmap <output file>\n");
+    const bool fileHeader = argc == 3 && std::string_view(argv[1]) == "--file-header";
+    if (argc != 2 && !fileHeader) {
+        std::fprintf(stderr, "usage: gen_bitmap [--file-header] <output file>\n");
         return 2;
     }
     const uint32_t pixelBytes = kSize * kSize * 4;
     TBytes out;
-    out.reserve(40 + pixelBytes);
+    out.reserve(14 + 40 + pixelBytes);
+    if (fileHeader) {
+        out.push_back('B');
+        out.push_back('M');
+        Put32(out, 14 + 40 + pixelBytes); // file size
+        Put32(out, 0);                    // reserved
+        Put32(out, 14 + 40);              // offset of the pixels
+    }
     PutInfoHeader(out, kSize, kSize, 32, pixelBytes);
     // Bottom-up: the first row stored is the bottom row of the picture.
     for (int row = kSize - 1; row >= 0; --row) {
@@ -67,5 +80,5 @@ int main(int argc, char** argv) {
             out.push_back(0);
         }
     }
-    return WriteFile(argv[1], out);
+    return WriteFile(argv[argc - 1], out);
 }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 TEST(Resources, MissingResourceIsEmpty) {
     TResourceData r;
@@ -78,5 +81,36 @@ TEST(Resources, ApplicationIcon) {
         EXPECT_EQ(U16(dib + 14), 24);
         uint32_t rowBytes = (sizes[k] * 3 + 3) / 4 * 4, maskRow = (sizes[k] + 31) / 32 * 4;
         EXPECT_EQ(bytes, 40 + (rowBytes + maskRow) * sizes[k]);
+    }
+}
+
+namespace {
+
+std::string FileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+// What the program finds is byte for byte the file that the build embedded,
+// on every system: a bitmap without a file header, a group icon as the whole
+// .ico file.
+TEST(Resources, SameBytesAsTheEmbeddedFiles) {
+    struct {
+        const char* name;
+        int type;
+        const char* path;
+    } const files[] = {{"STREAM0", rt_stream, VARNO_STREAM0_FILE},
+                       {"BITMAP0", rt_bitmap, VARNO_BITMAP0_FILE},
+                       {"MAINICON", rt_group_icon, VARNO_MAINICON_FILE}};
+    for (const auto& f : files) {
+        const std::string expected = FileBytes(f.path);
+        if (expected.empty()) GTEST_SKIP() << "the build's files are out of reach here: " << f.path;
+        TResourceData r;
+        ASSERT_TRUE(FindResourceData(f.name, f.type, r)) << f.name;
+        ASSERT_EQ(r.size, expected.size()) << f.name;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(r.data), r.size), expected) << f.name;
     }
 }

@@ -127,18 +127,21 @@ TEST(MMTimer, KillWaitsThroughTheInstalledHook) {
     EXPECT_TRUE(t.returned);
 }
 
+// 16 timers: some systems' multimedia timer service has no more per process.
 TEST(MMTimer, ManyTimersStartAndStopCleanly) {
     TTicks t;
-    uint32_t ids[20];
-    for (auto& id : ids)
+    uint32_t ids[16];
+    for (auto& id : ids) {
         id = MMTimerSetEvent(1, 1, &TTicks::Proc, &t, mmtimer_periodic);
-    EXPECT_EQ(MMTimerActiveCount(), 20u);
+        EXPECT_NE(id, 0u);
+    }
+    EXPECT_EQ(MMTimerActiveCount(), 16u);
     std::this_thread::sleep_for(20ms);
     std::thread other([&] {
-        for (int k = 0; k < 10; ++k)
+        for (int k = 0; k < 8; ++k)
             MMTimerKillEvent(ids[k]);
     });
-    for (int k = 19; k >= 5; --k)
+    for (int k = 15; k >= 4; --k)
         MMTimerKillEvent(ids[k]);
     other.join();
     EXPECT_EQ(MMTimerActiveCount(), 0u);

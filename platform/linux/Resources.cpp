@@ -1,6 +1,6 @@
 #include "platform/Resources.h"
 
-#include "platform/ResourceTable.h"
+#include "platform/linux/ResourceTable.h"
 
 bool FindResourceData(std::string_view name, int type, TResourceData& out) {
     out = TResourceData{};

@@ -1,0 +1,178 @@
+// The multimedia timer on winmm's timeSetEvent and timeKillEvent. winmm makes
+// every timer's calls on a callback thread of its own; this layer adds what
+// the interface promises beyond that: a kill from another thread waits
+// (through the wait hook) for a call in progress, a kill from inside the call
+// returns at once, and no call starts after a kill.
+#include "platform/MMTimer.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+struct TTimer {
+    TMMTimerProc proc = nullptr;
+    void* user = nullptr;
+    bool periodic = false;
+
+    std::mutex m;
+    std::condition_variable cv;
+    UINT systemId = 0;    // winmm's id; 0 until timeSetEvent has returned
+    bool retired = false; // winmm's timer is killed, or is to be killed once its id is known
+    bool killed = false;  // no call starts once set
+    bool fired = false;   // a one-shot timer has made its call
+    bool inCall = false;  // proc is running
+    DWORD callThread = 0; // the thread of the call in progress
+};
+
+// Marks winmm's timer as retired (call with t.m held); returns the id to pass
+// to timeKillEvent once the lock is released, or 0 when that is done
+// elsewhere. Every winmm timer is killed exactly once, so an id that winmm
+// may hand out again is never killed twice. winmm is never called with the
+// lock held: its callback thread takes the lock too.
+UINT Retire(TTimer& t) {
+    if (t.retired) return 0;
+    t.retired = true;
+    return t.systemId;
+}
+
+// The live timers by our id. winmm is handed our id, not a pointer, so a
+// late callback after a kill finds nothing. Never destroyed, so that a
+// callback at process exit finds it intact.
+struct TRegistry {
+    std::mutex m;
+    std::unordered_map<uint32_t, std::shared_ptr<TTimer>> timers;
+    uint32_t lastId = 0;
+};
+TRegistry& Registry() {
+    static TRegistry* registry = new TRegistry;
+    return *registry;
+}
+
+std::shared_ptr<TTimer> Find(uint32_t id) {
+    TRegistry& reg = Registry();
+    std::lock_guard lock(reg.m);
+    auto it = reg.timers.find(id);
+    return it == reg.timers.end() ? nullptr : it->second;
+}
+
+std::atomic<void (*)(bool (*)(void*), void*)> g_hookWait{nullptr};
+std::atomic<void (*)()> g_hookWake{nullptr};
+
+void CALLBACK Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+    std::shared_ptr<TTimer> t = Find(uint32_t(user));
+    if (!t) return;
+    UINT retire = 0;
+    {
+        std::lock_guard lock(t->m);
+        if (t->killed || t->fired) return;
+        t->inCall = true;
+        t->callThread = GetCurrentThreadId();
+        if (!t->periodic) {
+            // A one-shot timer runs as a periodic winmm timer, retired after its call.
+            t->fired = true;
+            retire = Retire(*t);
+        }
+    }
+    if (retire) timeKillEvent(retire);
+    t->proc(t->user);
+    {
+        std::lock_guard lock(t->m);
+        t->inCall = false;
+        t->callThread = 0;
+    }
+    t->cv.notify_all();
+    if (auto wake = g_hookWake.load()) wake();
+}
+
+bool CallDone(void* context) {
+    auto* t = static_cast<TTimer*>(context);
+    std::lock_guard lock(t->m);
+    return !t->inCall;
+}
+
+} // namespace
+
+uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t resolutionMs, TMMTimerProc proc, void* user,
+                         uint8_t flags) {
+    if (delayMs == 0 || !proc) return 0;
+    auto t = std::make_shared<TTimer>();
+    t->proc = proc;
+    t->user = user;
+    t->periodic = (flags & mmtimer_periodic) != 0;
+
+    // Registered before winmm can call: the first call may come before
+    // timeSetEvent returns. winmm gets our id, not a pointer, so a call that
+    // comes after a kill finds nothing.
+    TRegistry& reg = Registry();
+    uint32_t id;
+    {
+        std::lock_guard lock(reg.m);
+        id = ++reg.lastId;
+        while (id == 0 || reg.timers.count(id))
+            id = ++reg.lastId;
+        reg.timers.emplace(id, t);
+    }
+    const UINT systemId = timeSetEvent(delayMs, resolutionMs, &Tick, DWORD_PTR(id),
+                                       TIME_CALLBACK_FUNCTION | TIME_PERIODIC);
+    if (systemId == 0) {
+        std::lock_guard lock(reg.m);
+        reg.timers.erase(id);
+        return 0;
+    }
+    bool retiredMeanwhile;
+    {
+        std::lock_guard lock(t->m);
+        t->systemId = systemId;
+        retiredMeanwhile = t->retired;
+    }
+    if (retiredMeanwhile) timeKillEvent(systemId);
+    return id;
+}
+
+void MMTimerKillEvent(uint32_t id) {
+    std::shared_ptr<TTimer> t;
+    {
+        TRegistry& reg = Registry();
+        std::lock_guard lock(reg.m);
+        auto it = reg.timers.find(id);
+        if (it == reg.timers.end()) return;
+        t = std::move(it->second);
+        reg.timers.erase(it);
+    }
+    UINT retire;
+    bool wait;
+    {
+        std::lock_guard lock(t->m);
+        t->killed = true;
+        retire = Retire(*t);
+        // Killed from inside its own call: return at once.
+        wait = t->inCall && t->callThread != GetCurrentThreadId();
+    }
+    if (retire) timeKillEvent(retire);
+    if (!wait) return;
+    if (auto hookWait = g_hookWait.load()) {
+        hookWait(&CallDone, t.get());
+    } else {
+        std::unique_lock lock(t->m);
+        t->cv.wait(lock, [&] { return !t->inCall; });
+    }
+}
+
+std::size_t MMTimerActiveCount() {
+    TRegistry& reg = Registry();
+    std::lock_guard lock(reg.m);
+    return reg.timers.size();
+}
+
+void SetMMTimerWaitHook(const TMMTimerWaitHook& hook) {
+    g_hookWait.store(hook.wait);
+    g_hookWake.store(hook.wake);
+}
