@@ -25,12 +25,14 @@ function(qe_layer target)
 endfunction()
 
 # qe_test_suite(<target> DEPS <libs...> [TIMEOUT <s>] [SOURCES <extra...>]
-# [EXCLUDE <names...>]): one GoogleTest executable of every .cpp in the
-# calling folder (less the excluded file names, plus the extra sources),
-# registered with CTest. Suites that need an environment (the window suites'
+# [EXCLUDE <names...>] [SERIAL_PORTS]): one GoogleTest executable of every .cpp
+# in the calling folder (less the excluded file names, plus the extra sources),
+# registered with CTest. SERIAL_PORTS: the suite plays devices on virtual
+# serial ports; under wine those are shared by the whole run, so such tests
+# take turns. Suites that need an environment (the window suites'
 # offscreen platform) set it themselves, so they also run as plain programs.
 function(qe_test_suite target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL_PORTS" "TIMEOUT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(name ${ARG_EXCLUDE})
     list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${name})
@@ -49,6 +51,9 @@ function(qe_test_suite target)
     set_tests_properties(${tests} PROPERTIES
       TIMEOUT ${ARG_TIMEOUT} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     qe_wine_tests(${tests})
+    if(ARG_SERIAL_PORTS)
+      set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK wine_serial_ports)
+    endif()
   else()
     gtest_discover_tests(${target}
       DISCOVERY_TIMEOUT 60

@@ -9,6 +9,22 @@ set(VARNO_WINE_ENVIRONMENT
   WINEDEBUG=-all
   WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d)
 
+# Virtual null-modem cables for the serial tests: the Linux tool joins COM<n>
+# to COM<n+1000> in the prefix (tools/nullmodem). It runs on the build machine,
+# so it is built with the build machine's own compiler.
+find_program(VARNO_HOST_CXX NAMES c++ g++ REQUIRED)
+set(VARNO_NULLMODEM ${CMAKE_BINARY_DIR}/host/varnomiksal-nullmodem)
+add_custom_command(
+  OUTPUT ${VARNO_NULLMODEM}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
+  COMMAND ${VARNO_HOST_CXX} -std=c++17 -O2 -Wall -Wextra -o ${VARNO_NULLMODEM}
+          ${PROJECT_SOURCE_DIR}/tools/nullmodem/main.cpp
+  DEPENDS ${PROJECT_SOURCE_DIR}/tools/nullmodem/main.cpp
+  COMMENT "Building the host program varnomiksal-nullmodem"
+  VERBATIM)
+add_custom_target(varno_nullmodem ALL DEPENDS ${VARNO_NULLMODEM})
+list(APPEND VARNO_WINE_ENVIRONMENT VARNO_NULLMODEM=${VARNO_NULLMODEM})
+
 add_test(NAME WinePrefix.Setup COMMAND ${PROJECT_SOURCE_DIR}/tests/wine-prefix.sh setup)
 add_test(NAME WinePrefix.Cleanup COMMAND ${PROJECT_SOURCE_DIR}/tests/wine-prefix.sh cleanup)
 set_tests_properties(WinePrefix.Setup PROPERTIES

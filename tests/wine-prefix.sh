@@ -1,7 +1,9 @@
 #!/bin/sh
 # The wine prefix that one test run of the Windows build shares ($WINEPREFIX).
-#   wine-prefix.sh setup     a new prefix with a persistent wineserver
-#   wine-prefix.sh cleanup   stops the server and removes the prefix
+#   wine-prefix.sh setup     a new prefix with a persistent wineserver, and
+#                            virtual null-modem cables COM<n> <-> COM<n+1000>
+#                            for n = 100..255 when $VARNO_NULLMODEM names the tool
+#   wine-prefix.sh cleanup   stops the cables and the server, removes the prefix
 # wineserver and wine's helper processes inherit the standard streams of the
 # wine process that starts them; a test runner reading those streams would
 # wait for them for as long as the server lives. So everything here runs with
@@ -11,7 +13,16 @@ set -eu
 export WINEDEBUG="${WINEDEBUG:--all}"
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
+stop_cables() {
+  pidfile="$WINEPREFIX/nullmodem.pid"
+  if [ -f "$pidfile" ]; then
+    kill "$(cat "$pidfile")" 2>/dev/null || true
+    rm -f "$pidfile"
+  fi
+}
+
 stop_server() {
+  stop_cables
   if [ -d "$WINEPREFIX" ]; then
     quiet wineserver -k || true
     quiet wineserver -w || true
@@ -28,6 +39,24 @@ setup)
   # Without a window manager, hiding or destroying a window waits for one;
   # unmanaged windows do not.
   quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  if [ -n "${VARNO_NULLMODEM:-}" ]; then
+    # COM1 is wine's own /dev/ttyS0 (the console here): the cables keep off it,
+    # and the numbers below 100 stay free for tests of ports that do not exist.
+    ready="$WINEPREFIX/nullmodem.ready"
+    rm -f "$ready"
+    "$VARNO_NULLMODEM" --dir "$WINEPREFIX/dosdevices" --ready "$ready" 100-255 \
+      </dev/null >/dev/null 2>&1 &
+    echo $! >"$WINEPREFIX/nullmodem.pid"
+    tries=0
+    until [ -f "$ready" ]; do
+      tries=$((tries + 1))
+      if [ $tries -gt 100 ] || ! kill -0 "$(cat "$WINEPREFIX/nullmodem.pid")" 2>/dev/null; then
+        echo "the null-modem cables did not start" >&2
+        exit 1
+      fi
+      sleep 0.1
+    done
+  fi
   echo "wine prefix ready: $WINEPREFIX"
   ;;
 cleanup)

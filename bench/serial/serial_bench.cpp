@@ -50,13 +50,10 @@ int main(int argc, char** argv) {
     std::atomic<bool> stop{false};
     std::atomic<long> drained{0};
     std::thread drain([&] {
-        char buf[4096];
+        uint8_t buf[4096];
         while (!stop) {
-            pollfd p{pty.master, POLLIN, 0};
-            if (::poll(&p, 1, 50) > 0) {
-                ssize_t n = ::read(pty.master, buf, sizeof buf);
-                if (n > 0) drained += n;
-            }
+            long n = pty.port.Read(buf, sizeof buf, 50);
+            if (n > 0) drained += n;
         }
     });
     auto start = Clock::now();

@@ -1,5 +1,7 @@
 #include "platform/VirtualPort.h"
 
+#include "platform/CommTermios2.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -125,4 +127,22 @@ void TVirtualPort::Wake() {
         uint64_t one = 1;
         [[maybe_unused]] auto r = write(wake_, &one, sizeof one);
     }
+}
+
+bool TVirtualPort::HeldLineState(TCommState& state) const {
+    TTermiosLine line;
+    if (keeper_ < 0 || !ReadTermiosLine(keeper_, line)) return false;
+    state.BaudRate = line.baud;
+    state.ByteSize = uint8_t(line.dataBits);
+    state.Parity = uint8_t(line.parity);
+    state.StopBits = uint8_t(line.stopBits);
+    state.ParityCheck = line.parityCheck;
+    state.OutxCtsFlow = line.ctsRtsFlow;
+    state.OutX = line.xonOut;
+    state.InX = line.xonIn;
+    return true;
+}
+
+bool TVirtualPort::IsCable() {
+    return false;
 }

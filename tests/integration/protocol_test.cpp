@@ -1,6 +1,7 @@
 // The probe and the upload against the device simulator, over real ptys.
 #include "elements/qeMMTimer.h"
 #include "tests/harness/Harness.h"
+#include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +21,13 @@ std::string Found(const std::string& name, const std::string& version) {
 
 class Protocol : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char templ[] = "/tmp/varnomiksal-test-XXXXXX";
-        dir_ = mkdtemp(templ);
-        setenv("VARNOMIKSAL_PORT_DIR", dir_.c_str(), 1);
-    }
+    void SetUp() override { dir_ = TestPortDir(); }
     void TearDown() override {
         harness_.reset();
         sim_.reset();
-        std::filesystem::remove_all(dir_);
     }
     // Starts a device as COM<port> and the window-less program.
-    void Start(SimConfig config, int port = 42) {
+    void Start(SimConfig config, int port = 142) {
         sim_ = std::make_unique<DeviceSimulator>(config);
         std::string error;
         ASSERT_TRUE(sim_->Start(dir_, port, error)) << error;
@@ -39,7 +35,7 @@ protected:
     }
     // Chooses the device's port and waits until the reply's whole chain has
     // run, so that the routing and the found event are settled too.
-    std::string Identify(int port = 42) {
+    std::string Identify(int port = 142) {
         harness_->ChoosePort("COM" + std::to_string(port));
         harness_->Bursts->WaitHandled(1, 3000);
         return harness_->Status->Last();
@@ -129,7 +125,7 @@ TEST_F(Protocol, AReplyInTwoBurstsIsParsedBurstByBurst) {
     harness_.reset();
     sim_.reset();
     Start(noSpace);
-    harness_->ChoosePort("COM42");
+    harness_->ChoosePort("COM142");
     ASSERT_TRUE(harness_->Status->WaitForCount(2, 3000));
     EXPECT_EQ(harness_->Status->Values()[0], kNotFound);
     EXPECT_EQ(harness_->Status->Values()[1], kNotFound); // "MIKSAL" is no signature
@@ -137,7 +133,7 @@ TEST_F(Protocol, AReplyInTwoBurstsIsParsedBurstByBurst) {
 
 TEST_F(Protocol, BadPortNamesFailWithoutWriting) {
     Start(SimConfig{});
-    for (std::string name : {"COM0", "COM256", "COM1234", "COMX", "COM42x", "COM43"}) {
+    for (std::string name : {"COM0", "COM256", "COM1234", "COMX", "COM142x", "COM99"}) {
         harness_->ChoosePort(name);
         EXPECT_EQ(harness_->Status->Last(), kNotFound) << name;
     }

@@ -1,90 +1,73 @@
-// A kernel pty registered as a COM<n> port in a per-process port directory.
-// The test holds the master side and plays the device.
+// A virtual serial port registered as COM<n> for this test process; the test
+// holds its far end and plays the device (platform/VirtualPort.h).
 #pragma once
 
-#include <cerrno>
+#include "platform/VirtualPort.h"
+
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
+#include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
-// The port directory of this test process (created once, set in the environment).
+// The port directory of this test process (created once, set in the
+// environment, where the port list reads it).
 inline const std::string& TestPortDir() {
     static const std::string dir = [] {
-        char tmpl[] = "/tmp/varno-ports-XXXXXX";
-        if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
-        setenv("VARNOMIKSAL_PORT_DIR", tmpl, 1);
-        return std::string(tmpl);
+        std::random_device random;
+        auto path = std::filesystem::temp_directory_path() /
+                    ("varno-ports-" + std::to_string(random()) + std::to_string(random()));
+        std::filesystem::create_directories(path);
+        static std::string setting = "VARNOMIKSAL_PORT_DIR=" + path.string();
+        putenv(setting.data());
+        return path.string();
     }();
     return dir;
+}
+
+// Wine lets a second handle open a serial device that one already holds;
+// Linux and Windows refuse it.
+inline bool OpensAreExclusive() {
+    return !(TVirtualPort::IsCable() && std::getenv("WINEPREFIX"));
 }
 
 class TPtyPort {
 public:
     explicit TPtyPort(int number) : name("COM" + std::to_string(number)) {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            throw std::runtime_error("pty");
-        slave = ptsname(master);
-        link = TestPortDir() + "/" + name;
-        unlink(link.c_str());
-        if (symlink(slave.c_str(), link.c_str()) != 0) throw std::runtime_error("symlink");
-    }
-    ~TPtyPort() {
-        HangUp();
-        unlink(link.c_str());
+        std::string error;
+        if (!port.Open(error) || !port.Register(TestPortDir(), number, error))
+            throw std::runtime_error(error);
+        slave = port.DevicePath();
     }
     TPtyPort(const TPtyPort&) = delete;
     TPtyPort& operator=(const TPtyPort&) = delete;
 
-    // Writes all bytes (the slave side reads them).
-    void Write(std::string_view bytes) const {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += std::size_t(n);
-            } else if (n < 0 && errno == EAGAIN) {
-                pollfd p{master, POLLOUT, 0};
-                ::poll(&p, 1, 100);
-            } else {
-                return;
-            }
-        }
-    }
+    // Writes all bytes (the program's side reads them).
+    void Write(std::string_view bytes) { port.Write(bytes.data(), bytes.size()); }
 
     // Reads until `count` bytes came or `ms` passed.
-    std::string Read(std::size_t count, int ms = 2000) const {
+    std::string Read(std::size_t count, int ms = 2000) {
         std::string out;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        char buf[4096];
+        uint8_t buf[4096];
         while (out.size() < count) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
-            pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, int(left.count())) <= 0) continue;
-            ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0)
-                out.append(buf, std::size_t(n));
-            else if (n < 0 && errno != EAGAIN)
-                break;
+            long n = port.Read(buf, sizeof buf, int(left.count()));
+            if (n < 0) break;
+            out.append(reinterpret_cast<const char*>(buf), std::size_t(n));
         }
         return out;
     }
 
-    // Closes the master: the port side sees a hang-up.
-    void HangUp() {
-        if (master >= 0) ::close(master);
-        master = -1;
-    }
+    // Ends the connection: the program's side sees a hang-up (not on a cable).
+    void HangUp() { port.HangUp(); }
 
     std::string name;  // "COM<n>"
-    std::string slave; // "/dev/pts/<k>"
-    std::string link;
-    int master = -1;
+    std::string slave; // the device the program opens
+    TVirtualPort port;
 };

@@ -59,6 +59,7 @@ bool CloseSequenceEnds(const std::vector<TFired>& fired) {
 } // namespace
 
 TEST_F(ComAsyncReader, PeerHangingUpEndsTheReaderAndCloseStillWorks) {
+    if (TVirtualPort::IsCable()) GTEST_SKIP() << "a virtual cable cannot hang the line up";
     TPtyPort pty(180);
     ReadOnRxChar();
     ASSERT_TRUE(Opened(pty));
@@ -146,10 +147,10 @@ TEST_F(ComAsyncReader, CloseRacingBurstsNeverDeadlocksOrLosesThePort) {
         }
     });
     std::thread peer([&] {
-        char sink[4096];
+        uint8_t sink[4096];
         while (!stop) {
             pty.Write(std::string(37, 'b'));
-            while (::read(pty.master, sink, sizeof sink) > 0) {
+            while (pty.port.Read(sink, sizeof sink, 0) > 0) {
             }
             std::this_thread::yield();
         }

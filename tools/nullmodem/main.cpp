@@ -1,0 +1,149 @@
+// varnomiksal-nullmodem: virtual null-modem cables. Each cable is two
+// pseudo-terminals whose far ends are joined: what a program writes to one
+// end, the other end reads. Both ends are made known by symlinks in a folder,
+// such as a wine prefix's dosdevices, so that a program there opens them as
+// serial ports.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+const char* kUsage = R"(Usage: varnomiksal-nullmodem --dir DIR [options] FIRST-LAST
+
+Makes a virtual null-modem cable for every port number n from FIRST to LAST:
+one end is linked as <prefix>n in DIR, the other as <prefix>(n + OFFSET).
+Runs until it is stopped (SIGINT or SIGTERM), then removes its links.
+
+Options:
+  --dir DIR        the folder for the links (e.g. a wine prefix's dosdevices)
+  --prefix TEXT    the link names' prefix (default "com")
+  --offset N       the far end's number is n + N (default 1000)
+  --ready FILE     write FILE once every link is in place
+)";
+
+// One end of a cable: a pty master, and our own handle on its far end so that
+// the end never reads as hung up while no program holds it.
+struct TEnd {
+    int master = -1;
+    int keeper = -1;
+    std::string link;
+    std::string pending; // bytes for this master that did not fit yet
+};
+
+bool OpenEnd(TEnd& end, const std::string& link) {
+    end.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (end.master < 0 || grantpt(end.master) != 0 || unlockpt(end.master) != 0) return false;
+    const char* slave = ptsname(end.master);
+    if (!slave) return false;
+    end.keeper = open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (end.keeper < 0) return false;
+    termios t{};
+    tcgetattr(end.keeper, &t);
+    cfmakeraw(&t);
+    tcsetattr(end.keeper, TCSANOW, &t);
+    unlink(link.c_str());
+    if (symlink(slave, link.c_str()) != 0) return false;
+    end.link = link;
+    return true;
+}
+
+// Moves what `from` received over to `to`; bytes that do not fit wait.
+void Carry(TEnd& from, TEnd& to) {
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(from.master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        to.pending.append(buffer, std::size_t(n));
+    }
+    while (!to.pending.empty()) {
+        ssize_t n = write(to.master, to.pending.data(), to.pending.size());
+        if (n <= 0) break;
+        to.pending.erase(0, std::size_t(n));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string dir, prefix = "com", ready;
+    int offset = 1000, first = 0, last = -1;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--dir" && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (a == "--prefix" && i + 1 < argc) {
+            prefix = argv[++i];
+        } else if (a == "--offset" && i + 1 < argc) {
+            offset = std::atoi(argv[++i]);
+        } else if (a == "--ready" && i + 1 < argc) {
+            ready = argv[++i];
+        } else if (std::sscanf(a.c_str(), "%d-%d", &first, &last) != 2) {
+            std::fprintf(stderr, "varnomiksal-nullmodem: bad argument %s (see --help)\n",
+                         a.c_str());
+            return 2;
+        }
+    }
+    if (dir.empty() || first < 1 || last < first || offset <= last - first) {
+        std::fprintf(stderr, "varnomiksal-nullmodem: give --dir and a range (see --help)\n");
+        return 2;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    std::vector<TEnd> ends(std::size_t(2 * (last - first + 1)));
+    for (int n = first; n <= last; ++n) {
+        std::size_t k = std::size_t(2 * (n - first));
+        if (!OpenEnd(ends[k], dir + "/" + prefix + std::to_string(n)) ||
+            !OpenEnd(ends[k + 1], dir + "/" + prefix + std::to_string(n + offset))) {
+            std::fprintf(stderr, "varnomiksal-nullmodem: cannot make cable %d: %s\n", n,
+                         std::strerror(errno));
+            g_stop = 1;
+            break;
+        }
+    }
+    if (!g_stop && !ready.empty()) {
+        if (FILE* f = std::fopen(ready.c_str(), "w")) std::fclose(f);
+    }
+
+    std::vector<pollfd> polls(ends.size());
+    while (!g_stop) {
+        for (std::size_t i = 0; i < ends.size(); ++i) {
+            // A master whose partner still holds bytes waits until they fit.
+            const TEnd& partner = ends[i ^ 1];
+            polls[i] = {ends[i].master, short(partner.pending.empty() ? POLLIN : 0), 0};
+            if (!ends[i].pending.empty()) polls[i].events |= POLLOUT;
+        }
+        if (poll(polls.data(), polls.size(), 200) <= 0) continue;
+        for (std::size_t i = 0; i < ends.size(); ++i) {
+            if (polls[i].revents & (POLLIN | POLLOUT)) {
+                Carry(ends[i], ends[i ^ 1]);
+                Carry(ends[i ^ 1], ends[i]);
+            }
+        }
+    }
+    for (TEnd& end : ends) {
+        if (!end.link.empty()) unlink(end.link.c_str());
+        if (end.keeper >= 0) close(end.keeper);
+        if (end.master >= 0) close(end.master);
+    }
+    if (!ready.empty()) unlink(ready.c_str());
+    return 0;
+}
