@@ -26,3 +26,18 @@ std::vector<TPortEntry> ListPorts();
 // The device behind "COM<n>" (any letter case, no leading zeros); false when
 // the name is no port name or names no installed port.
 bool ResolvePort(std::string_view name, std::string& device);
+
+// n of "COM<n>" with any letter case, no leading zero and n 1..255; 0 when
+// the name is no port name.
+inline int PortNumber(std::string_view name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (int i = 0; i < 3; ++i)
+        if ((name[i] & ~0x20) != "COM"[i]) return 0;
+    if (name[3] == '0') return 0;
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n <= 255 ? n : 0;
+}

@@ -3,6 +3,7 @@
 #include "platform/Comm.h"
 
 #include "platform/CommTermios2.h"
+#include "platform/CommTimeouts.h"
 #include "platform/Ports.h"
 
 #include <algorithm>
@@ -48,10 +49,10 @@ void Drain(int efd) {
     (void)r;
 }
 
-// Milliseconds left until deadline (never negative), or -1 without one.
-int MsLeft(const Clock::time_point* deadline) {
-    if (!deadline) return -1;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+// Milliseconds left until deadline (never negative), or -1 for none (max).
+int MsLeft(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return int(std::clamp<int64_t>(left.count(), 0, 1 << 30));
 }
 
@@ -183,24 +184,7 @@ struct TComm::Impl {
             std::lock_guard lock(settingsLock);
             t = timeouts;
         }
-        const bool immediate = t.ReadIntervalTimeout == comm_maxdword &&
-                               t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0;
-        const bool firstByteWait = t.ReadIntervalTimeout == comm_maxdword &&
-                                   t.ReadTotalMultiplier == comm_maxdword &&
-                                   t.ReadTotalConstant != 0 && t.ReadTotalConstant != comm_maxdword;
-        Clock::time_point total;
-        bool hasTotal = false;
-        if (firstByteWait) {
-            total = Clock::now() + std::chrono::milliseconds(t.ReadTotalConstant);
-            hasTotal = true;
-        } else if (!immediate && (t.ReadTotalMultiplier || t.ReadTotalConstant)) {
-            uint64_t ms = uint64_t(t.ReadTotalMultiplier) * count + t.ReadTotalConstant;
-            total = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
-            hasTotal = true;
-        }
-        const bool hasInterval = !immediate && !firstByteWait && t.ReadIntervalTimeout != 0 &&
-                                 t.ReadIntervalTimeout != comm_maxdword;
-
+        const TReadPlan plan = TReadPlan::For(t, count);
         char buffer[4096];
         Clock::time_point lastByte;
         while (out.size() < count) {
@@ -227,20 +211,9 @@ struct TComm::Impl {
                 return !out.empty();
             }
             if (errno == EINTR) continue;
-            if (immediate || (firstByteWait && !out.empty())) break;
+            if (plan.Done(out.size(), count)) break;
             // Wait for more within the timeouts.
-            Clock::time_point deadline{};
-            const Clock::time_point* limit = nullptr;
-            if (hasTotal) {
-                deadline = total;
-                limit = &deadline;
-            }
-            if (hasInterval && !out.empty()) {
-                auto interval = lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout);
-                if (!limit || interval < deadline) deadline = interval;
-                limit = &deadline;
-            }
-            int r = WaitTransfer(POLLIN, MsLeft(limit), gen);
+            int r = WaitTransfer(POLLIN, MsLeft(plan.Deadline(out.size(), lastByte)), gen);
             if (r == 0 || r == -2) break;
             if (r == -1) return !out.empty();
         }
@@ -256,13 +229,7 @@ struct TComm::Impl {
             std::lock_guard lock(settingsLock);
             t = timeouts;
         }
-        Clock::time_point deadline{};
-        const Clock::time_point* limit = nullptr;
-        if (t.WriteTotalMultiplier || t.WriteTotalConstant) {
-            uint64_t ms = uint64_t(t.WriteTotalMultiplier) * bytes.size() + t.WriteTotalConstant;
-            deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
-            limit = &deadline;
-        }
+        const Clock::time_point deadline = WriteDeadline(t, bytes.size());
         while (written < bytes.size()) {
             ssize_t n = ::write(fd.load(), bytes.data() + written, bytes.size() - written);
             if (n > 0) {
@@ -274,7 +241,7 @@ struct TComm::Impl {
                 if (written == 0) return false; // hung up or failed before anything went out
                 break;
             }
-            int r = WaitTransfer(POLLOUT, MsLeft(limit), gen);
+            int r = WaitTransfer(POLLOUT, MsLeft(deadline), gen);
             if (r != 1) break;
         }
         if (written > 0) txPending = true;

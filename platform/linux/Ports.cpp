@@ -26,20 +26,6 @@ int FixedRangeStart(const std::string& kind) {
     return 0;
 }
 
-// n of "COM<n>" with any letter case and no leading zero; 0 when not a port name.
-int PortNumber(std::string_view name) {
-    if (name.size() < 4 || name.size() > 6) return 0;
-    for (int i = 0; i < 3; ++i)
-        if ((name[i] & ~0x20) != "COM"[i]) return 0;
-    if (name[3] == '0') return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n <= max_port ? n : 0;
-}
-
 // Splits "ttyUSB12" into ("ttyUSB", 12); a name without trailing digits has -1.
 std::pair<std::string, long> SplitTrailingNumber(const std::string& name) {
     std::size_t end = name.size();

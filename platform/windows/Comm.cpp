@@ -7,6 +7,8 @@
 // caller sets are kept by this file.
 #include "platform/Comm.h"
 
+#include "platform/CommTimeouts.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -40,10 +42,10 @@ struct TOverlapped {
     }
 };
 
-// Milliseconds to wait until deadline, rounded up; INFINITE without one.
-DWORD MsUntil(const Clock::time_point* deadline) {
-    if (!deadline) return INFINITE;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+// Milliseconds to wait until deadline, rounded up; INFINITE for none (max).
+DWORD MsUntil(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return INFINITE;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return DWORD(std::clamp<int64_t>(left, 0, 0x7FFFFFFF));
 }
 
@@ -234,24 +236,7 @@ struct TComm::Impl {
             std::lock_guard lock(settingsLock);
             t = timeouts;
         }
-        const bool immediate = t.ReadIntervalTimeout == comm_maxdword &&
-                               t.ReadTotalMultiplier == 0 && t.ReadTotalConstant == 0;
-        const bool firstByteWait = t.ReadIntervalTimeout == comm_maxdword &&
-                                   t.ReadTotalMultiplier == comm_maxdword &&
-                                   t.ReadTotalConstant != 0 && t.ReadTotalConstant != comm_maxdword;
-        Clock::time_point total{};
-        bool hasTotal = false;
-        if (firstByteWait) {
-            total = Clock::now() + std::chrono::milliseconds(t.ReadTotalConstant);
-            hasTotal = true;
-        } else if (!immediate && (t.ReadTotalMultiplier || t.ReadTotalConstant)) {
-            uint64_t ms = uint64_t(t.ReadTotalMultiplier) * count + t.ReadTotalConstant;
-            total = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
-            hasTotal = true;
-        }
-        const bool hasInterval = !immediate && !firstByteWait && t.ReadIntervalTimeout != 0 &&
-                                 t.ReadIntervalTimeout != comm_maxdword;
-
+        const TReadPlan plan = TReadPlan::For(t, count);
         const uint32_t gen = abortGen.load();
         std::unique_lock lock(rxLock);
         Clock::time_point lastByte{};
@@ -263,18 +248,18 @@ struct TComm::Impl {
                 lastByte = Clock::now();
                 rxChanged.notify_all(); // room for the receiver
             }
-            if (out.size() >= count || immediate || (firstByteWait && !out.empty())) break;
+            if (plan.Done(out.size(), count)) break;
             if (rxFailed || closed) return !out.empty();
-            Clock::time_point deadline = Clock::time_point::max();
-            if (hasTotal) deadline = total;
-            if (hasInterval && !out.empty())
-                deadline =
-                    std::min(deadline, lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
+            const Clock::time_point deadline = plan.Deadline(out.size(), lastByte);
             const uint64_t before = staged;
-            bool more = rxChanged.wait_until(lock, deadline, [&] {
+            auto more = [&] {
                 return staged > before || rxFailed || closed || abortGen.load() != gen;
-            });
-            if (!more || abortGen.load() != gen) {
+            };
+            if (deadline == Clock::time_point::max())
+                rxChanged.wait(lock, more);
+            else if (!rxChanged.wait_until(lock, deadline, more))
+                break;
+            if (abortGen.load() != gen) {
                 take = std::min(rxStage.size(), count - out.size());
                 out.append(rxStage, 0, take);
                 rxStage.erase(0, take);
@@ -292,13 +277,7 @@ struct TComm::Impl {
             std::lock_guard lock(settingsLock);
             t = timeouts;
         }
-        Clock::time_point deadline{};
-        const Clock::time_point* limit = nullptr;
-        if (t.WriteTotalMultiplier || t.WriteTotalConstant) {
-            uint64_t ms = uint64_t(t.WriteTotalMultiplier) * bytes.size() + t.WriteTotalConstant;
-            deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
-            limit = &deadline;
-        }
+        const Clock::time_point deadline = WriteDeadline(t, bytes.size());
         if (bytes.empty()) return true;
         const uint32_t gen = abortGen.load();
         TOverlapped w;
@@ -309,7 +288,7 @@ struct TComm::Impl {
         // The write ends when it is done, at the write timeout, or on an abort.
         HANDLE events[2] = {w.ov.hEvent, abortEvent};
         for (;;) {
-            DWORD r = WaitForMultipleObjects(2, events, FALSE, MsUntil(limit));
+            DWORD r = WaitForMultipleObjects(2, events, FALSE, MsUntil(deadline));
             if (r == WAIT_OBJECT_0) break;
             if (r == WAIT_OBJECT_0 + 1 && abortGen.load() == gen) {
                 ResetEvent(abortEvent); // an abort meant for an earlier write
@@ -409,7 +388,14 @@ bool TComm::SetState(const TCommState& s) {
     dcb.ErrorChar = s.ErrorChar;
     dcb.EofChar = s.EofChar;
     dcb.EvtChar = s.EvtChar;
-    return SetCommState(impl_->handle, &dcb);
+    if (!SetCommState(impl_->handle, &dcb)) return false;
+    // Put the lines in their state at once, whatever the driver did on open;
+    // devices without modem lines refuse this, which is no failure.
+    if (s.DtrControl != dtr_control_handshake)
+        EscapeCommFunction(impl_->handle, s.DtrControl == dtr_control_enable ? SETDTR : CLRDTR);
+    if (s.RtsControl == rts_control_disable || s.RtsControl == rts_control_enable)
+        EscapeCommFunction(impl_->handle, s.RtsControl == rts_control_enable ? SETRTS : CLRRTS);
+    return true;
 }
 
 bool TComm::Setup(uint32_t inQueue, uint32_t outQueue) {

@@ -14,24 +14,8 @@
 
 namespace {
 
-constexpr int max_port = 255;
-
-// n of "COM<n>" with any letter case and no leading zero; 0 when not a port name.
-int PortNumber(std::string_view name) {
-    if (name.size() < 4 || name.size() > 6) return 0;
-    for (int i = 0; i < 3; ++i)
-        if ((name[i] & ~0x20) != "COM"[i]) return 0;
-    if (name[3] == '0') return 0;
-    int n = 0;
-    for (std::size_t i = 3; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n <= max_port ? n : 0;
-}
-
 int PortNumber(const wchar_t* text, std::size_t length) {
-    return PortNumber(Utf16ToCp1251(std::u16string(text, text + length)));
+    return ::PortNumber(Utf16ToCp1251(std::u16string(text, text + length)));
 }
 
 // The port names that drivers have announced in the registry. Values of any
