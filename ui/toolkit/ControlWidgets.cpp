@@ -61,6 +61,19 @@ void TComboWidget::showPopup() {
         if (popup != window()) popup->resize(popup->width(), dropped - closed);
 }
 
+// Qt gives an edit field a completer, and on Enter or when the field loses
+// the focus makes the item whose text matches the current one and reports it
+// as chosen. The list control reports only items chosen in the list or with
+// the arrow keys.
+void TComboWidget::SetEditable(bool editable) {
+    setEditable(editable);
+    if (!editable) return;
+    setCompleter(nullptr);
+    QLineEdit* field = lineEdit();
+    QObject::disconnect(field, &QLineEdit::returnPressed, this, nullptr);
+    QObject::disconnect(field, &QLineEdit::editingFinished, this, nullptr);
+}
+
 namespace {
 
 uint32_t KeysOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
