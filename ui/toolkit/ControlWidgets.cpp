@@ -23,9 +23,13 @@ void TFormWidget::closeEvent(QCloseEvent* e) {
         e->ignore();
 }
 
+// The window's outer position follows the moves of the user and the window
+// system while it is shown. Before that the platform may report a frame it
+// has not placed yet (offscreen: the client area where the frame goes), and
+// the position is the one the program set.
 void TFormWidget::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
-    control_->WidgetMoved(frameGeometry().x(), frameGeometry().y());
+    if (isVisible()) control_->WidgetMoved(frameGeometry().x(), frameGeometry().y());
 }
 
 TPictureWidget::TPictureWidget(TControl* control, QWidget* parent)
