@@ -185,6 +185,7 @@ TEST_F(WindowStates, UploadingRefusesInputAndDrawsTheControlsAsTheyAre) {
     const TPixels port = s.PortCombo->Control->Render();
     const TPixels button = s.WriteButton->Control->Render();
 
+    s.WriteButton->Control->SetFocus(); // as the user's click gives it
     DriveClick(s.WriteButton->Control);
     ASSERT_TRUE(RunUntil([&] { return s.Progress->Control->Progress() >= 2; }, 5000));
     ExpectShown({"PortCombo", "StatusEdit", "VersionLabel", "Progress", "WriteButton"},

@@ -46,9 +46,10 @@ bool IsInput(QEvent::Type type) {
 }
 
 // Sees every event of the GUI thread before its receiver does. The window
-// system's input reaches a form's window first (which is also where Qt gives
-// the focus on a click), events sent by the program reach the widgets: both
-// are refused while their form is.
+// system's input comes to a form's window, which hands it on to a control
+// (giving the control the focus on a click before the control's own filters
+// see it), so it is refused there; input sent to a control directly is
+// refused at the control.
 class TInputGate : public QObject {
 public:
     std::vector<QPointer<QWidget>> refused;
@@ -97,8 +98,4 @@ void SetInputRefused(QWidget* form, bool refused) {
     if (!refused) return;
     gate->refused.push_back(form);
     ClosePopupsOf(form);
-}
-
-bool InputRefused(const QWidget* form) {
-    return Gate()->Refuses(form);
 }

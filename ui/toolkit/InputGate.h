@@ -10,4 +10,3 @@ class QWidget;
 // widget inside it. Starting also closes the popups (an open drop-down list,
 // a context menu) that its controls have open. GUI thread.
 void SetInputRefused(QWidget* form, bool refused);
-bool InputRefused(const QWidget* form);
