@@ -13,8 +13,9 @@ TClassSimpleForm_253AA30* g_mainSchema = nullptr;
 } // namespace
 
 int main(int argc, char** argv) {
+    // Only the first argument counts; the window toolkit gets none of them.
     bool info = argc > 1 && std::strcmp(argv[1], "/iq") == 0;
-    TApplication& application = TApplication::Create(argc, argv);
+    TApplication& application = TApplication::Create(argc > 0 ? argv[0] : nullptr);
     if (info) {
         ShowMessageBox("Qe Info", Cp1251("Сделано в Qe."));
         return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the built program as a process on a virtual X display and checks how
 # it behaves: "/iq" shows only the information box and ends when it is
-# closed; no argument (and "/IQ") shows the updater's window.
+# closed; no argument (and "/IQ") shows the updater's window, and so do
+# further arguments, which the window toolkit never reads ("-platform bogus").
 # Usage: smoke.sh <program>
 set -u
 app=$1
@@ -30,7 +31,7 @@ wait $pid
 check "/iq exits with 0" '[ $? -eq 0 ]'
 kill $pid 2>/dev/null
 
-for arg in "" "/IQ"; do
+for arg in "" "/IQ" "x -platform bogus"; do
   "$app" $arg &
   pid=$!
   main=$(window '^Varnomiksal bootloader$')

@@ -43,6 +43,14 @@ public:
     using TSchema::Add;
 };
 
+// A control of kind T on the form, placed and on the form's colour.
+template <class T> T* Place(TTestSchema* schema, TQeSimpleForm* form, int l, int t, int w, int h) {
+    T* e = schema->Add<T>(form->Control);
+    e->Left = l, e->Top = t, e->Width = w, e->Height = h;
+    e->Color = 0xFF00000F;
+    return e;
+}
+
 // A main form with its schema; the form is started by the test (or at the
 // end, so the start-up queue never keeps a freed form).
 class FormTest : public ::testing::Test {

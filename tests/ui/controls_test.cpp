@@ -9,15 +9,6 @@
 
 #include <QLineEdit>
 
-namespace {
-template <class T> T* Place(TTestSchema* schema, TQeSimpleForm* form, int l, int t, int w, int h) {
-    T* e = schema->Add<T>(form->Control);
-    e->Left = l, e->Top = t, e->Width = w, e->Height = h;
-    e->Color = 0xFF00000F;
-    return e;
-}
-} // namespace
-
 TEST_F(FormTest, ButtonFiresACopyOfDataOnMouseClickAndSpace) {
     auto* button = Place<TQeButton>(schema, form, 5, 50, 85, 30);
     button->Caption = Cp1251("Записать");

@@ -1,7 +1,12 @@
-// The main form: start, visibility, close decisions, border styles.
+// The main form: start, visibility, close decisions, border styles, the
+// disabled form and where the focus goes.
 #include "UiTestSupport.h"
 
 #include "ui/elements/qeButton.h"
+#include "ui/elements/qeComboBox.h"
+#include "ui/elements/qeEdit.h"
+#include "ui/elements/qeLabel.h"
+#include "ui/elements/qeProgressBar.h"
 #include "ui/toolkit/Drive.h"
 
 #include <QWidget>
@@ -89,10 +94,137 @@ TEST_F(FormTest, InSetEnabledDisablesOnlyForIntegerZero) {
     TData d;
     SetInteger(d, 0);
     form->inSetEnabled(d, 0);
-    EXPECT_FALSE(form->Control->Widget()->isEnabled());
+    EXPECT_FALSE(form->Control->Enabled());
     SetString(d, "0");
     form->inSetEnabled(d, 0);
-    EXPECT_TRUE(form->Control->Widget()->isEnabled());
+    EXPECT_TRUE(form->Control->Enabled());
+}
+
+// A disabled form takes no input, neither what the window system delivers to
+// its window nor what reaches a control directly, and draws its controls
+// exactly as before; a disabled control is drawn disabled.
+TEST_F(FormTest, DisabledFormRefusesInputAndDrawsItsControlsUnchanged) {
+    auto* button = Place<TQeButton>(schema, form, 5, 50, 85, 30);
+    button->Caption = Cp1251("Записать");
+    SetInteger(button->Data, 0);
+    auto* edit = Place<TQeEdit>(schema, form, 110, 10, 320, 25);
+    edit->Text = "text";
+    edit->EdgeStyle = 0;
+    auto* label = Place<TQeLabel>(schema, form, 110, 55, 272, 20);
+    label->Caption = Cp1251("Версия ПО для обновления:8.4 (KMV-4)");
+    auto* bar = Place<TQeProgressBar>(schema, form, 5, 90, 485, 30);
+    bar->Max = 507;
+    auto* combo = Place<TQeComboBox>(schema, form, 10, 10, 85, 24);
+    combo->Color = 0xFF000005;
+    combo->Editable = true;
+    combo->Strings = "COM1";
+    form->Init();
+    for (TQeWin* w : std::initializer_list<TQeWin*>{button, edit, label, bar, combo})
+        w->Init();
+    button->onClick = Link(1);
+    edit->onChange = Link(2);
+    Start();
+    TData position;
+    SetInteger(position, 200);
+    bar->inSetPosition(position, 0);
+    form->Control->SetFocus(); // no caret blinks in any control
+    Pump();
+    const std::vector<TControl*> controls = {button->Control, edit->Control, label->Control,
+                                             bar->Control, combo->Control};
+    std::vector<TPixels> enabled;
+    for (TControl* c : controls)
+        enabled.push_back(c->Render());
+    combo->Control->ShowDropDown(true);
+    Pump();
+    ASSERT_TRUE(combo->Control->DroppedDown());
+
+    TData off, on;
+    SetInteger(off, 0);
+    SetInteger(on, 1);
+    form->inSetEnabled(off, 0);
+    Pump();
+    EXPECT_FALSE(combo->Control->DroppedDown()); // the open list closes
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const TPixels now = controls[i]->Render();
+        ASSERT_GT(now.width, 0);
+        EXPECT_TRUE(now == enabled[i]) << "control " << i << " is drawn differently";
+    }
+    DriveClick(button->Control);
+    DriveWindowClick(button->Control);
+    DriveKey(button->Control, VK_SPACE);
+    DriveWindowClick(edit->Control);
+    DriveText(edit->Control, "x");
+    DriveWindowKey(form->Control, 'Y');
+    Pump();
+    EXPECT_TRUE(probe->seen.empty());
+    EXPECT_EQ(edit->Control->Text(), "text");
+    EXPECT_TRUE(form->Control->Focused());
+
+    form->inSetEnabled(on, 0);
+    DriveWindowClick(button->Control);
+    Pump();
+    ASSERT_EQ(probe->seen.size(), 1u);
+    EXPECT_EQ(probe->seen[0].index, 1);
+
+    form->Control->SetFocus();
+    Pump();
+    const TPixels before = button->Control->Render();
+    button->inSetEnabled(off, 0);
+    Pump();
+    EXPECT_FALSE(button->Control->Render() == before);
+}
+
+// Disabling or hiding the control that has the focus leaves the focus with
+// the form, not with the next control: a read-only edit given the focus by
+// Tab would select all its text. The window activated again gives the focus
+// to the form as well.
+TEST_F(FormTest, AControlDisabledOrHiddenWithTheFocusLeavesItWithTheForm) {
+    auto* combo = Place<TQeComboBox>(schema, form, 10, 10, 85, 24);
+    combo->Editable = true;
+    combo->Strings = "COM1";
+    auto* status = Place<TQeEdit>(schema, form, 110, 10, 320, 25);
+    status->Text = Cp1251("Устройство: VMX-1   Текущая версия ПО: 8.3");
+    status->ReadOnly = true;
+    auto* button = Place<TQeButton>(schema, form, 5, 50, 85, 30);
+    form->Init();
+    combo->Init();
+    status->Init();
+    button->Init();
+    Start();
+    auto noControlFocused = [&] {
+        return !combo->Control->Focused() && !status->Control->Focused() &&
+               !button->Control->Focused();
+    };
+    TData off;
+    SetInteger(off, 0);
+
+    combo->Control->SetFocus();
+    Pump();
+    ASSERT_TRUE(combo->Control->Focused());
+    combo->inSetEnabled(off, 0);
+    Pump();
+    EXPECT_TRUE(noControlFocused());
+    EXPECT_TRUE(form->Control->Focused());
+    EXPECT_EQ(status->Control->SelectedText(), "");
+
+    QWidget other;
+    other.setGeometry(600, 200, 50, 50);
+    other.show();
+    other.activateWindow();
+    Pump();
+    ASSERT_FALSE(form->Control->Focused());
+    form->Control->Widget()->activateWindow();
+    Pump();
+    EXPECT_TRUE(noControlFocused());
+    EXPECT_TRUE(form->Control->Focused());
+
+    button->Control->SetFocus();
+    Pump();
+    ASSERT_TRUE(button->Control->Focused());
+    button->inSetVisible(off, 0);
+    Pump();
+    EXPECT_TRUE(noControlFocused());
+    EXPECT_EQ(status->Control->SelectedText(), "");
 }
 
 TEST_F(FormTest, DebugMessageGoesToTheToolkitsMessageBox) {

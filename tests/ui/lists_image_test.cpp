@@ -94,6 +94,44 @@ TEST_F(FormTest, ComboSelectionReportsTheNewItemThenItsData) {
     EXPECT_TRUE(probe->seen.empty());
 }
 
+// The edit field only edits: "COM2" stays "COM2" with COM200 in the list,
+// and neither Enter nor leaving the field chooses an item, even one whose
+// text has been typed in full. Only a choice in the list reports.
+TEST_F(FormTest, ComboEditFieldCompletesNothingAndOnlyAChoiceIsReported) {
+    auto* combo = PortCombo(schema, form);
+    auto* other = schema->Add<TQeComboBox>(form->Control);
+    other->Left = 10, other->Top = 50, other->Width = 85, other->Height = 24;
+    form->Init();
+    combo->Init();
+    other->Init();
+    combo->onSelect = Link(8);
+    Start();
+    for (const char* port : {"COM1", "COM200"})
+        Add(combo, port);
+    combo->Control->SetFocus();
+    Pump();
+    DriveText(combo->Control, "COM2");
+    Pump();
+    EXPECT_EQ(combo->Control->Text(), "COM2");
+    EXPECT_EQ(combo->Control->SelectedText(), "");
+    DriveKey(combo->Control, VK_RETURN);
+    DriveText(combo->Control, "00");
+    DriveKey(combo->Control, VK_RETURN);
+    Pump();
+    other->Control->SetFocus();
+    Pump();
+    ASSERT_FALSE(combo->Control->Focused());
+    EXPECT_TRUE(probe->seen.empty());
+    EXPECT_EQ(combo->Control->Text(), "COM200");
+    EXPECT_EQ(combo->Control->CurSel(), -1);
+
+    combo->Control->SetFocus();
+    DriveKey(combo->Control, VK_DOWN);
+    Pump();
+    ASSERT_EQ(probe->seen.size(), 1u);
+    EXPECT_EQ(probe->seen[0].s, "COM1");
+}
+
 TEST_F(FormTest, ComboTextJoinsItemsAndFillsFromLines) {
     auto* combo = PortCombo(schema, form);
     combo->Strings = "A\r\nB\nC\rD\r\n";

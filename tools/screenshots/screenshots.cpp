@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     char templ[] = "/tmp/varnomiksal-shots-XXXXXX";
     g_ports = mkdtemp(templ);
     setenv("VARNOMIKSAL_PORT_DIR", g_ports.c_str(), 1);
-    TApplication::Create(argc, argv);
+    TApplication::Create(argv[0]);
     {
         Session s({});
         s.Shot("choosing");

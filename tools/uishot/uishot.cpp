@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: uishot <file.png>\n");
         return 2;
     }
-    TApplication::Create(argc, argv);
+    TApplication::Create(argv[0]);
     auto* schema = new TShotSchema;
     schema->form->Start();
     TApplication::Instance().ProcessEvents();

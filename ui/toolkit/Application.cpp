@@ -48,14 +48,17 @@ int ServiceLogPixelsY() {
     return 96;
 }
 
-int g_defaultArgc = 1;
-char g_defaultName[] = "varnomiksal";
-char* g_defaultArgv[] = {g_defaultName, nullptr};
+// Qt keeps the argument vector it is given for the application's lifetime.
+int g_argc = 1;
+std::string g_programName;
+char* g_argv[] = {nullptr, nullptr};
 
 } // namespace
 
-TApplication::TApplication(int& argc, char** argv) {
-    if (!QApplication::instance()) new QApplication(argc, argv);
+TApplication::TApplication(const char* programName) {
+    g_programName = programName && *programName ? programName : "varnomiksal";
+    g_argv[0] = g_programName.data();
+    if (!QApplication::instance()) new QApplication(g_argc, g_argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // The classic look where the style is available.
     if (QStyleFactory::keys().contains(QStringLiteral("Windows")))
@@ -81,13 +84,13 @@ TApplication::TApplication(int& argc, char** argv) {
     SetMMTimerWaitHook(timerHook);
 }
 
-TApplication& TApplication::Create(int& argc, char** argv) {
-    if (!g_app) g_app = new TApplication(argc, argv);
+TApplication& TApplication::Create(const char* programName) {
+    if (!g_app) g_app = new TApplication(programName);
     return *g_app;
 }
 
 TApplication& TApplication::Instance() {
-    return Create(g_defaultArgc, g_defaultArgv);
+    return Create(nullptr);
 }
 
 bool TApplication::Exists() {

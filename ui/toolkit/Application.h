@@ -17,8 +17,10 @@ public:
     // installs the message box, main window and screen resolution services.
     static TApplication& Instance();
     static bool Exists();
-    // Optional: create it with the process's arguments before any form.
-    static TApplication& Create(int& argc, char** argv);
+    // Optional: create it with the program's name before any form. Qt gets
+    // no other argument: it would take options of its own from them (the
+    // environment still chooses its platform).
+    static TApplication& Create(const char* programName);
 
     // Runs the message loop until the main form has accepted its close (at
     // once when that has already happened).
@@ -52,7 +54,7 @@ public:
     int Width() const { return width_; }
 
 private:
-    TApplication(int& argc, char** argv);
+    explicit TApplication(const char* programName);
 
     TControl* mainForm_ = nullptr;
     bool quit_ = false;

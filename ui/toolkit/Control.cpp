@@ -4,6 +4,7 @@
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/ControlWidgets.h"
 #include "ui/toolkit/GuiThread.h"
+#include "ui/toolkit/InputGate.h"
 #include "ui/toolkit/QtBridge.h"
 
 #include <QAbstractItemView>
@@ -307,10 +308,10 @@ void TControl::ApplyStyles() {
         break;
     }
     case TControlKind::Combo: {
-        auto* c = static_cast<QComboBox*>(w);
+        auto* c = static_cast<TComboWidget*>(w);
         const bool editable = (st.style & CBS_DROPDOWNLIST) == CBS_DROPDOWN;
         if (c->isEditable() != editable) {
-            c->setEditable(editable);
+            c->SetEditable(editable);
             if (editable) {
                 c->lineEdit()->installEventFilter(impl_->filter);
                 impl_->keyTarget = c->lineEdit();
@@ -564,6 +565,7 @@ void TControl::SetVisible(bool visible) {
             s_.visible = visible;
         }
         if (QWidget* w = impl_->widget) {
+            if (!visible) FocusToForm();
             w->setVisible(visible);
             if (visible && kind_ == TControlKind::Form) {
                 w->raise();
@@ -582,14 +584,36 @@ bool TControl::Visible() const {
     return s_.visible;
 }
 
+// A disabled form refuses input and leaves its controls' look alone (the
+// gate); a disabled control is greyed as its kind draws it.
 void TControl::SetEnabled(bool enabled) {
     GuiCall([&] {
         {
             std::lock_guard lock(mutex_);
             s_.enabled = enabled;
         }
-        if (QWidget* w = impl_->widget) w->setEnabled(enabled);
+        QWidget* w = impl_->widget;
+        if (!w) return;
+        if (kind_ == TControlKind::Form) {
+            SetInputRefused(w, !enabled);
+            return;
+        }
+        if (!enabled) FocusToForm();
+        w->setEnabled(enabled);
     });
+}
+
+// A control that is disabled or hidden while it has the focus leaves the
+// focus with its form, which is no control; Qt would hand it to the next
+// control (and a read-only edit that gets it by Tab selects all its text).
+// With the form as its window's focus, Qt also gives the focus back to the
+// form, not to the first control, when the window is activated again.
+void TControl::FocusToForm() {
+    QWidget* w = impl_->widget;
+    if (!w || kind_ == TControlKind::Form) return;
+    QWidget* window = w->window();
+    QWidget* focus = window->focusWidget();
+    if (focus && (focus == w || w->isAncestorOf(focus))) window->setFocus(Qt::OtherFocusReason);
 }
 
 bool TControl::Enabled() const {
@@ -982,6 +1006,15 @@ int TControl::CaretPos() const {
         0);
 }
 
+std::string TControl::SelectedText() const {
+    return OnGui<std::string>(
+        [&] {
+            auto* e = qobject_cast<QLineEdit*>(impl_->keyTarget.data());
+            return e ? ToCp1251(e->selectedText()) : std::string();
+        },
+        std::string());
+}
+
 void TControl::SetCaretPos(int pos) {
     GuiCall([&] {
         if (auto* e = qobject_cast<QLineEdit*>(impl_->widget.data())) e->setCursorPosition(pos);
@@ -1217,6 +1250,37 @@ bool TControl::SaveScreenshot(const std::string& path) const {
             return w && w->grab().save(QString::fromStdString(path), "PNG");
         },
         false);
+}
+
+TPixels TControl::Render() const {
+    return OnGui<TPixels>(
+        [&] {
+            TPixels pixels;
+            QWidget* w = impl_->widget;
+            if (!w) return pixels;
+            const QImage image = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            pixels.width = image.width();
+            pixels.height = image.height();
+            pixels.colors.reserve(std::size_t(pixels.width) * std::size_t(pixels.height));
+            for (int y = 0; y < image.height(); ++y) {
+                const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+                for (int x = 0; x < image.width(); ++x)
+                    pixels.colors.push_back(Rgb(qRed(row[x]), qGreen(row[x]), qBlue(row[x])));
+            }
+            return pixels;
+        },
+        TPixels());
+}
+
+TRect TControl::DrawnRect() const {
+    return OnGui<TRect>(
+        [&] {
+            QWidget* w = impl_->widget;
+            if (!w) return TRect();
+            const QRect g = kind_ == TControlKind::Form ? w->rect() : w->geometry();
+            return TRect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+        },
+        TRect());
 }
 
 // ---- messages ----

@@ -10,6 +10,7 @@
 
 #include "runtime/SharedOps.h"
 #include "ui/toolkit/Bitmap.h"
+#include "ui/toolkit/Pixels.h"
 #include "ui/toolkit/Styles.h"
 #include "ui/toolkit/WinDefs.h"
 
@@ -69,8 +70,12 @@ public:
     int Height() const;
     TRect ClientRect() const;
 
+    // A control that has the focus when it is hidden or disabled leaves it
+    // with its form: no control has the focus then.
     void SetVisible(bool visible);
     bool Visible() const;
+    // A disabled form refuses input and draws its controls unchanged; a
+    // disabled control is drawn disabled.
     void SetEnabled(bool enabled);
     bool Enabled() const;
 
@@ -150,10 +155,18 @@ public:
     bool DroppedDown() const;
     int DroppedHeight() const;
 
+    // Edit or combo box edit field: the selected text.
+    std::string SelectedText() const;
+
     // Picture box: repaint.
     void Invalidate();
     // Renders the window (a form with its children) to a PNG file.
     bool SaveScreenshot(const std::string& path) const;
+    // The window as it is drawn now (a form with its children).
+    TPixels Render() const;
+    // Where the window is drawn: its rectangle in the parent's client area;
+    // for a form, its client area.
+    TRect DrawnRect() const;
 
     TControlHooks hooks;
 
@@ -205,6 +218,8 @@ private:
     std::vector<TControl*> TabSequence() const;
     // Shows `text` in the widget (GUI thread).
     void ApplyText(const std::string& text);
+    // Moves the focus to the form when it is in this control (GUI thread).
+    void FocusToForm();
 
     TControlKind kind_;
     TControl* parent_;

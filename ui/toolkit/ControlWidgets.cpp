@@ -23,9 +23,13 @@ void TFormWidget::closeEvent(QCloseEvent* e) {
         e->ignore();
 }
 
+// The window's outer position follows the moves of the user and the window
+// system while it is shown. Before that the platform may report a frame it
+// has not placed yet (offscreen: the client area where the frame goes), and
+// the position is the one the program set.
 void TFormWidget::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
-    control_->WidgetMoved(frameGeometry().x(), frameGeometry().y());
+    if (isVisible()) control_->WidgetMoved(frameGeometry().x(), frameGeometry().y());
 }
 
 TPictureWidget::TPictureWidget(TControl* control, QWidget* parent)
@@ -59,6 +63,19 @@ void TComboWidget::showPopup() {
     QComboBox::showPopup();
     if (QWidget* popup = view() ? view()->window() : nullptr)
         if (popup != window()) popup->resize(popup->width(), dropped - closed);
+}
+
+// Qt gives an edit field a completer, and on Enter or when the field loses
+// the focus makes the item whose text matches the current one and reports it
+// as chosen. The list control reports only items chosen in the list or with
+// the arrow keys.
+void TComboWidget::SetEditable(bool editable) {
+    setEditable(editable);
+    if (!editable) return;
+    setCompleter(nullptr);
+    QLineEdit* field = lineEdit();
+    QObject::disconnect(field, &QLineEdit::returnPressed, this, nullptr);
+    QObject::disconnect(field, &QLineEdit::editingFinished, this, nullptr);
 }
 
 namespace {

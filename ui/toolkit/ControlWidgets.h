@@ -36,6 +36,10 @@ class TComboWidget : public QComboBox {
 public:
     TComboWidget(TControl* control, QWidget* parent);
     void showPopup() override;
+    // Drop-down with an edit field, or drop-down list. The edit field only
+    // edits: it completes nothing, and neither Enter nor leaving it chooses
+    // an item.
+    void SetEditable(bool editable);
 
 private:
     TControl* control_;

@@ -10,6 +10,7 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWindow>
 
 namespace {
 QString TextOfKey(int vk) {
@@ -75,6 +76,35 @@ void DriveClick(TControl* control, int x, int y, int button) {
         QMouseEvent release(QEvent::MouseButtonRelease, local, global, b, Qt::NoButton,
                             Qt::NoModifier);
         QCoreApplication::sendEvent(w, &release);
+    });
+}
+
+void DriveWindowClick(TControl* control, int x, int y) {
+    GuiCall([&] {
+        QWidget* w = control->Widget();
+        QWindow* window = w ? w->window()->windowHandle() : nullptr;
+        if (!window) return;
+        if (x < 0) x = w->width() / 2, y = w->height() / 2;
+        const QPointF local = w->mapTo(w->window(), QPoint(x, y));
+        const QPointF global = w->mapToGlobal(QPoint(x, y));
+        QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &release);
+    });
+}
+
+void DriveWindowKey(TControl* control, int vk) {
+    GuiCall([&] {
+        QWidget* w = control->Widget();
+        QWindow* window = w ? w->window()->windowHandle() : nullptr;
+        if (!window) return;
+        QKeyEvent press(QEvent::KeyPress, QtKeyOf(vk), Qt::NoModifier, TextOfKey(vk));
+        QCoreApplication::sendEvent(window, &press);
+        QKeyEvent release(QEvent::KeyRelease, QtKeyOf(vk), Qt::NoModifier, TextOfKey(vk));
+        QCoreApplication::sendEvent(window, &release);
     });
 }
 
