@@ -17,6 +17,7 @@ struct TTimer {
     std::condition_variable cv;
     bool killed = false;   // no call starts once set
     bool finished = false; // the thread has left its loop
+    bool selfKilled = false; // killed from its own call: nobody waits for the end
     std::thread thread;
 };
 
@@ -60,8 +61,11 @@ void Run(std::shared_ptr<TTimer> t, Clock::duration period, bool periodic, TMMTi
     }
     t->finished = true;
     t->cv.notify_all();
+    const bool waitedFor = !t->selfKilled;
     lock.unlock();
-    Wake();
+    // A thread killed from its own call is detached and may still be here
+    // while the process exits: it touches nothing but its own timer.
+    if (waitedFor) Wake();
 }
 
 bool Finished(void* context) {
@@ -101,12 +105,14 @@ void MMTimerKillEvent(uint32_t id) {
         t = std::move(it->second);
         reg.timers.erase(it);
     }
+    const bool own = std::this_thread::get_id() == t->thread.get_id();
     {
         std::lock_guard lock(t->m);
         t->killed = true;
+        t->selfKilled = own;
     }
     t->cv.notify_all();
-    if (std::this_thread::get_id() == t->thread.get_id()) {
+    if (own) {
         t->thread.detach(); // killed from its own call: the loop ends after it
         return;
     }
