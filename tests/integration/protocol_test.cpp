@@ -180,6 +180,7 @@ TEST_F(Protocol, RepliesDribbledByteByByteAreWholeReplies) {
         harness_->SerialPort->BurstGap = kRoomyGapUs;
         ASSERT_EQ(Identify(), Found("VMX-1", "8.3")) << dribbleUs;
         ExpectWholeUpload();
+        EXPECT_TRUE(harness_->Bursts->WaitHandled(1u + 508u, 3000));
         EXPECT_EQ(harness_->Bursts->Handled(), 1u + 508u) << "one burst per reply; " << dribbleUs;
         harness_.reset();
         sim_.reset();
