@@ -23,9 +23,6 @@ std::string PortDirectory();
 // Every port, ordered by number, each number once.
 std::vector<TPortEntry> ListPorts();
 
-// The device behind "COM<n>" (any letter case, no leading zeros); false when
-// the name is no port name or names no installed port.
-bool ResolvePort(std::string_view name, std::string& device);
 
 // n of "COM<n>" with any letter case, no leading zero and n 1..255; 0 when
 // the name is no port name.
@@ -40,4 +37,19 @@ inline int PortNumber(std::string_view name) {
         n = n * 10 + (name[i] - '0');
     }
     return n <= 255 ? n : 0;
+}
+
+// The device behind "COM<n>" (any letter case, no leading zeros); false when
+// the name is no port name or names no installed port.
+inline bool ResolvePort(std::string_view name, std::string& device) {
+    device.clear();
+    const int n = PortNumber(name);
+    if (n == 0) return false;
+    for (const TPortEntry& port : ListPorts()) {
+        if (port.number == n) {
+            device = port.device;
+            return true;
+        }
+    }
+    return false;
 }

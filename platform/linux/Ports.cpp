@@ -112,16 +112,3 @@ std::vector<TPortEntry> ListPortsFrom(const std::string& sysClassTty, const std:
 std::vector<TPortEntry> ListPorts() {
     return ListPortsFrom("/sys/class/tty", PortDirectory());
 }
-
-bool ResolvePort(std::string_view name, std::string& device) {
-    device.clear();
-    int n = PortNumber(name);
-    if (n == 0) return false;
-    for (const auto& port : ListPorts()) {
-        if (port.number == n) {
-            device = port.device;
-            return true;
-        }
-    }
-    return false;
-}

@@ -90,16 +90,3 @@ std::vector<TPortEntry> ListPorts() {
         list.push_back(TPortEntry{n, "COM" + std::to_string(n), DevicePath(n)});
     return list;
 }
-
-bool ResolvePort(std::string_view name, std::string& device) {
-    device.clear();
-    int n = PortNumber(name);
-    if (n == 0) return false;
-    for (const auto& port : ListPorts()) {
-        if (port.number == n) {
-            device = port.device;
-            return true;
-        }
-    }
-    return false;
-}

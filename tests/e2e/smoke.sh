@@ -14,7 +14,15 @@ export VARNOMIKSAL_PORT_DIR=$(mktemp -d)
 unset QT_QPA_PLATFORM
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
-window() { timeout 10 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1; }
+# The first visible window named $1, within 10 s. A search can fail when a
+# window of an earlier run goes away under it (BadWindow), so it is repeated.
+window() {
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$found" ] && { echo "$found"; return; }
+    sleep 0.1
+  done
+}
 
 "$app" /iq &
 pid=$!
