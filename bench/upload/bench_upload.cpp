@@ -5,7 +5,7 @@
 // device paced at 38462 baud.
 #include "ReferenceUploader.h"
 #include "SimulatorProcess.h"
-#include "tests/harness/Harness.h"
+#include "app/ConsoleSchema.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
 #include "ui/elements/qeButton.h"
@@ -26,7 +26,7 @@ namespace {
 
 Timing OurUpload(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 201, baud);
-    UploadHarness harness;
+    TConsoleSchema harness;
     harness.ChoosePort("COM201");
     if (!harness.DeviceFound->WaitForCount(1, 5000)) return {};
     Timing t = Measure([&] {

@@ -1,0 +1,50 @@
+#include "platform/Interrupt.h"
+
+#include <atomic>
+#include <windows.h>
+
+namespace {
+
+// The handler's whole state: a flag and the event that wakes the waiter.
+std::atomic<bool> g_interrupted{false};
+std::atomic<HANDLE> g_event{nullptr};
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
+    g_interrupted.store(true);
+    if (HANDLE e = g_event.load()) SetEvent(e);
+    return TRUE;
+}
+
+} // namespace
+
+struct TInterruptWatch::Impl {
+    HANDLE event = nullptr;
+};
+
+TInterruptWatch::TInterruptWatch() : impl_(std::make_unique<Impl>()) {
+    g_interrupted = false;
+    impl_->event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    g_event = impl_->event;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+TInterruptWatch::~TInterruptWatch() {
+    SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    g_event = nullptr;
+    if (impl_->event) CloseHandle(impl_->event);
+}
+
+bool TInterruptWatch::Wait(int timeoutMs) {
+    if (!g_interrupted.load() && impl_->event)
+        WaitForSingleObject(impl_->event, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
+    return g_interrupted.load();
+}
+
+void TInterruptWatch::Wake() {
+    if (impl_->event) SetEvent(impl_->event);
+}
+
+bool TInterruptWatch::Interrupted() const {
+    return g_interrupted.load();
+}
