@@ -234,9 +234,15 @@ int Write(TRun& run, TInterruptWatch& watch) {
     TPlainProgress plain;
     int columns = TerminalColumns();
     bool barShown = false;
+    std::size_t barLength = 0;
     auto show = [&](int done, double seconds) {
         if (mode == TProgressMode::bar) {
-            std::printf("\r%s", ProgressBarLine(done, kImageBlocks, seconds, columns).c_str());
+            // Redrawn in place; blanks cover what a longer line left behind.
+            std::string line = ProgressBarLine(done, kImageBlocks, seconds, columns);
+            std::size_t length = line.size();
+            if (line.size() < barLength) line.append(barLength - line.size(), ' ');
+            barLength = length;
+            std::printf("\r%s", line.c_str());
             barShown = true;
         } else if (mode == TProgressMode::plain) {
             for (const auto& line : plain.Lines(done, kImageBlocks, seconds))
