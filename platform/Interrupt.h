@@ -18,6 +18,10 @@ public:
     // Sleeps until an interrupt, a Wake() or the end of timeoutMs (negative:
     // no limit). True when an interrupt has been requested (now or before).
     bool Wait(int timeoutMs);
+    // Sleeps until standard input has a line (or has ended), an interrupt,
+    // or the end of timeoutMs. True when input is ready and no interrupt has
+    // been requested.
+    bool WaitInput(int timeoutMs);
     // Ends a Wait in progress (or the next one) early; safe from any thread.
     void Wake();
     bool Interrupted() const;

@@ -91,6 +91,7 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     if (schema_.Success->Count() > 0) {
         result.outcome = TUpload::success;
         result.blocks = kImageBlocks;
+        succeeded_ = true;
     } else {
         result.outcome = TUpload::failed;
         result.blocks = progress_.load();
@@ -104,5 +105,6 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
 }
 
 void TFlasher::Close() {
+    schema_.SerialPort->FlushOnClose = succeeded_;
     schema_.Close();
 }

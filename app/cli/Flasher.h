@@ -49,7 +49,9 @@ public:
     // thread with the acknowledged blocks and the seconds so far, at most
     // ten times a second and once at the end.
     TUploadResult Upload(const std::function<void(int, double)>& show);
-    // Closes the port and ends dispatch.
+    // Closes the port and ends dispatch. After a success the port first
+    // lets "PUSK" leave the output queue: the program closes at once, where
+    // the window waits for the user's OK.
     void Close();
 
     TConsoleSchema& Schema() { return schema_; }
@@ -62,5 +64,6 @@ private:
     std::atomic<int32_t> openResult_{-1};
     std::atomic<int> progress_{0};
     std::atomic<bool> ended_{false};
+    bool succeeded_ = false;
     std::atomic<Clock::rep> endTicks_{0};
 };

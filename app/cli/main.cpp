@@ -204,10 +204,16 @@ int Identify(TRun& run, TFlasher& flasher, TIdentifyResult& found) {
     return exit_no_device;
 }
 
-bool Confirm(const TIdentifyResult& found, const std::string& port) {
+// Asks on the terminal; Ctrl+C at the prompt declines.
+bool Confirm(TInterruptWatch& watch, const TIdentifyResult& found, const std::string& port) {
     std::printf("Write firmware %s to %s on %s? [y/N] ", kImageVersion, found.device.c_str(),
                 port.c_str());
     std::fflush(stdout);
+    while (!watch.WaitInput(200))
+        if (watch.Interrupted()) {
+            std::printf("\n");
+            return false;
+        }
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
@@ -223,7 +229,7 @@ int Write(TRun& run, TInterruptWatch& watch) {
     Say(run, "Image:    " + std::string(kImageVersion) + ", " + std::to_string(kImageBytes) +
                  " bytes in " + std::to_string(kImageBlocks) + " blocks");
     if (!run.options.yes && StdinIsTerminal() && !run.options.json) {
-        if (!Confirm(found, run.options.port))
+        if (!Confirm(watch, found, run.options.port))
             return Fail(run, exit_interrupted, "declined; nothing was written");
     }
 

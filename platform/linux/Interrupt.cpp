@@ -64,6 +64,18 @@ bool TInterruptWatch::Wait(int timeoutMs) {
     return g_interrupted.load();
 }
 
+bool TInterruptWatch::WaitInput(int timeoutMs) {
+    if (g_interrupted.load()) return false;
+    pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {impl_->pipe[0], POLLIN, 0}};
+    if (::poll(p, 2, timeoutMs) <= 0) return false;
+    if (p[1].revents & POLLIN) {
+        char buffer[64];
+        while (::read(impl_->pipe[0], buffer, sizeof buffer) > 0) {
+        }
+    }
+    return !g_interrupted.load() && (p[0].revents & (POLLIN | POLLHUP | POLLERR));
+}
+
 void TInterruptWatch::Wake() {
     char c = 'w';
     [[maybe_unused]] ssize_t n = ::write(impl_->pipe[1], &c, 1);

@@ -41,6 +41,16 @@ bool TInterruptWatch::Wait(int timeoutMs) {
     return g_interrupted.load();
 }
 
+bool TInterruptWatch::WaitInput(int timeoutMs) {
+    if (g_interrupted.load()) return false;
+    // A console's input handle is signalled by any input event, not only by
+    // a whole line; the caller's read then waits for the line.
+    HANDLE handles[2] = {GetStdHandle(STD_INPUT_HANDLE), impl_->event};
+    DWORD r = WaitForMultipleObjects(impl_->event ? 2 : 1, handles, FALSE,
+                                     timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
+    return !g_interrupted.load() && r == WAIT_OBJECT_0;
+}
+
 void TInterruptWatch::Wake() {
     if (impl_->event) SetEvent(impl_->event);
 }
