@@ -36,6 +36,10 @@ foreach(size 16 32)
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${pkg_gzipped} ${pkg_icons})
 
+# Relocations resolved at start-up, so they can be made read-only (Debian's
+# hardening "bindnow").
+target_link_options(varnomiksal PRIVATE -Wl,-z,now)
+target_link_options(varnomiksal-cli PRIVATE -Wl,-z,now)
 install(TARGETS varnomiksal varnomiksal-cli RUNTIME DESTINATION bin)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/varnomiksal.desktop DESTINATION share/applications)
 install(FILES ${pkg_dir}/varnomiksal.1.gz ${pkg_dir}/varnomiksal-cli.1.gz
