@@ -5,7 +5,8 @@
 // device paced at 38462 baud.
 #include "ReferenceUploader.h"
 #include "SimulatorProcess.h"
-#include "tests/harness/Harness.h"
+#include "app/ConsoleSchema.h"
+#include "app/cli/Flasher.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
 #include "ui/elements/qeButton.h"
@@ -26,7 +27,7 @@ namespace {
 
 Timing OurUpload(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 201, baud);
-    UploadHarness harness;
+    TConsoleSchema harness;
     harness.ChoosePort("COM201");
     if (!harness.DeviceFound->WaitForCount(1, 5000)) return {};
     Timing t = Measure([&] {
@@ -37,6 +38,53 @@ Timing OurUpload(const std::string& dir, int baud) {
                harness.Failure->Count() == 0;
     });
     harness.Close();
+    return t;
+}
+
+// The command-line program's upload: its flasher on the console schema, with
+// its main thread redrawing (here: counting) progress ten times a second.
+Timing CliUpload(const std::string& dir, int baud) {
+    SimulatorProcess sim(dir, 204, baud);
+    TInterruptWatch watch;
+    TFlasher flasher(watch);
+    if (flasher.Identify("COM204", 5000).outcome != TIdentify::found) return {};
+    int redraws = 0;
+    Timing t = Measure([&] {
+        return flasher.Upload([&](int, double) { ++redraws; }).outcome == TUpload::success;
+    });
+    flasher.Close();
+    return t;
+}
+
+// The command-line program as a process: its own upload time (from its JSON
+// result) and its whole CPU time, start-up and identification included.
+Timing CliProcess(const std::string& dir, int baud) {
+    SimulatorProcess sim(dir, 205, baud);
+    int out[2];
+    if (pipe(out) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const char* argv[] = {CLI_PATH, "write", "COM205", "--yes", "--json", nullptr};
+    pid_t pid = 0;
+    posix_spawn(&pid, CLI_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string json;
+    char buffer[512];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+        json.append(buffer, std::size_t(n));
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Timing t;
+    t.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::size_t at = json.find("\"seconds\": ");
+    if (at != std::string::npos) t.wall = std::atof(json.c_str() + at + 11);
+    t.cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return t;
 }
 
@@ -101,11 +149,22 @@ void Report(const char* title, std::initializer_list<Named> runs, const Timing& 
 void Run(const char* title, const std::string& dir, int baud) {
     Timing ref = Reference(dir, baud);
     Timing graph = OurUpload(dir, baud);
+    Timing cli = CliUpload(dir, baud);
+    Timing cliProcess = CliProcess(dir, baud);
 #ifdef BENCH_WINDOW
     Timing window = WindowUpload(dir, baud);
-    Report(title, {{"element graph", graph}, {"window", window}, {"reference", ref}}, ref, baud);
+    Report(title,
+           {{"element graph", graph},
+            {"cli", cli},
+            {"cli process", cliProcess},
+            {"window", window},
+            {"reference", ref}},
+           ref, baud);
 #else
-    Report(title, {{"element graph", graph}, {"reference", ref}}, ref, baud);
+    Report(
+        title,
+        {{"element graph", graph}, {"cli", cli}, {"cli process", cliProcess}, {"reference", ref}},
+        ref, baud);
 #endif
 }
 

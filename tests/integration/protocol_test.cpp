@@ -1,6 +1,6 @@
 // The probe and the upload against the device simulator, over real ptys.
+#include "app/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
-#include "tests/harness/Harness.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
@@ -31,7 +31,7 @@ protected:
         sim_ = std::make_unique<DeviceSimulator>(config);
         std::string error;
         ASSERT_TRUE(sim_->Start(dir_, port, error)) << error;
-        harness_ = std::make_unique<UploadHarness>();
+        harness_ = std::make_unique<TConsoleSchema>();
     }
     // Chooses the device's port and waits until the reply's whole chain has
     // run, so that the routing and the found event are settled too.
@@ -76,7 +76,7 @@ protected:
 
     std::string dir_;
     std::unique_ptr<DeviceSimulator> sim_;
-    std::unique_ptr<UploadHarness> harness_;
+    std::unique_ptr<TConsoleSchema> harness_;
 };
 
 SimConfig Reply(std::string reply) {

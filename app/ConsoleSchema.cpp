@@ -1,6 +1,8 @@
-#include "tests/harness/Harness.h"
+#include "app/ConsoleSchema.h"
 
-UploadHarness::UploadHarness() {
+#include "elements/qeMMTimer.h"
+
+TConsoleSchema::TConsoleSchema() {
     Writes = Add<WriteTap>();
     PortWriteHub = Add<TQeHub>();
     PortWriteHub->SetOutCount(1);
@@ -29,6 +31,7 @@ UploadHarness::UploadHarness() {
     SerialPort->CheckPorts = true;
 
     Bursts = Add<BurstTap>();
+    Opened = Add<OpenTap>();
     SelectedPort = Add<TQeEventFromData>();
     PortSelectHub = Add<TQeHub>();
     PortSelectHub->SetOutCount(3);
@@ -46,7 +49,8 @@ UploadHarness::UploadHarness() {
     SerialPort->onRead = MakeLink<&BurstTap::inRead>(0, Bursts);
     Bursts->out = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
     SerialPort->srcPort = MakeLink<&TQeEventFromData::valStored>(0, SelectedPort);
-    SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
+    SerialPort->onOpen = MakeLink<&OpenTap::inOpen>(0, Opened);
+    Opened->out = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
     PortSelectHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, ClosePortHub);
     PortSelectHub->onEvent[1] = MakeLink<&TQeEventFromData::inStore>(0, SelectedPort);
     PortSelectHub->onEvent[2] = MakeLink<&TQeMultiElementEx::inPass>(1, ProbeHost);
@@ -72,28 +76,34 @@ UploadHarness::UploadHarness() {
     EnableDispatch();
 }
 
-UploadHarness::~UploadHarness() {
+TConsoleSchema::~TConsoleSchema() {
     Close();
     FreeElements();
 }
 
-void UploadHarness::ChoosePort(const std::string& name) {
+void TConsoleSchema::ChoosePort(const std::string& name) {
     TData d;
     SetString(d, name);
     Fire(MakeLink<&TQeHub::inSpread>(0, PortSelectHub), d);
 }
 
-void UploadHarness::ClickWrite() {
+void TConsoleSchema::ClickWrite() {
     TData d;
     SetInteger(d, 0);
     Fire(MakeLink<&TQeMultiElementEx::inPass>(1, UploadHost), d);
 }
 
-void UploadHarness::Close() {
+void TConsoleSchema::Abort() {
+    if (auto* upload = Upload()) FireNull(MakeLink<&TQeMMTimer::inStop>(1, upload->Watchdog));
+    FireNull(MakeLink<&TQeHub::inSpread>(0, ClosePortHub));
+}
+
+void TConsoleSchema::Close() {
     FireNull(MakeLink<&TQeHub::inSpread>(0, ClosePortHub));
     DisableDispatch();
 }
 
-TClassMultiElementEx_25A91E0* UploadHarness::Upload() const {
-    return static_cast<TClassMultiElementEx_25A91E0*>(UploadHost->Current()->schema);
+TClassMultiElementEx_25A91E0* TConsoleSchema::Upload() const {
+    auto* current = UploadHost->Current();
+    return current ? static_cast<TClassMultiElementEx_25A91E0*>(current->schema) : nullptr;
 }

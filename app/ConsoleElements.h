@@ -1,31 +1,33 @@
-// A window-less stand-in for the main window: the real serial port element,
-// probe and upload sub-schemas, wired like the program's window, with
-// recording elements in place of the visual ones.
+// The window-less stand-ins for the window's visual elements that the console
+// schema wires in their place: recorders of what the window would show, the
+// hidden CRC field, and taps that watch the port's writes, bursts and opens.
 #pragma once
 
-#include "app/TClassMultiElementEx_25A8C60.h"
-#include "app/TClassMultiElementEx_25A91E0.h"
-#include "runtime/MultiElementEx.h"
 #include "runtime/Share.h"
-#include "runtime/qeCommutator.h"
-#include "runtime/qeEventFromData.h"
-#include "runtime/qeHub.h"
-#include "serial/qeComAsync.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-// Records every value it receives, from any thread; tests wait on it.
+// Records every value it receives, from any thread, and tells a listener
+// (set before the schema is first driven) once the value is recorded; hosts wait on it.
 class Recording : public TQeElement {
 public:
+    std::function<void(const std::string&)> listener;
+
     void inEvent(TData& d, uint16_t) {
-        std::lock_guard lock(mutex_);
-        values_.push_back(ToString(d));
-        changed_.notify_all();
+        std::string value = ToString(d);
+        {
+            std::lock_guard lock(mutex_);
+            values_.push_back(value);
+            changed_.notify_all();
+        }
+        if (listener) listener(value);
     }
     std::vector<std::string> Values() const {
         std::lock_guard lock(mutex_);
@@ -77,25 +79,21 @@ private:
     std::string text_;
 };
 
-// Sits in front of the port's write input and counts the writes by size.
+// Sits in front of the port's write input and counts the writes by size:
+// one-byte writes (the image) by count, longer ones ("VERS", "PUSK") by text.
 class WriteTap : public TQeElement {
 public:
     TEventLink out;
     void inWrite(TData& d, uint16_t) {
-        {
+        if ((d.type & ~data_forward) == data_str && d.sdata.size() == 1) {
+            singleBytes_.fetch_add(1, std::memory_order_relaxed);
+        } else {
             std::lock_guard lock(mutex_);
-            std::string s = ToString(d);
-            if (s.size() == 1)
-                ++singleBytes_;
-            else
-                others_.push_back(s);
+            others_.push_back(ToString(d));
         }
         Fire(out, d);
     }
-    std::size_t SingleByteWrites() const {
-        std::lock_guard lock(mutex_);
-        return singleBytes_;
-    }
+    std::size_t SingleByteWrites() const { return singleBytes_.load(); }
     std::vector<std::string> OtherWrites() const {
         std::lock_guard lock(mutex_);
         return others_;
@@ -103,7 +101,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::size_t singleBytes_ = 0;
+    std::atomic<std::size_t> singleBytes_{0};
     std::vector<std::string> others_;
 };
 
@@ -113,6 +111,8 @@ private:
 class BurstTap : public TQeElement {
 public:
     TEventLink out;
+    std::function<void()> listener; // told after each burst's chain (set before use)
+
     void inRead(TData& d, uint16_t) {
         Fire(out, d);
         {
@@ -120,6 +120,7 @@ public:
             ++handled_;
         }
         changed_.notify_all();
+        if (listener) listener();
     }
     bool WaitHandled(std::size_t n, int timeoutMs) const {
         std::unique_lock lock(mutex_);
@@ -137,34 +138,14 @@ private:
     std::size_t handled_ = 0;
 };
 
-class UploadHarness : public TSchema {
+// Passes an event on after telling a listener (set before the schema is first driven)
+// of its value: the port's open result, before the probe reacts to it.
+class OpenTap : public TQeElement {
 public:
-    UploadHarness();
-    ~UploadHarness() override;
-
-    // What the port list's selection does.
-    void ChoosePort(const std::string& name);
-    // What a click on the write button does (on the calling thread).
-    void ClickWrite();
-    // What closing the window does.
-    void Close();
-
-    TQeHub* PortWriteHub;
-    WriteTap* Writes;
-    TQeMultiElementEx* ProbeHost;
-    TQeMultiElementEx* UploadHost;
-    TQeCommutator* RxSwitch;
-    TQeComAsync* SerialPort;
-    BurstTap* Bursts;
-    TQeEventFromData* SelectedPort;
-    TQeHub* PortSelectHub;
-    TQeHub* ClosePortHub;
-    Recording* Status;
-    Recording* DeviceFound;
-    Recording* Progress;
-    Recording* Success;
-    Recording* Failure;
-    TextField* CrcEdit;
-
-    TClassMultiElementEx_25A91E0* Upload() const;
+    TEventLink out;
+    std::function<void(int32_t)> listener;
+    void inOpen(TData& d, uint16_t) {
+        if (listener) listener(ToInteger(d));
+        Fire(out, d);
+    }
 };

@@ -1,0 +1,69 @@
+// The command-line program's two jobs on the console schema: identify the
+// device on a port, and upload the carried image to it. Everything runs on
+// the calling thread except what the serial port's reader and the upload's
+// watchdog do inside the element graph; those only record and wake.
+#pragma once
+
+#include "app/ConsoleSchema.h"
+#include "platform/Interrupt.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+// The carried image, as the window's version label names it.
+inline constexpr const char* kImageVersion = "8.4 (KMV-4)";
+inline constexpr int kImageBlocks = 508;
+inline constexpr int kImageBytes = 508 * 256;
+// How long identify waits for the answer to "VERS".
+inline constexpr int kIdentifyTimeoutMs = 3000;
+
+enum class TIdentify { found, open_failed, no_answer, not_bootloader, interrupted };
+
+struct TIdentifyResult {
+    TIdentify outcome = TIdentify::no_answer;
+    std::string device;  // UTF-8
+    std::string version; // UTF-8
+};
+
+enum class TUpload { success, failed, interrupted };
+
+struct TUploadResult {
+    TUpload outcome = TUpload::failed;
+    int blocks = 0;        // blocks the device acknowledged (508 on success)
+    double seconds = 0;    // from the first byte to the end
+    bool timedOut = false; // failed: the device fell silent
+    std::string reply;     // failed otherwise: the reply as hexadecimal text
+    std::string expected;  // the running CRC the reply should have carried
+};
+
+class TFlasher {
+public:
+    explicit TFlasher(TInterruptWatch& watch);
+    ~TFlasher();
+
+    // Opens the port and asks the device who it is; waits timeoutMs at most.
+    TIdentifyResult Identify(const std::string& comName, int timeoutMs);
+    // Uploads the image to the identified device. `show` is called on this
+    // thread with the acknowledged blocks and the seconds so far, at most
+    // ten times a second and once at the end.
+    TUploadResult Upload(const std::function<void(int, double)>& show);
+    // Closes the port and ends dispatch. After a success the port first
+    // lets "PUSK" leave the output queue: the program closes at once, where
+    // the window waits for the user's OK.
+    void Close();
+
+    TConsoleSchema& Schema() { return schema_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    TInterruptWatch& watch_;
+    TConsoleSchema schema_;
+    std::atomic<int32_t> openResult_{-1};
+    std::atomic<int> progress_{0};
+    std::atomic<bool> ended_{false};
+    bool succeeded_ = false;
+    std::atomic<Clock::rep> endTicks_{0};
+};

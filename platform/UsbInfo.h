@@ -1,0 +1,18 @@
+// What the system knows of the USB adapter behind a serial device.
+#pragma once
+
+#include <string>
+
+struct TUsbInfo {
+    bool usb = false;         // the device sits on a USB adapter
+    std::string vendorId;     // "0403"
+    std::string productId;    // "6001"
+    std::string serial;       // may be empty
+    std::string manufacturer; // may be empty
+    std::string product;      // may be empty
+};
+
+// On Linux from sysfs (the tty's device and its USB parent); a device path
+// that is a link is followed first. Not a USB device, or nothing known: usb
+// is false.
+TUsbInfo UsbInfoFor(const std::string& device);

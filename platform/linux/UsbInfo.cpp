@@ -1,0 +1,40 @@
+#include "platform/UsbInfo.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadLine(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+} // namespace
+
+TUsbInfo UsbInfoFor(const std::string& device) {
+    TUsbInfo info;
+    std::error_code ec;
+    fs::path node = fs::canonical(device, ec);
+    if (ec) return info;
+    // /sys/class/tty/<name>/device leads into the device tree; the USB device
+    // is the nearest parent that carries a vendor id.
+    fs::path dev = fs::canonical(fs::path("/sys/class/tty") / node.filename() / "device", ec);
+    if (ec) return info;
+    for (fs::path p = dev; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+        if (!fs::exists(p / "idVendor", ec)) continue;
+        info.usb = true;
+        info.vendorId = ReadLine(p / "idVendor");
+        info.productId = ReadLine(p / "idProduct");
+        info.serial = ReadLine(p / "serial");
+        info.manufacturer = ReadLine(p / "manufacturer");
+        info.product = ReadLine(p / "product");
+        break;
+    }
+    return info;
+}
