@@ -8,7 +8,9 @@ set -u
 app=$1
 if [ -z "${SMOKE_INNER:-}" ]; then
   export SMOKE_INNER=1
-  exec xvfb-run -a "$0" "$@"
+  # -noreset: without it the server resets when its last client leaves, and a
+  # program that connects meanwhile is refused.
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 export VARNOMIKSAL_PORT_DIR=$(mktemp -d)
 unset QT_QPA_PLATFORM
