@@ -71,6 +71,10 @@ struct TComm::Impl {
     bool rxFailed = false;  // the device failed or hung up: nothing more comes
     uint32_t wakeCount = 0; // bumped by SetMask and Close
     std::thread receiver;
+
+    // The completion record of writes, made once: one write at a time.
+    std::mutex writeLock;
+    TOverlapped writeRecord;
     std::once_flag receiverStarted;
 
     // Used only by the waiting thread.
@@ -280,7 +284,9 @@ struct TComm::Impl {
         const Clock::time_point deadline = WriteDeadline(t, bytes.size());
         if (bytes.empty()) return true;
         const uint32_t gen = abortGen.load();
-        TOverlapped w;
+        std::lock_guard writing(writeLock);
+        TOverlapped& w = writeRecord;
+        w.Reset();
         DWORD n = 0;
         if (!WriteFile(handle, bytes.data(), DWORD(bytes.size()), &n, &w.ov) &&
             GetLastError() != ERROR_IO_PENDING)
