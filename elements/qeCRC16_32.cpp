@@ -2,8 +2,6 @@
 
 #include "elements/qeConvertor.h"
 
-#include <array>
-
 namespace {
 
 using TCrcTable = std::array<uint32_t, 256>;
@@ -60,15 +58,24 @@ uint32_t HexTextValue(std::string_view text) {
     return value;
 }
 
+const TCrcTable& TQeCRC16_32::TableFor(uint8_t type, uint32_t poly) {
+    if (!table_.built || table_.type != type || table_.poly != poly) {
+        BuildTable(table_.entries, type, poly);
+        table_.built = true;
+        table_.type = type;
+        table_.poly = poly;
+    }
+    return table_.entries;
+}
+
 void TQeCRC16_32::inCalc(TData& d, uint16_t) {
     // 1. Operands.
     std::string data = ReadString(d, srcData, "");
     uint32_t poly = HexTextValue(ReadString(d, srcPolynomial, Polynomial));
     uint32_t init = HexTextValue(ReadString(d, srcInit, Init));
 
-    // 2. The table, built for this computation only.
-    TCrcTable table;
-    BuildTable(table, CrcType, poly);
+    // 2. The table for this type and polynomial.
+    const TCrcTable& table = TableFor(CrcType, poly);
 
     // 3. Hexadecimal text drops its blanks and "$" signs first.
     if (InputMode == crc_input_hex) {

@@ -4,6 +4,8 @@
 
 #include "runtime/Share.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,18 @@ public:
     TEventLink onResult;
 
     void inCalc(TData& d, uint16_t index);
+
+private:
+    // The table of the last computation, kept while type and polynomial stay
+    // the same: building it costs far more than a short update.
+    struct TTable {
+        bool built = false;
+        uint8_t type = 0;
+        uint32_t poly = 0;
+        std::array<uint32_t, 256> entries{};
+    };
+    const std::array<uint32_t, 256>& TableFor(uint8_t type, uint32_t poly);
+    TTable table_;
 };
 
 // The hex text rule: one optional leading "$", then hexadecimal digits up to

@@ -44,6 +44,28 @@ TEST_F(Crc, CheckValues) {
     EXPECT_EQ(Calc("123456789"), "FFFF");
 }
 
+// One element computing with changing types and polynomials gives what a new
+// element gives for each, whichever table it computed with before.
+TEST_F(Crc, EachTypeAndPolynomialGetsItsOwnTable) {
+    const struct {
+        uint8_t type;
+        const char* poly;
+    } steps[] = {{0, "$A001"},     {3, "$A001"}, {3, "$1021"}, {0, "$1021"},
+                 {4, "$EDB88320"}, {0, "$A001"}, {0, "$8408"}};
+    for (const auto& step : steps) {
+        el.CrcType = step.type;
+        el.Polynomial = step.poly;
+        TQeCRC16_32 fresh;
+        TProbe freshOut;
+        fresh.onResult = freshOut.Link();
+        fresh.CrcType = step.type;
+        fresh.Polynomial = step.poly;
+        fresh.Init = el.Init;
+        Send<&TQeCRC16_32::inCalc>(fresh, Str("123456789"));
+        EXPECT_EQ(Calc("123456789"), freshOut.Str(0)) << int(step.type) << " " << step.poly;
+    }
+}
+
 TEST_F(Crc, HexInput) {
     el.InputMode = 1;
     EXPECT_EQ(Calc("31 32 33 34 35 36 37 38 39"), "4B37");
