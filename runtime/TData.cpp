@@ -9,11 +9,6 @@ const char* const DataTypeNames[DataTypeCount] = {
     "Color",  "Script",  "Stream", "Bitmap", "Wave",   "Array",   "ComboEx", "Font",
     "Matrix", "Jpeg",    "Menu",   "Code",   "Object", "Type",    "Break"};
 
-const std::string& TStr::Empty() {
-    static const std::string empty;
-    return empty;
-}
-
 void SetNull(TData& d) {
     d.type = data_null;
     d.fwd = nullptr;

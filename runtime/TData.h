@@ -6,32 +6,40 @@
 #include <string>
 #include <string_view>
 
-// A reference-counted, immutable byte string. Copies share the bytes; the
-// empty string holds no buffer. May contain zero bytes.
+// An immutable byte string. Short strings are kept in the record itself, so
+// the many small values that events carry cost no allocation; longer ones are
+// reference-counted, and copies share their bytes. May contain zero bytes.
 class TStr {
 public:
     TStr() = default;
-    TStr(std::string s)
-        : p_(s.empty() ? nullptr : std::make_shared<const std::string>(std::move(s))) {}
+    TStr(std::string s) {
+        if (s.size() <= inline_size)
+            short_ = std::move(s);
+        else
+            long_ = std::make_shared<const std::string>(std::move(s));
+    }
     TStr(const char* s) : TStr(std::string(s)) {}
     TStr(std::string_view s) : TStr(std::string(s)) {}
 
-    const std::string& str() const { return p_ ? *p_ : Empty(); }
+    const std::string& str() const { return long_ ? *long_ : short_; }
     operator const std::string&() const { return str(); }
     std::string_view view() const { return str(); }
-    std::size_t size() const { return p_ ? p_->size() : 0; }
+    std::size_t size() const { return str().size(); }
     bool empty() const { return size() == 0; }
     const char* data() const { return str().data(); }
-    // True when both share one buffer (or both are empty).
-    bool SharesWith(const TStr& o) const { return p_ == o.p_; }
+    // True when both share one buffer (or both are empty); short strings are
+    // copied, never shared.
+    bool SharesWith(const TStr& o) const { return long_ ? long_ == o.long_ : empty() && o.empty(); }
 
     friend bool operator==(const TStr& a, const TStr& b) { return a.view() == b.view(); }
     friend bool operator==(const TStr& a, std::string_view b) { return a.view() == b; }
     friend bool operator==(const TStr& a, const char* b) { return a.view() == b; }
 
 private:
-    static const std::string& Empty();
-    std::shared_ptr<const std::string> p_;
+    // What fits in a string's own small buffer in the common libraries.
+    static constexpr std::size_t inline_size = 15;
+    std::string short_;
+    std::shared_ptr<const std::string> long_;
 };
 
 // Type tags (low seven bits of TData::type). The top bit is the forward flag.

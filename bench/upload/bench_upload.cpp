@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -83,8 +84,8 @@ Timing CliProcess(const std::string& dir, int baud) {
     t.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     std::size_t at = json.find("\"seconds\": ");
     if (at != std::string::npos) t.wall = std::atof(json.c_str() + at + 11);
-    t.cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    t.sys = Seconds(usage.ru_stime);
+    t.cpu = Seconds(usage.ru_utime) + t.sys;
     return t;
 }
 
@@ -131,13 +132,13 @@ struct Named {
     Timing t;
 };
 
-void Report(const char* title, std::initializer_list<Named> runs, const Timing& ref, int baud) {
+void Report(const char* title, const std::vector<Named>& runs, const Timing& ref, int baud) {
     std::printf("%s\n", title);
     double limit = baud > 0 ? (130048.0 * 10 + 508 * 2 * 10) / baud : 0;
     for (const Named& r : runs) {
-        std::printf("  %-14s wall %.3f s, cpu %.3f s%s", r.name, r.t.wall, r.t.cpu,
-                    r.t.ok ? "" : "  (FAILED)");
-        if (r.t.wall != ref.wall)
+        std::printf("  %-14s wall %.3f s, cpu %.3f s (system %.3f s)%s", r.name, r.t.wall, r.t.cpu,
+                    r.t.sys, r.t.ok ? "" : "  (FAILED)");
+        if (ref.wall > 0 && r.t.wall != ref.wall)
             std::printf("; ours/reference wall %.2f, cpu %.2f", r.t.wall / ref.wall,
                         ref.cpu > 0 ? r.t.cpu / ref.cpu : 0.0);
         if (limit > 0) std::printf("; /line-time limit %.4f", r.t.wall / limit);
@@ -146,32 +147,46 @@ void Report(const char* title, std::initializer_list<Named> runs, const Timing& 
     if (limit > 0) std::printf("  line-time limit: %.3f s\n", limit);
 }
 
-void Run(const char* title, const std::string& dir, int baud) {
-    Timing ref = Reference(dir, baud);
-    Timing graph = OurUpload(dir, baud);
-    Timing cli = CliUpload(dir, baud);
-    Timing cliProcess = CliProcess(dir, baud);
+// The hosts measured, in order; `only` (when not empty) picks one of them by
+// name, e.g. to run that upload alone under a profiler.
+void Run(const char* title, const std::string& dir, int baud, const std::string& only) {
+    struct Host {
+        const char* name;
+        Timing (*upload)(const std::string&, int);
+    };
+    const Host hosts[] = {
+        {"element graph", OurUpload},
+        {"cli", CliUpload},
+        {"cli process", CliProcess},
 #ifdef BENCH_WINDOW
-    Timing window = WindowUpload(dir, baud);
-    Report(title,
-           {{"element graph", graph},
-            {"cli", cli},
-            {"cli process", cliProcess},
-            {"window", window},
-            {"reference", ref}},
-           ref, baud);
-#else
-    Report(
-        title,
-        {{"element graph", graph}, {"cli", cli}, {"cli process", cliProcess}, {"reference", ref}},
-        ref, baud);
+        {"window", WindowUpload},
 #endif
+    };
+    Timing ref = only.empty() || only == "reference" ? Reference(dir, baud) : Timing{};
+    std::vector<Named> runs;
+    for (const Host& h : hosts)
+        if (only.empty() || only == h.name) runs.push_back({h.name, h.upload(dir, baud)});
+    if (only.empty() || only == "reference") runs.push_back({"reference", ref});
+    Report(title, runs, ref, baud);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    bool paced = !(argc > 1 && std::string(argv[1]) == "--instant-only");
+    bool paced = true;
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--instant-only") {
+            paced = false;
+        } else if (a == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: bench_upload [--instant-only] [--only HOST]\n"
+                                 "HOST: element graph, cli, cli process, window, reference\n");
+            return 2;
+        }
+    }
     char templ[] = "/tmp/varnomiksal-bench-XXXXXX";
     std::string dir = mkdtemp(templ);
     setenv("VARNOMIKSAL_PORT_DIR", dir.c_str(), 1);
@@ -180,7 +195,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication::Create(argv[0]);
 #endif
-    Run("instant device:", dir, 0);
-    if (paced) Run("device paced at 38462 baud:", dir, 38462);
+    Run("instant device:", dir, 0, only);
+    if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
     std::filesystem::remove_all(dir);
 }
