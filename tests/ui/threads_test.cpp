@@ -150,3 +150,37 @@ TEST_F(FormTest, AnUnwatchedEditSetFromAnotherThreadReadsBackTheLatestText) {
     EXPECT_EQ(w.edit->Control->Text(), last);
     EXPECT_EQ(static_cast<QLineEdit*>(w.edit->Control->Widget())->text().toStdString(), last);
 }
+
+// A hidden field set from another thread after every byte, with nobody
+// listening: once shown it draws the latest text, as if set while visible.
+TEST_F(FormTest, AHiddenUnwatchedEditDrawsItsLatestTextWhenShown) {
+    TWindow w = Build(schema, form);
+    form->Init();
+    w.edit->Init();
+    Start();
+    form->Control->SetFocus();
+    w.edit->Control->SetText("C0DE");
+    Pump();
+    const TPixels expected = w.edit->Control->Render();
+    w.edit->Control->SetText("0000");
+    Pump();
+    ASSERT_FALSE(w.edit->Control->Render() == expected);
+
+    TData d;
+    SetInteger(d, 0);
+    w.edit->inSetVisible(d, 0);
+    std::thread worker([&] {
+        for (int i = 0; i <= 0xC0DE; i += 7) {
+            TData text;
+            SetString(text, i + 7 > 0xC0DE ? "C0DE" : std::to_string(i));
+            w.edit->inSetText(text, 0);
+        }
+    });
+    RunServingCalls([&] { worker.join(); });
+    Pump();
+    EXPECT_EQ(w.edit->Control->Text(), "C0DE");
+    SetInteger(d, 1);
+    w.edit->inSetVisible(d, 0);
+    Pump();
+    EXPECT_TRUE(w.edit->Control->Render() == expected);
+}

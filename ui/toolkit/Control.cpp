@@ -559,11 +559,19 @@ void TControl::WidgetMoved(int left, int top) {
 void TControl::SetVisible(bool visible) {
     GuiCall([&] {
         bool changed;
+        bool applyText = false;
+        std::string text;
         {
             std::lock_guard lock(mutex_);
             changed = s_.visible != visible;
             s_.visible = visible;
+            if (visible && widgetTextStale_) {
+                widgetTextStale_ = false;
+                applyText = true;
+                text = s_.text;
+            }
         }
+        if (applyText) ApplyText(text);
         if (QWidget* w = impl_->widget) {
             if (!visible) FocusToForm();
             w->setVisible(visible);
@@ -628,6 +636,17 @@ bool TControl::Enabled() const {
 // trip to the GUI thread for every text. Otherwise the call is carried over
 // and waited for, so every change is shown and reported in order.
 void TControl::SetText(const std::string& text, bool onlyLatestMatters) {
+    if (onlyLatestMatters) {
+        // A hidden control draws nothing: its widget gets the latest text
+        // when it is shown, so a field set after every byte costs no
+        // drawing work while it is hidden.
+        std::lock_guard lock(mutex_);
+        if (!s_.visible) {
+            s_.text = text;
+            widgetTextStale_ = true;
+            return;
+        }
+    }
     if (onlyLatestMatters && !OnGuiThread()) {
         if (CallsClosed()) return;
         bool post;
@@ -644,6 +663,7 @@ void TControl::SetText(const std::string& text, bool onlyLatestMatters) {
                 {
                     std::lock_guard lock(mutex_);
                     textUpdatePending_ = false;
+                    widgetTextStale_ = false;
                     latest = s_.text;
                 }
                 ApplyText(latest);
@@ -654,6 +674,7 @@ void TControl::SetText(const std::string& text, bool onlyLatestMatters) {
         {
             std::lock_guard lock(mutex_);
             s_.text = text;
+            widgetTextStale_ = false;
         }
         ApplyText(text);
     });

@@ -230,6 +230,7 @@ private:
     mutable std::mutex mutex_;
     TState s_;
     bool textUpdatePending_ = false; // guarded by mutex_
+    bool widgetTextStale_ = false;   // guarded by mutex_: text set while hidden
     bool applyingText_ = false;      // GUI thread only
     // Shared with posted updates; false once the control is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
