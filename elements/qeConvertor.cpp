@@ -2,17 +2,17 @@
 
 std::string IntToHex(uint32_t n, int digits) {
     static const char kHex[] = "0123456789ABCDEF";
-    char buf[8];
-    int len = 0;
+    // Filled from the right: at most 15 leading zeros and 8 digits.
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = end;
     do {
-        buf[len++] = kHex[n & 15];
+        *--p = kHex[n & 15];
         n >>= 4;
     } while (n != 0);
-    std::string out;
-    if (digits > len) out.assign(std::size_t(digits - len), '0');
-    while (len > 0)
-        out.push_back(buf[--len]);
-    return out;
+    while (end - p < digits && p > buf)
+        *--p = '0';
+    return std::string(p, end);
 }
 
 void TQeConvertor::inConvert(TData& d, uint16_t) {

@@ -78,7 +78,9 @@ void TQeComAsync::inClose(TData&, uint16_t) {
 }
 
 void TQeComAsync::inWrite(TData& d, uint16_t) {
-    std::string bytes = ToString(d);
+    // A string is written from the record itself; other values as text.
+    const std::string text = d.type == data_str ? std::string() : ToString(d);
+    const std::string_view bytes = d.type == data_str ? d.sdata.view() : text;
     if (!open_ || closing_) return;
     std::size_t written = 0;
     bool started;
