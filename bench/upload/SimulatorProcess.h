@@ -18,6 +18,7 @@ extern char** environ;
 // writes to the port.
 struct Timing {
     double wall = 0, cpu = 0, sys = 0;
+    long switches = 0, preempted = 0; // context switches: all, and involuntary ones
     bool ok = false;
 };
 
@@ -35,6 +36,8 @@ inline Timing Measure(const std::function<bool()>& run) {
     getrusage(RUSAGE_SELF, &u1);
     t.sys = Seconds(u1.ru_stime) - Seconds(u0.ru_stime);
     t.cpu = Seconds(u1.ru_utime) - Seconds(u0.ru_utime) + t.sys;
+    t.preempted = u1.ru_nivcsw - u0.ru_nivcsw;
+    t.switches = u1.ru_nvcsw - u0.ru_nvcsw + t.preempted;
     return t;
 }
 

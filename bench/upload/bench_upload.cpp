@@ -86,6 +86,8 @@ Timing CliProcess(const std::string& dir, int baud) {
     if (at != std::string::npos) t.wall = std::atof(json.c_str() + at + 11);
     t.sys = Seconds(usage.ru_stime);
     t.cpu = Seconds(usage.ru_utime) + t.sys;
+    t.preempted = usage.ru_nivcsw;
+    t.switches = usage.ru_nvcsw + usage.ru_nivcsw;
     return t;
 }
 
@@ -136,8 +138,9 @@ void Report(const char* title, const std::vector<Named>& runs, const Timing& ref
     std::printf("%s\n", title);
     double limit = baud > 0 ? (130048.0 * 10 + 508 * 2 * 10) / baud : 0;
     for (const Named& r : runs) {
-        std::printf("  %-14s wall %.3f s, cpu %.3f s (system %.3f s)%s", r.name, r.t.wall, r.t.cpu,
-                    r.t.sys, r.t.ok ? "" : "  (FAILED)");
+        std::printf("  %-14s wall %.3f s, cpu %.3f s (system %.3f s; %ld switches, %ld preempted)%s",
+                    r.name, r.t.wall, r.t.cpu, r.t.sys, r.t.switches, r.t.preempted,
+                    r.t.ok ? "" : "  (FAILED)");
         if (ref.wall > 0 && r.t.wall != ref.wall)
             std::printf("; ours/reference wall %.2f, cpu %.2f", r.t.wall / ref.wall,
                         ref.cpu > 0 ? r.t.cpu / ref.cpu : 0.0);

@@ -75,6 +75,11 @@ void DeviceSimulator::Run() {
 }
 
 void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
+    // Waiters hear once per piece of input rather than once per byte.
+    struct NotifyAtEnd {
+        std::condition_variable& cv;
+        ~NotifyAtEnd() { cv.notify_all(); }
+    } notify{changed_};
     for (std::size_t i = 0; i < size; ++i) {
         uint8_t b = data[i];
         std::unique_lock lock(mutex_);
@@ -83,7 +88,6 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
             auto& tail = report_.afterFinal;
             if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "PUSK", 4) == 0)
                 report_.pusk = true;
-            changed_.notify_all();
             continue;
         }
         if (!transferring_) {
@@ -117,10 +121,10 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
         report_.received = image_.size();
         report_.crc = Crc16Modbus(&b, 1, report_.crc);
         if (image_.size() > ImageSize) ++report_.beyondImage;
-        changed_.notify_all();
         if (image_.size() % BlockSize == 0) {
             int block = int(image_.size() / BlockSize) - 1;
             lock.unlock();
+            changed_.notify_all(); // the answer may keep this thread a while
             OnBlockComplete(block);
         }
     }
