@@ -138,9 +138,10 @@ void Report(const char* title, const std::vector<Named>& runs, const Timing& ref
     std::printf("%s\n", title);
     double limit = baud > 0 ? (130048.0 * 10 + 508 * 2 * 10) / baud : 0;
     for (const Named& r : runs) {
-        std::printf("  %-14s wall %.3f s, cpu %.3f s (system %.3f s; %ld switches, %ld preempted)%s",
-                    r.name, r.t.wall, r.t.cpu, r.t.sys, r.t.switches, r.t.preempted,
-                    r.t.ok ? "" : "  (FAILED)");
+        std::printf(
+            "  %-14s wall %.3f s, cpu %.3f s (system %.3f s; %ld switches, %ld preempted)%s",
+            r.name, r.t.wall, r.t.cpu, r.t.sys, r.t.switches, r.t.preempted,
+            r.t.ok ? "" : "  (FAILED)");
         if (ref.wall > 0 && r.t.wall != ref.wall)
             std::printf("; ours/reference wall %.2f, cpu %.2f", r.t.wall / ref.wall,
                         ref.cpu > 0 ? r.t.cpu / ref.cpu : 0.0);

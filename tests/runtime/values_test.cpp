@@ -13,6 +13,26 @@ TEST(Values, CopyingARecordSharesTheStringBytes) {
     EXPECT_EQ(ToString(b), "other");
 }
 
+// Strings kept in the record and strings shared between records alike keep
+// every byte, zero bytes included, and a copy outlives a change of its source.
+TEST(Values, StringsOfEverySizeKeepTheirBytesThroughCopies) {
+    for (std::size_t size : {0, 1, 14, 15, 16, 17, 300}) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = char(i * 37 % 256);
+        TData a = StrValue(bytes);
+        TData b = a;
+        TData c;
+        c = b;
+        SetString(a, "changed");
+        EXPECT_EQ(ToString(b), bytes) << size;
+        EXPECT_EQ(c.sdata.size(), size);
+        EXPECT_TRUE(c.sdata == std::string_view(bytes)) << size;
+        TData moved = std::move(b);
+        EXPECT_EQ(ToString(moved), bytes) << size;
+    }
+}
+
 TEST(Values, SettersClearForwardAndNextButSetNullKeepsTheRest) {
     TData other;
     TEventLink link;
