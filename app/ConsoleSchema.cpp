@@ -76,8 +76,11 @@ TConsoleSchema::TConsoleSchema() {
     EnableDispatch();
 }
 
+// A watchdog tick may still be running the upload's last chain, which ends
+// in this schema's own elements: it has to leave before they are freed.
 TConsoleSchema::~TConsoleSchema() {
     Close();
+    if (auto* upload = Upload()) upload->Watchdog->Halt();
     FreeElements();
 }
 

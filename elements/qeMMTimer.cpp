@@ -36,11 +36,15 @@ TQeMMTimer::TQeMMTimer() {
     timer.SetEnabled(false);
 }
 
-// Stops the timer. A tick that stopped the timer itself is not waited for by
-// the platform, so wait here until it has left the element (unless this is
-// that tick's own thread). The tick may be waiting for the window thread, so
-// the wait goes through the service that keeps that thread serving.
 TQeMMTimer::~TQeMMTimer() {
+    Halt();
+}
+
+// A tick that stopped the timer itself is not waited for by the platform, so
+// wait here until it has left the element (unless this is that tick's own
+// thread). The tick may be waiting for the window thread, so the wait goes
+// through the service that keeps that thread serving.
+void TQeMMTimer::Halt() {
     timer.SetEnabled(false);
     const std::thread::id self = std::this_thread::get_id();
     auto tickRuns = [this, self] { return busy.load() && tickThread_.load() != self; };

@@ -56,6 +56,9 @@ public:
     void SetInterval(uint32_t ms) { timer.SetInterval(ms); }
     void SetEnabled(bool e) { timer.SetEnabled(e); }
     void SetCount(int32_t count);
+    // Stops the timer and waits until a tick in progress has left the element
+    // and everything its events reached (not when called from that tick).
+    void Halt();
 
     void inStart(TData& d, uint16_t index);
     void inStop(TData& d, uint16_t index);
