@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the program need,
-# including the cross compiler for the Windows build and wine to test it.
+# including the cross compiler for the Windows build, wine to test it and
+# NSIS for its installer.
 # Idempotent: does nothing and prints nothing when all are present.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine
   dpkg-dev desktop-file-utils lintian
+  nsis
 )
 
 missing=()

@@ -35,7 +35,11 @@ setup)
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   quiet wineserver -p
-  quiet wine wineboot.exe -i
+  # The first wine program creates the prefix: wine runs "wineboot --init"
+  # for it and waits. Running wineboot itself as that program would set the
+  # prefix up twice, with two service managers; a service started then (the
+  # COM server RpcSs, which shortcuts need) never reports as running, and
+  # every COM client waits 10 s for it.
   # Without a window manager, hiding or destroying a window waits for one;
   # unmanaged windows do not.
   quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
