@@ -43,7 +43,7 @@ protected:
     // Uploads and checks that the device got the whole image and "PUSK".
     void ExpectWholeUpload() {
         harness_->ClickWrite();
-        WaitForEnd(60000);
+        WaitForEnd();
         ASSERT_EQ(harness_->Success->Count(), 1u)
             << "failed on '" << harness_->Failure->Last() << "' after block "
             << harness_->Progress->Count();
@@ -66,10 +66,18 @@ protected:
         EXPECT_FALSE(harness_->Upload()->Watchdog->timer.Enabled());
     }
     // Waits until the upload ends one way or the other.
-    void WaitForEnd(int timeoutMs) {
+    // Waits for the upload's end for as long as bytes keep arriving at the
+    // device: a slow machine only makes the upload longer, while a line with
+    // no byte for `stallMs` (the watchdog gives up after three silent
+    // seconds) means the upload hangs.
+    void WaitForEnd(int stallMs = 10000) {
         auto ended = [&] { return harness_->Success->Count() + harness_->Failure->Count() > 0; };
-        for (int waited = 0; !ended() && waited < timeoutMs; waited += 10)
+        std::size_t seen = sim_->Report().received;
+        for (int quiet = 0; !ended() && quiet < stallMs; quiet += 10) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::size_t now = sim_->Report().received;
+            if (now != seen) seen = now, quiet = 0;
+        }
     }
     // Gives the line a moment so that anything wrongly sent would arrive.
     static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
@@ -146,7 +154,7 @@ TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
     Start(SimConfig{});
     ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
     harness_->ClickWrite();
-    WaitForEnd(60000);
+    WaitForEnd();
     ASSERT_EQ(harness_->Success->Count(), 1u);
     EXPECT_EQ(harness_->Failure->Count(), 0u);
     ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
@@ -265,7 +273,7 @@ TEST_F(Protocol, AnOrdinaryAcknowledgementOfTheLastBlockSendsNoZeroBlock) {
     Start(c);
     ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
     harness_->ClickWrite();
-    WaitForEnd(60000);
+    WaitForEnd();
     Settle();
     EXPECT_EQ(harness_->Success->Count(), 0u);
     ASSERT_EQ(harness_->Failure->Count(), 1u);
