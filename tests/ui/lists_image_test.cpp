@@ -5,8 +5,6 @@
 #include "ui/elements/qeImage.h"
 #include "ui/toolkit/Drive.h"
 
-#include <QWidget>
-
 namespace {
 TQeComboBox* PortCombo(TTestSchema* schema, TQeSimpleForm* form) {
     auto* c = schema->Add<TQeComboBox>(form->Control);
@@ -156,7 +154,7 @@ TEST_F(FormTest, ComboDropDownHeightRule) {
     form->Init();
     combo->Init();
     Start();
-    const int closed = combo->Control->Widget()->height();
+    const int closed = combo->Control->DrawnRect().Height();
     combo->Control->ShowDropDown(true);
     Pump();
     EXPECT_EQ(combo->Control->DroppedHeight(), closed * 2 + 2); // no item
