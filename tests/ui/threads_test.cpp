@@ -13,7 +13,7 @@
 #include <thread>
 
 namespace {
-constexpr int kCalls = 10000;
+constexpr int kCalls = 3000;
 
 struct TWindow {
     TQeEdit* edit;
