@@ -5,6 +5,8 @@
 
 #include "ui/toolkit/Png.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -494,7 +496,12 @@ void TControl::CreateWindowOf(TControl* parent) {
             SetWindowLongPtrW(info.hwndItem, GWLP_WNDPROC, LONG_PTR(&ComboEditProc));
         }
     }
-    if (kind_ == TControlKind::Progress) ApplyRange();
+    if (kind_ == TControlKind::Progress) {
+        // A themed bar draws in the theme's colours; the bar and background
+        // colours hold only for the classic one.
+        SetWindowTheme(hwnd, L"", L"");
+        ApplyRange();
+    }
     ApplyFont();
     ApplyPalette();
 }

@@ -124,10 +124,10 @@ void DriveWindowKey(TControl* control, int vk) {
     });
 }
 
-// The close box: the system command that becomes WM_CLOSE.
+// The close request as the window receives it from its close box.
 void DriveUserClose(TControl* form) {
     GuiCall([&] {
-        if (HWND hwnd = form->Impl().hwnd) SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (HWND hwnd = form->Impl().hwnd) SendMessageW(hwnd, WM_CLOSE, 0, 0);
     });
 }
 
