@@ -303,12 +303,15 @@ void TControl::WindowMoved(int left, int top) {
 
 void TControl::SetVisible(bool visible) {
     GuiCall([&] {
-        bool changed;
+        bool changed, behind;
         {
             std::lock_guard lock(mutex_);
             changed = s_.visible != visible;
             s_.visible = visible;
+            behind = visible && textBehind_;
+            if (behind) textBehind_ = false;
         }
+        if (behind) ApplyText(Text());
         ApplyVisible(visible);
         if (changed) {
             if (visible && hooks.shown) hooks.shown();
@@ -350,6 +353,13 @@ void TControl::SetText(const std::string& text, bool onlyLatestMatters) {
         {
             std::lock_guard lock(mutex_);
             s_.text = text;
+            // A hidden window shows no text: it takes the latest one when it
+            // is shown. (Under wine every window update is a round trip to
+            // the window system, which the port's writes queue behind.)
+            if (!s_.visible) {
+                textBehind_ = true;
+                return;
+            }
             post = !textUpdatePending_;
             textUpdatePending_ = true;
         }

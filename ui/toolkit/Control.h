@@ -262,6 +262,7 @@ private:
     mutable std::mutex mutex_;
     TState s_;
     bool textUpdatePending_ = false; // guarded by mutex_
+    bool textBehind_ = false;        // hidden: the window has an older text (mutex_)
     bool applyingText_ = false;      // GUI thread only
     // Shared with posted updates; false once the control is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

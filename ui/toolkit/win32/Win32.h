@@ -35,6 +35,7 @@ struct TControl::TImpl {
     HBRUSH brush = nullptr;       // the background brush and its colour
     COLORREF brushColor = 0;
     HFONT font = nullptr;
+    RECT placed{};            // the rectangle last given to SetWindowPos
     bool swallowChar = false; // the key down was swallowed: so is its character
     bool tracking = false;    // TrackMouseEvent asked for the leave
 };

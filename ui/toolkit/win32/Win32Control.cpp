@@ -298,6 +298,17 @@ LRESULT ControlProc(WNDPROC system, HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         if (c->Kind() == TControlKind::Form) c->Realign();
         return r;
     }
+    case WM_WINDOWPOSCHANGED:
+        // Where the window is now, whoever moved it (a combo box keeps the
+        // rectangle with its list, which the window system does not report).
+        if (c->Kind() != TControlKind::Combo) {
+            RECT r;
+            GetWindowRect(hwnd, &r);
+            if (c->Kind() != TControlKind::Form)
+                MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+            impl.placed = r;
+        }
+        break;
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
@@ -544,6 +555,18 @@ void TControl::ApplyStyles() {
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
+namespace {
+// Moves the window unless it is where it was put last: a text set many times
+// a second (the hidden CRC field) moves nothing, and each SetWindowPos is a
+// round trip to the window system.
+void Place(TControl::TImpl& impl, int x, int y, int w, int h) {
+    const RECT r{x, y, x + w, y + h};
+    if (EqualRect(&r, &impl.placed)) return;
+    impl.placed = r;
+    SetWindowPos(impl.hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+} // namespace
+
 // A form's client area is the one the classic frame leaves (as on every
 // system the program runs on); its outer size follows from the window
 // system's own frame. A combo box's window also holds its drop-down list.
@@ -551,14 +574,12 @@ void TControl::ApplyGeometry() {
     HWND hwnd = impl_->hwnd;
     if (!hwnd) return;
     const TRect r = AlignedRect();
-    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     if (kind_ == TControlKind::Form) {
         const TRect client = ClientRect();
         RECT outer{0, 0, client.Width(), client.Height()};
         AdjustWindowRectEx(&outer, DWORD(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                            DWORD(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-        SetWindowPos(hwnd, nullptr, r.left, r.top, outer.right - outer.left,
-                     outer.bottom - outer.top, flags);
+        Place(*impl_, r.left, r.top, outer.right - outer.left, outer.bottom - outer.top);
         return;
     }
     if (kind_ == TControlKind::Combo) {
@@ -567,10 +588,10 @@ void TControl::ApplyGeometry() {
         if (SendMessageW(hwnd, CB_GETITEMHEIGHT, WPARAM(-1), 0) != field)
             SendMessageW(hwnd, CB_SETITEMHEIGHT, WPARAM(-1), field);
         const int n = std::clamp(ItemCountOf(hwnd), 1, 8);
-        SetWindowPos(hwnd, nullptr, r.left, r.top, r.Width(), r.Height() * (n + 1) + 2, flags);
+        Place(*impl_, r.left, r.top, r.Width(), r.Height() * (n + 1) + 2);
         return;
     }
-    SetWindowPos(hwnd, nullptr, r.left, r.top, r.Width(), r.Height(), flags);
+    Place(*impl_, r.left, r.top, r.Width(), r.Height());
 }
 
 void TControl::ApplyVisible(bool visible) {
