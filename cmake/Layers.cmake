@@ -25,7 +25,8 @@ function(qe_layer target)
 endfunction()
 
 # qe_test_suite(<target> DEPS <libs...> [TIMEOUT <s>] [SOURCES <extra...>]
-# [EXCLUDE <names...>] [SERIAL_PORTS] [WINDOWS]): one GoogleTest executable of
+# [EXCLUDE <names...>] [SERIAL_PORTS] [WINDOWS] [WINE_SKIP <tests...>]): one
+# GoogleTest executable of
 # every .cpp in the calling folder (less the excluded file names, plus the
 # extra sources), registered with CTest. SERIAL_PORTS: the suite plays devices
 # on virtual serial ports; under wine those are shared by the whole run, so
@@ -34,7 +35,7 @@ endfunction()
 # clicks, so such tests take turns too. Suites that need an environment (the window suites'
 # offscreen platform) set it themselves, so they also run as plain programs.
 function(qe_test_suite target)
-  cmake_parse_arguments(ARG "SERIAL_PORTS;WINDOWS" "TIMEOUT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL_PORTS;WINDOWS" "TIMEOUT" "DEPS;SOURCES;EXCLUDE;WINE_SKIP" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(name ${ARG_EXCLUDE})
     list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${name})
@@ -62,6 +63,9 @@ function(qe_test_suite target)
     endif()
     if(locks)
       set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK "${locks}")
+    endif()
+    if(ARG_WINE_SKIP)
+      set_tests_properties(${ARG_WINE_SKIP} PROPERTIES DISABLED TRUE)
     endif()
   else()
     gtest_discover_tests(${target}

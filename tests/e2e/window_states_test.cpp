@@ -220,7 +220,7 @@ TEST_F(WindowStates, DoneAfterASuccessShowsOnlyTheResultAndOk) {
     AddDevice(250);
     OpenWindow();
     ASSERT_EQ(Identify("COM250"), kFound);
-    ASSERT_TRUE(UploadAndWait(60000));
+    ASSERT_TRUE(UploadAndWait(150000)); // about 45 s under wine
     ExpectDone({"SuccessLabel"});
     // The window takes input again: OK ends the program.
     DriveWindowClick(schema_->OkButton->Control);

@@ -510,7 +510,7 @@ void TControl::CreateWindowOf(TControl* parent) {
     if (kind_ == TControlKind::Progress) {
         // A themed bar draws in the theme's colours; the bar and background
         // colours hold only for the classic one.
-        SetWindowTheme(hwnd, L"", L"");
+        SetWindowTheme(hwnd, L" ", L" ");
         ApplyRange();
     }
     ApplyFont();
