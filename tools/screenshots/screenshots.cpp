@@ -69,7 +69,8 @@ public:
     }
     void Shot(const char* state) {
         TApplication::Instance().ProcessEvents();
-        std::string path = g_out + "/" + g_prefix + state + ".png";
+        const std::string path =
+            (std::filesystem::path(g_out) / (g_prefix + state + ".png")).string();
         bool saved = window_->MainForm->Control->SaveScreenshot(path);
         std::printf("%s %s\n", saved ? "wrote" : "could not write", path.c_str());
         g_ok = g_ok && saved;
