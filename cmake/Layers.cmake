@@ -25,14 +25,17 @@ function(qe_layer target)
 endfunction()
 
 # qe_test_suite(<target> DEPS <libs...> [TIMEOUT <s>] [SOURCES <extra...>]
-# [EXCLUDE <names...>] [SERIAL_PORTS]): one GoogleTest executable of every .cpp
-# in the calling folder (less the excluded file names, plus the extra sources),
-# registered with CTest. SERIAL_PORTS: the suite plays devices on virtual
-# serial ports; under wine those are shared by the whole run, so such tests
-# take turns. Suites that need an environment (the window suites'
+# [EXCLUDE <names...>] [SERIAL_PORTS] [WINDOWS] [WINE_SKIP <tests...>]): one
+# GoogleTest executable of
+# every .cpp in the calling folder (less the excluded file names, plus the
+# extra sources), registered with CTest. SERIAL_PORTS: the suite plays devices
+# on virtual serial ports; under wine those are shared by the whole run, so
+# such tests take turns. WINDOWS: the suite opens windows; under wine they
+# share one X display, where windows take each other's activation and
+# clicks, so such tests take turns too. Suites that need an environment (the window suites'
 # offscreen platform) set it themselves, so they also run as plain programs.
 function(qe_test_suite target)
-  cmake_parse_arguments(ARG "SERIAL_PORTS" "TIMEOUT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL_PORTS;WINDOWS" "TIMEOUT" "DEPS;SOURCES;EXCLUDE;WINE_SKIP" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(name ${ARG_EXCLUDE})
     list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${name})
@@ -51,8 +54,18 @@ function(qe_test_suite target)
     set_tests_properties(${tests} PROPERTIES
       TIMEOUT ${ARG_TIMEOUT} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
     qe_wine_tests(${tests})
+    set(locks)
     if(ARG_SERIAL_PORTS)
-      set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK wine_serial_ports)
+      list(APPEND locks wine_serial_ports)
+    endif()
+    if(ARG_WINDOWS)
+      list(APPEND locks wine_display)
+    endif()
+    if(locks)
+      set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK "${locks}")
+    endif()
+    if(ARG_WINE_SKIP)
+      set_tests_properties(${ARG_WINE_SKIP} PROPERTIES DISABLED TRUE)
     endif()
   else()
     gtest_discover_tests(${target}

@@ -1,8 +1,9 @@
-// The program's real window schema on the offscreen platform, against the
-// device simulator on a virtual serial port.
+// The program's real window schema (on Qt's offscreen platform, or on Win32
+// under wine), against the device simulator on a virtual serial port.
 #pragma once
 
 #include "app/TClassSimpleForm_253AA30.h"
+#include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
 #include "ui/elements/qeComboBox.h"
@@ -27,16 +28,14 @@
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        char templ[] = "/tmp/varnomiksal-e2e-XXXXXX";
-        dir_ = mkdtemp(templ);
-        setenv("VARNOMIKSAL_PORT_DIR", dir_.c_str(), 1);
+        static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
+        if (!std::getenv("QT_QPA_PLATFORM")) putenv(offscreen);
+        dir_ = TestPortDir();
         TApplication::Instance();
     }
     void TearDown() override {
         CloseWindow();
         sims_.clear();
-        std::filesystem::remove_all(dir_);
     }
 
     // A device answering on COM<port>.

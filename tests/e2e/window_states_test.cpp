@@ -127,7 +127,9 @@ TEST_F(WindowStates, ChoosingAndProbingShowTheHintAnEmptyBarAndADisabledButton) 
     ChoosePort("COM249");
     ASSERT_TRUE(quiet.WaitFor([](const SimReport& r) { return r.versRequests == 1; }, 3000));
     ExpectChoosing(kChoose, "COM249");
-    EXPECT_FALSE(PortIsFree("COM249")); // the chosen port is open
+    if (OpensAreExclusive()) {
+        EXPECT_FALSE(PortIsFree("COM249")); // the chosen port is open
+    }
 
     EXPECT_EQ(Identify("COM248"), kNotFound);
     ExpectChoosing(kNotFound, "COM248");
@@ -218,7 +220,7 @@ TEST_F(WindowStates, DoneAfterASuccessShowsOnlyTheResultAndOk) {
     AddDevice(250);
     OpenWindow();
     ASSERT_EQ(Identify("COM250"), kFound);
-    ASSERT_TRUE(UploadAndWait(60000));
+    ASSERT_TRUE(UploadAndWait(150000)); // about 45 s under wine
     ExpectDone({"SuccessLabel"});
     // The window takes input again: OK ends the program.
     DriveWindowClick(schema_->OkButton->Control);

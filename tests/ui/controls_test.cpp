@@ -7,8 +7,6 @@
 #include "ui/elements/qeProgressBar.h"
 #include "ui/toolkit/Drive.h"
 
-#include <QLineEdit>
-
 TEST_F(FormTest, ButtonFiresACopyOfDataOnMouseClickAndSpace) {
     auto* button = Place<TQeButton>(schema, form, 5, 50, 85, 30);
     button->Caption = Cp1251("Записать");
@@ -78,7 +76,7 @@ TEST_F(FormTest, EditKeepsTextSetDuringOnEnter) {
     DriveText(edit->Control, "x");
     DriveKey(edit->Control, VK_RETURN);
     EXPECT_EQ(edit->Control->Text(), "reply");
-    EXPECT_EQ(static_cast<QLineEdit*>(edit->Control->Widget())->text(), "reply");
+    EXPECT_EQ(edit->Control->WindowText(), "reply");
 }
 
 TEST_F(FormTest, EditInitialTextIsNotReportedAndSetTextKeepsTheCaret) {
@@ -91,9 +89,8 @@ TEST_F(FormTest, EditInitialTextIsNotReportedAndSetTextKeepsTheCaret) {
     edit->onChange = Link(2);
     Start();
     EXPECT_TRUE(probe->seen.empty());
-    auto* w = static_cast<QLineEdit*>(edit->Control->Widget());
-    EXPECT_TRUE(w->isReadOnly());
-    EXPECT_EQ(w->text(), QStringLiteral("Выберите порт с подключённым устройством."));
+    EXPECT_TRUE(edit->Control->Style() & ES_READONLY);
+    EXPECT_EQ(edit->Control->WindowText(), Cp1251("Выберите порт с подключённым устройством."));
     // The sunken look on the flat form: client edge instead of the border.
     EXPECT_TRUE(edit->Control->ExStyle() & WS_EX_CLIENTEDGE);
     EXPECT_FALSE(edit->Control->Style() & WS_BORDER);
@@ -123,14 +120,14 @@ TEST_F(FormTest, SetVisibleHidesOnlyForIntegerZero) {
     form->Init();
     label->Init();
     Start();
-    EXPECT_FALSE(label->Control->Widget()->isVisible());
+    EXPECT_FALSE(label->Control->WindowVisible());
     TData d;
     SetString(d, "0");
     label->inSetVisible(d, 0);
-    EXPECT_TRUE(label->Control->Widget()->isVisible());
+    EXPECT_TRUE(label->Control->WindowVisible());
     SetInteger(d, 0);
     label->inSetVisible(d, 0);
-    EXPECT_FALSE(label->Control->Widget()->isVisible());
+    EXPECT_FALSE(label->Control->WindowVisible());
     TData null;
     label->inSetVisible(null, 0);
     EXPECT_TRUE(label->Control->Visible());

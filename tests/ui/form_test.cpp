@@ -9,39 +9,37 @@
 #include "ui/elements/qeProgressBar.h"
 #include "ui/toolkit/Drive.h"
 
-#include <QWidget>
-
 TEST_F(FormTest, BorderStyleOneGivesAFixedWindowWithoutMaximiseBox) {
     form->Init();
     Start();
     EXPECT_EQ(form->Control->Style(), 0x16CA0000u);
-    QWidget* w = form->Control->Widget();
-    EXPECT_EQ(w->minimumSize(), w->maximumSize()); // fixed size
-    const Qt::WindowFlags f = w->windowFlags();
-    EXPECT_TRUE(f & Qt::WindowTitleHint);
-    EXPECT_TRUE(f & Qt::WindowSystemMenuHint);
-    EXPECT_TRUE(f & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(f & Qt::WindowMaximizeButtonHint);
+    const TControl::TFrameShown f = form->Control->FrameShown();
+    EXPECT_FALSE(f.sizable);
+    EXPECT_TRUE(f.caption);
+    EXPECT_TRUE(f.sysMenu);
+    EXPECT_TRUE(f.minimizeBox);
+    EXPECT_FALSE(f.maximizeBox);
     // The client area is the outer size less the classic frame and caption.
-    EXPECT_EQ(w->width(), 497);
-    EXPECT_EQ(w->height(), 137);
+    const TRect client = form->Control->DrawnRect();
+    EXPECT_EQ(client.Width(), 497);
+    EXPECT_EQ(client.Height(), 137);
     EXPECT_EQ(form->Control->Width(), 503);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Varnomiksal bootloader"));
+    EXPECT_EQ(form->Control->WindowText(), "Varnomiksal bootloader");
 }
 
 TEST_F(FormTest, WindowBecomesVisibleOnlyAfterOnCreateReturns) {
     form->Init();
     bool visibleDuringCreate = true;
     probe->onEvent = [&](TData&) {
-        visibleDuringCreate = form->Control->Visible() || form->Control->Widget()->isVisible();
+        visibleDuringCreate = form->Control->Visible() || form->Control->WindowVisible();
     };
     form->onCreate = Link(4);
-    EXPECT_FALSE(form->Control->Widget()->isVisible()); // created hidden
+    EXPECT_FALSE(form->Control->WindowVisible()); // created hidden
     Start();
     ASSERT_EQ(probe->seen.size(), 1u);
     EXPECT_EQ(probe->seen[0].type, data_null);
     EXPECT_FALSE(visibleDuringCreate);
-    EXPECT_TRUE(form->Control->Widget()->isVisible());
+    EXPECT_TRUE(form->Control->WindowVisible());
     EXPECT_TRUE(form->ShownOnce);
 }
 
@@ -58,7 +56,7 @@ TEST_F(FormTest, UserCloseWithoutBlockFiresOnCloseOnceThenNothing) {
     Pump();
     ASSERT_EQ(probe->seen.size(), 1u);
     EXPECT_EQ(probe->seen[0].index, 1);
-    EXPECT_FALSE(form->Control->Widget()->isVisible());
+    EXPECT_FALSE(form->Control->WindowVisible());
     EXPECT_TRUE(TApplication::Instance().Quitting());
     // Nothing reaches any element any more.
     DriveClick(button->Control);
@@ -78,13 +76,13 @@ TEST_F(FormTest, BlockCloseRefusesTheUserButNotInClose) {
     DriveUserClose(form->Control);
     Pump();
     EXPECT_TRUE(probe->seen.empty());
-    EXPECT_TRUE(form->Control->Widget()->isVisible());
+    EXPECT_TRUE(form->Control->WindowVisible());
     EXPECT_FALSE(TApplication::Instance().Quitting());
     TData d;
     form->inClose(d, 0);
     Pump();
     ASSERT_EQ(probe->seen.size(), 1u);
-    EXPECT_FALSE(form->Control->Widget()->isVisible());
+    EXPECT_FALSE(form->Control->WindowVisible());
     EXPECT_TRUE(TApplication::Instance().Quitting());
 }
 
@@ -207,13 +205,14 @@ TEST_F(FormTest, AControlDisabledOrHiddenWithTheFocusLeavesItWithTheForm) {
     EXPECT_TRUE(form->Control->Focused());
     EXPECT_EQ(status->Control->SelectedText(), "");
 
-    QWidget other;
-    other.setGeometry(600, 200, 50, 50);
-    other.show();
-    other.activateWindow();
+    // Another window takes the activation and gives it back.
+    TControl other(TControlKind::Form, nullptr);
+    other.SetPosition(600, 200);
+    other.SetSize(50, 50);
+    other.SetVisible(true);
     Pump();
     ASSERT_FALSE(form->Control->Focused());
-    form->Control->Widget()->activateWindow();
+    form->Control->Activate();
     Pump();
     EXPECT_TRUE(noControlFocused());
     EXPECT_TRUE(form->Control->Focused());

@@ -8,14 +8,12 @@
 #include "ui/toolkit/Drive.h"
 #include "ui/toolkit/GuiThread.h"
 
-#include <QLineEdit>
-
 #include <atomic>
 #include <string>
 #include <thread>
 
 namespace {
-constexpr int kCalls = 10000;
+constexpr int kCalls = 3000;
 
 struct TWindow {
     TQeEdit* edit;
@@ -96,7 +94,7 @@ TEST_F(FormTest, CallsAfterCloseReturnAtOnceAndChangeNothing) {
     EXPECT_EQ(done.load(), kCalls);
     EXPECT_EQ(w.edit->Control->Text(), atClose);
     EXPECT_EQ(w.bar->Control->Progress(), positionAtClose);
-    EXPECT_EQ(static_cast<QLineEdit*>(w.edit->Control->Widget())->text().toStdString(), atClose);
+    EXPECT_EQ(w.edit->Control->WindowText(), atClose);
     // The texts that arrived before the close came in order, none skipped.
     ASSERT_FALSE(probe->seen.empty());
     for (std::size_t i = 0; i < probe->seen.size(); ++i)
@@ -148,7 +146,7 @@ TEST_F(FormTest, AnUnwatchedEditSetFromAnotherThreadReadsBackTheLatestText) {
     EXPECT_FALSE(mismatch);
     const std::string last = std::to_string(kCalls - 1);
     EXPECT_EQ(w.edit->Control->Text(), last);
-    EXPECT_EQ(static_cast<QLineEdit*>(w.edit->Control->Widget())->text().toStdString(), last);
+    EXPECT_EQ(w.edit->Control->WindowText(), last);
 }
 
 // A hidden field set from another thread after every byte, with nobody

@@ -1,7 +1,8 @@
-// screenshots [dir]: pictures of the updater's window in each of its states
-// (choosing, ready, uploading, success, failure), made with the real window
-// schema against the device simulator. Writes <dir>/<state>.png (default
-// dir: docs/screenshots).
+// screenshots [dir [prefix]]: pictures of the updater's window in each of its
+// states (choosing, ready, uploading, success, failure), made with the real
+// window schema against the device simulator. Writes <dir>/<prefix><state>.png
+// (default dir: docs/screenshots, no prefix). The Windows build makes them
+// under wine (on an X display), where the device is on a null-modem cable.
 #include "app/TClassSimpleForm_253AA30.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
@@ -18,11 +19,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace {
 
 std::string g_out;
+std::string g_prefix;
 std::string g_ports;
 bool g_ok = true;
 
@@ -66,7 +69,8 @@ public:
     }
     void Shot(const char* state) {
         TApplication::Instance().ProcessEvents();
-        std::string path = g_out + "/" + state + ".png";
+        const std::string path =
+            (std::filesystem::path(g_out) / (g_prefix + state + ".png")).string();
         bool saved = window_->MainForm->Control->SaveScreenshot(path);
         std::printf("%s %s\n", saved ? "wrote" : "could not write", path.c_str());
         g_ok = g_ok && saved;
@@ -81,12 +85,19 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
+    if (!std::getenv("QT_QPA_PLATFORM")) putenv(offscreen);
     g_out = argc > 1 ? argv[1] : "docs/screenshots";
+    g_prefix = argc > 2 ? argv[2] : "";
     std::filesystem::create_directories(g_out);
-    char templ[] = "/tmp/varnomiksal-shots-XXXXXX";
-    g_ports = mkdtemp(templ);
-    setenv("VARNOMIKSAL_PORT_DIR", g_ports.c_str(), 1);
+    // A port directory of its own, where the simulator registers COM200.
+    g_ports = (std::filesystem::temp_directory_path() /
+               ("varnomiksal-shots-" + std::to_string(std::random_device()())))
+                  .string();
+    std::filesystem::create_directories(g_ports);
+    static std::string portSetting;
+    portSetting = "VARNOMIKSAL_PORT_DIR=" + g_ports;
+    putenv(portSetting.data());
     TApplication::Create(argv[0]);
     {
         Session s({});

@@ -3,15 +3,10 @@
 #pragma once
 
 #include "runtime/Share.h"
+#include "ui/elements/WinEvents.h"
 #include "ui/toolkit/Control.h"
 
 #include <functional>
-
-struct TMouseState {
-    int button = 0;
-    uint32_t keys = 0;
-    int16_t x = 0, y = 0;
-};
 
 class TQeSimpleWin : public TQeElement {
 public:
@@ -55,6 +50,3 @@ public:
     virtual void Shown();
     virtual void Init();
 };
-
-// The button held at the previous mouse event, as onMouseMove reports it.
-int HeldButtonOf(uint32_t keys);

@@ -47,14 +47,12 @@ void TQeWin::KeyChar(int& ch) {
 }
 
 void TQeWin::MouseDown(const TMouseEvent& m) {
-    MouseState = {m.button, m.keys, m.x, m.y};
-    FireInteger(onMouseDown, m.button - 1);
+    MouseDownOf(*this, m);
 }
 
 void TQeWin::MouseMove(const TMouseEvent& m) {
     if (HintManagerRef) HintManagerRef->MouseMove(HintTool, MouseState.x, MouseState.y);
-    FireInteger(onMouseMove, HeldButtonOf(MouseState.keys));
-    MouseState = {m.button, m.keys, m.x, m.y};
+    MouseMoveOf(*this, m);
 }
 
 void TQeWin::MouseEnter() {
@@ -68,13 +66,11 @@ void TQeWin::MouseLeave() {
 }
 
 void TQeWin::MouseUp(const TMouseEvent& m) {
-    MouseState = {m.button, m.keys, m.x, m.y};
-    FireInteger(onMouseUp, m.button - 1);
+    MouseUpOf(*this, m);
 }
 
 void TQeWin::MouseWheel(const TMouseEvent& m) {
-    MouseState = {m.button, m.keys, m.x, m.y};
-    FireInteger(onMouseWheel, int16_t(m.keys >> 16));
+    MouseWheelOf(*this, m);
 }
 
 // A proposed change of size goes through the filters: each may answer an
@@ -97,29 +93,8 @@ void TQeWin::SizeFilter(TWindowPos& pos) {
 }
 
 bool TQeWin::Message(TMessage& m) {
-    switch (m.msg) {
-    case WM_MOVE:
-        FireNull(onMove);
-        break;
-    case WM_SETFOCUS:
-        FireNull(onSetFocus);
-        break;
-    case WM_KILLFOCUS:
-        FireNull(onKillFocus);
-        break;
-    case WM_WINDOWPOSCHANGING:
-        if (m.pos && !m.pos->noSize) SizeFilter(*m.pos);
-        break;
-    case WM_MOUSEHOVER:
-        MouseEnter();
-        break;
-    case WM_MOUSELEAVE:
-        MouseLeave();
-        break;
-    default:
-        if (m.msg >= WM_MOUSEFIRST && m.msg <= WM_MOUSELAST) MouseEnter();
-        break;
-    }
+    FireWindowEvents(*this, m);
+    if (m.msg == WM_WINDOWPOSCHANGING && m.pos && !m.pos->noSize) SizeFilter(*m.pos);
     return ChainedHook ? ChainedHook(m) : false;
 }
 
@@ -156,15 +131,8 @@ void TQeWin::InitWin() {
     // 6. Tab order.
     if (TabOrder != 0) Control->SetTabOrder(TabOrder);
     // 7. Hooks.
-    ChainedHook = Control->hooks.message;
+    InstallWindowHooks(*this);
     TControlHooks& h = Control->hooks;
-    h.mouseDown = [this](const TMouseEvent& m) { MouseDown(m); };
-    h.mouseMove = [this](const TMouseEvent& m) { MouseMove(m); };
-    h.mouseUp = [this](const TMouseEvent& m) { MouseUp(m); };
-    h.mouseWheel = [this](const TMouseEvent& m) { MouseWheel(m); };
-    h.dblClick = [this](const TMouseEvent& m) { FireInteger(onDblClick, m.button - 1); };
-    h.message = [this](TMessage& m) { return Message(m); };
-    h.destroyed = [this] { Destroyed(); };
     h.keyDown = [this](int& key) {
         KeyResult = -1;
         KeyDown(key);
@@ -181,8 +149,6 @@ void TQeWin::InitWin() {
     h.keyChar = [this](int& ch) {
         if (KeyResult != 0) KeyChar(ch);
     };
-    h.resized = [this] { Resized(); };
-    h.shown = [this] { Shown(); };
     // 8. Alignment, top of the z-order, visibility.
     Control->SetAlign(Align);
     Control->BringToTop();

@@ -1,5 +1,6 @@
-// The application object: the Qt application, the message loop, the main
-// form and the runtime's platform services.
+// The application object: the message loop, the main form and the runtime's
+// platform services. Application.cpp holds what both systems share; the
+// backend (qt/ or win32/) runs the window system's loop.
 #pragma once
 
 #include "ui/toolkit/Bitmap.h"
@@ -17,9 +18,9 @@ public:
     // installs the message box, main window and screen resolution services.
     static TApplication& Instance();
     static bool Exists();
-    // Optional: create it with the program's name before any form. Qt gets
-    // no other argument: it would take options of its own from them (the
-    // environment still chooses its platform).
+    // Optional: create it with the program's name before any form. The
+    // window system gets no other argument (Qt would take options of its own
+    // from them; the environment still chooses its platform).
     static TApplication& Create(const char* programName);
 
     // Runs the message loop until the main form has accepted its close (at
@@ -55,6 +56,11 @@ public:
 
 private:
     explicit TApplication(const char* programName);
+    // Backend: starts the window system on this thread, ends the loop, and
+    // gives the application's windows the icon.
+    void StartWindowSystem(const char* programName);
+    void EndLoop();
+    void ApplyIcon();
 
     TControl* mainForm_ = nullptr;
     bool quit_ = false;
@@ -68,6 +74,11 @@ private:
 // A modal message box with one OK button; caption and text in Windows-1251.
 // Owned by the main form when there is one. Callable from any thread.
 void ShowMessageBox(const std::string& caption, const std::string& text);
+
+// Backend: the window system's modal box (GUI thread) and the screen's
+// vertical resolution in dots per inch.
+void ShowNativeMessageBox(const std::string& caption, const std::string& text);
+int ScreenLogPixelsY();
 
 // For tests: replaces the modal box (caption, text); nullptr restores it.
 void SetMessageBoxInterceptor(std::function<void(const std::string&, const std::string&)> f);

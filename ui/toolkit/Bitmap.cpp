@@ -1,9 +1,10 @@
 #include "ui/toolkit/Bitmap.h"
 
 #include "platform/Resources.h"
-#include "ui/toolkit/QtBridge.h"
+#include "ui/toolkit/Colors.h"
+#include "ui/toolkit/Image.h"
 
-#include <QPainter>
+#include <memory>
 
 #include <cstring>
 
@@ -12,13 +13,16 @@ namespace {
 uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
+uint32_t Be32(const unsigned char* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
 uint16_t Le16(const unsigned char* p) {
     return uint16_t(p[0] | p[1] << 8);
 }
 
 // Decodes a DIB whose header says `height` rows; `rows` of them are the
 // picture (icons double the height for the mask). Empty image on error.
-QImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
+TImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
     if (size < 40 || Le32(bytes) < 40) return {};
     const uint32_t headerSize = Le32(bytes);
     const int32_t width = int32_t(Le32(bytes + 4));
@@ -43,11 +47,14 @@ QImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
         icon && bits == 24 &&
         stride * std::size_t(height) + maskStride * std::size_t(height) <= available;
 
-    QImage image(width, height, icon ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    TImage image;
+    image.width = width;
+    image.height = height;
+    image.argb.resize(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y) {
         const int srcRow = topDown ? y : height - 1 - y;
         const unsigned char* src = pixels + stride * std::size_t(srcRow);
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
+        uint32_t* dst = image.argb.data() + std::size_t(y) * std::size_t(width);
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = src + std::size_t(x) * bits / 8;
             int alpha = 255;
@@ -56,7 +63,7 @@ QImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
                 const unsigned char* m = mask + maskStride * std::size_t(srcRow);
                 if (m[x / 8] & (0x80 >> (x % 8))) alpha = 0;
             }
-            dst[x] = qRgba(p[2], p[1], p[0], alpha);
+            dst[x] = uint32_t(alpha) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
         }
     }
     return image;
@@ -65,8 +72,8 @@ QImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
 } // namespace
 
 TBitmapHandle DecodeDib(const unsigned char* bytes, std::size_t size) {
-    QImage image = DecodeDibImage(bytes, size, false);
-    if (image.isNull()) return nullptr;
+    TImage image = DecodeDibImage(bytes, size, false);
+    if (image.argb.empty()) return nullptr;
     return new TBitmapData{std::move(image)};
 }
 
@@ -82,15 +89,16 @@ void FreeBitmap(TBitmapHandle handle) {
 
 bool BitmapSize(TBitmapHandle handle, int& width, int& height) {
     if (!handle) return false;
-    width = handle->image.width();
-    height = handle->image.height();
+    width = handle->image.width;
+    height = handle->image.height;
     return true;
 }
 
 uint32_t BitmapPixel(TBitmapHandle handle, int x, int y) {
-    if (!handle || !handle->image.valid(x, y)) return 0;
-    QRgb p = handle->image.pixel(x, y);
-    return Rgb(qRed(p), qGreen(p), qBlue(p));
+    if (!handle || x < 0 || y < 0 || x >= handle->image.width || y >= handle->image.height)
+        return 0;
+    const uint32_t p = handle->image.argb[std::size_t(y) * std::size_t(handle->image.width) + x];
+    return Rgb(int(p >> 16 & 0xFF), int(p >> 8 & 0xFF), int(p & 0xFF));
 }
 
 void TBitmap::Take(TBitmapHandle handle, int width, int height) {
@@ -118,15 +126,21 @@ TIconHandle DecodeIcon(const unsigned char* bytes, std::size_t size) {
         const uint32_t offset = Le32(e + 12);
         if (offset > size || length > size - offset) return nullptr;
         const unsigned char* img = bytes + offset;
-        QImage image;
+        TIconImage entry;
         static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-        if (length >= 8 && std::memcmp(img, kPng, 8) == 0)
-            image = QImage::fromData(img, int(length), "PNG");
-        else
-            image = DecodeDibImage(img, length, true);
-        if (image.isNull()) return nullptr;
-        icon->icon.addPixmap(QPixmap::fromImage(image));
-        icon->images.push_back(std::move(image));
+        if (length >= 24 && std::memcmp(img, kPng, 8) == 0) {
+            // The size is in the header chunk, which comes first.
+            entry.width = int(Be32(img + 16));
+            entry.height = int(Be32(img + 20));
+            if (entry.width <= 0 || entry.height <= 0) return nullptr;
+            entry.png.assign(img, img + length);
+        } else {
+            entry.image = DecodeDibImage(img, length, true);
+            if (entry.image.argb.empty()) return nullptr;
+            entry.width = entry.image.width;
+            entry.height = entry.image.height;
+        }
+        icon->images.push_back(std::move(entry));
     }
     return icon.release();
 }
@@ -147,41 +161,12 @@ int IconImageCount(TIconHandle handle) {
 
 bool IconImageSize(TIconHandle handle, int i, int& width, int& height) {
     if (!handle || i < 0 || i >= int(handle->images.size())) return false;
-    width = handle->images[i].width();
-    height = handle->images[i].height();
+    width = handle->images[std::size_t(i)].width;
+    height = handle->images[std::size_t(i)].height;
     return true;
 }
 
 TIconHandle AppIcon() {
     static TIconHandle icon = LoadIconResource("MAINICON");
     return icon;
-}
-
-QFont ToQFont(const TFontRec& f) {
-    QFont font;
-    std::string name = f.Name.substr(0, 31);
-    // The classic Windows faces are not on this system: a plain sans-serif
-    // face of the same size stands in for them.
-    if (name.empty() || name == "MS Sans Serif" || name == "Tahoma" || name == "Arial")
-        font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-    else
-        font.setFamily(FromCp1251(name));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(std::max(1, -PointsToHeight(f.Size)));
-    font.setBold(f.Style & fs_bold);
-    font.setItalic(f.Style & fs_italic);
-    font.setUnderline(f.Style & fs_underline);
-    font.setStrikeOut(f.Style & fs_strikeout);
-    return font;
-}
-
-void TQtCanvas::FillRect(const TRect& r, uint32_t color) {
-    if (r.Width() <= 0 || r.Height() <= 0) return;
-    painter_.fillRect(QRect(r.left, r.top, r.Width(), r.Height()), ToQColor(color));
-}
-
-void TQtCanvas::DrawBitmap(const TBitmap& bitmap, const TRect& r) {
-    if (bitmap.Empty() || !bitmap.Handle() || r.Width() <= 0 || r.Height() <= 0) return;
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, stretchMode_ == HALFTONE);
-    painter_.drawImage(QRect(r.left, r.top, r.Width(), r.Height()), bitmap.Handle()->image);
 }

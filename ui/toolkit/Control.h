@@ -1,11 +1,15 @@
 // The control object: one per window (a form or a child control). It keeps
 // the window's state as style words, geometry, text, colours and font, and
-// a Qt widget renders that state. Elements install hooks to hear about
-// clicks, changes, keys, mouse, focus, size and visibility.
+// the backend's window renders that state (qt/ on Linux, win32/ on
+// Windows). Elements install hooks to hear about clicks, changes, keys,
+// mouse, focus, size and visibility.
 //
 // Every operation may be called from any thread: off the GUI thread it is
 // carried to the GUI thread and waited for (GuiThread.h); reads are served
 // from a guarded copy of the state.
+//
+// Control.cpp holds the state and the rules; the backend's source defines
+// TImpl and the member functions marked as backend below.
 #pragma once
 
 #include "runtime/SharedOps.h"
@@ -20,8 +24,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-class QWidget;
 
 struct TControlHooks {
     // Sees every message first; true means handled (the default handling,
@@ -160,6 +162,18 @@ public:
 
     // Picture box: repaint.
     void Invalidate();
+    // What the window system shows now, for tests and tools: whether the
+    // window is shown, its text (Windows-1251; an edit's or combo box's
+    // field), and a form's frame.
+    bool WindowVisible() const;
+    std::string WindowText() const;
+    struct TFrameShown {
+        bool caption = false, sysMenu = false, minimizeBox = false, maximizeBox = false;
+        bool sizable = false;
+    };
+    TFrameShown FrameShown() const;
+    // Form: makes the window the active one.
+    void Activate();
     // Renders the window (a form with its children) to a PNG file.
     bool SaveScreenshot(const std::string& path) const;
     // The window as it is drawn now (a form with its children).
@@ -170,8 +184,7 @@ public:
 
     TControlHooks hooks;
 
-    // Toolkit internals.
-    QWidget* Widget() const;
+    // Toolkit internals, for the backends.
     struct TImpl;
     TImpl& Impl() { return *impl_; }
     void Realign();
@@ -179,12 +192,14 @@ public:
     void DeliverMouse(uint32_t msg, const TMouseEvent& m);
     bool DeliverMessage(TMessage& m);
     bool CloseRequested(intptr_t lParam);
-    void WidgetMoved(int left, int top);
-    void WidgetDestroyed();
-    void TextChangedByWidget();
-    void ApplyPalette();
+    // The window system moved a form, destroyed the window, or changed the
+    // text of an edit or combo box (the new text in Windows-1251).
+    void WindowMoved(int left, int top);
+    void WindowDestroyed();
+    void TextChangedByWindow(const std::string& text);
     void SetDroppedHeight(int height);
     bool KeyRouting() const;
+    bool ApplyingText() const { return applyingText_; }
 
 private:
     struct TState {
@@ -211,15 +226,32 @@ private:
         std::string toolTip;
     };
 
-    void ApplyStyles();
-    void ApplyGeometry();
     TRect AlignedRect() const;
     int EdgeWidth() const;
     std::vector<TControl*> TabSequence() const;
-    // Shows `text` in the widget (GUI thread).
+    // Shows `text` in the window and follows it with the size (GUI thread).
     void ApplyText(const std::string& text);
-    // Moves the focus to the form when it is in this control (GUI thread).
-    void FocusToForm();
+
+    // Backend, all on the GUI thread: make and release the window, and make
+    // it show what the state says.
+    void CreateWindowOf(TControl* parent);
+    void DestroyWindowOf();
+    void ApplyStyles();
+    void ApplyGeometry();
+    void ApplyPalette(); // background, text and bar colours, transparency
+    void ApplyFont();
+    void ApplyWindowText(const std::string& text);
+    void ApplyVisible(bool visible);
+    void ApplyEnabled(bool enabled);
+    void ApplyRange();
+    void ApplyProgress();
+    void ApplyToolTip();
+    // The extent of the text in the font: width, height of its lines, and
+    // the height of one line. False when the window cannot measure.
+    bool MeasureText(const std::string& text, const TFontRec& font, int& width, int& height,
+                     int& lineHeight) const;
+    // Whether Shift is held for the key being handled.
+    bool ShiftHeld() const;
 
     TControlKind kind_;
     TControl* parent_;
@@ -230,9 +262,14 @@ private:
     mutable std::mutex mutex_;
     TState s_;
     bool textUpdatePending_ = false; // guarded by mutex_
-    bool widgetTextStale_ = false;   // guarded by mutex_: text set while hidden
+    bool textBehind_ = false;        // hidden: the window has an older text (mutex_)
     bool applyingText_ = false;      // GUI thread only
     // Shared with posted updates; false once the control is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    std::unique_ptr<TImpl> impl_;
+    // Backend: the window's own record.
+    struct TImplDeleter {
+        void operator()(TImpl* impl) const;
+    };
+    static TImpl* NewImpl();
+    std::unique_ptr<TImpl, TImplDeleter> impl_;
 };

@@ -1,5 +1,5 @@
 // Window style words, message codes and key codes of the toolkit. The
-// elements speak in these terms; the toolkit maps them onto Qt.
+// elements speak in these terms; each backend maps them onto its windows.
 #pragma once
 
 #include <cstdint>

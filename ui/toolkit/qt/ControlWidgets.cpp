@@ -1,7 +1,7 @@
-#include "ui/toolkit/ControlWidgets.h"
+#include "ui/toolkit/qt/ControlWidgets.h"
 
-#include "ui/toolkit/KeyMap.h"
-#include "ui/toolkit/QtBridge.h"
+#include "ui/toolkit/qt/KeyMap.h"
+#include "ui/toolkit/qt/QtBridge.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,7 +29,7 @@ void TFormWidget::closeEvent(QCloseEvent* e) {
 // the position is the one the program set.
 void TFormWidget::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
-    if (isVisible()) control_->WidgetMoved(frameGeometry().x(), frameGeometry().y());
+    if (isVisible()) control_->WindowMoved(frameGeometry().x(), frameGeometry().y());
 }
 
 TPictureWidget::TPictureWidget(TControl* control, QWidget* parent)
@@ -110,7 +110,7 @@ bool TControlFilter::Mouse(QWidget* w, QEvent* e) {
     // An event a child did not take comes up again: it was seen already.
     if (e == lastMouse_) return false;
     lastMouse_ = e;
-    QWidget* top = control_->Widget();
+    QWidget* top = control_->Impl().widget.data();
     TMouseEvent m;
     QPointF local;
     uint32_t msg = 0;
@@ -238,12 +238,12 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::Wheel:
         return Mouse(w, e);
     case QEvent::Enter:
-        if (w != c->Widget()) return false;
+        if (w != c->Impl().widget.data()) return false;
         m.msg = WM_MOUSEHOVER;
         c->DeliverMessage(m);
         return false;
     case QEvent::Leave:
-        if (w != c->Widget()) return false;
+        if (w != c->Impl().widget.data()) return false;
         m.msg = WM_MOUSELEAVE;
         c->DeliverMessage(m);
         return false;
@@ -258,12 +258,12 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
         c->DeliverMessage(m);
         return false;
     case QEvent::Move:
-        if (w != c->Widget()) return false;
+        if (w != c->Impl().widget.data()) return false;
         m.msg = WM_MOVE;
         c->DeliverMessage(m);
         return false;
     case QEvent::Resize:
-        if (w != c->Widget()) return false;
+        if (w != c->Impl().widget.data()) return false;
         m.msg = WM_SIZE;
         c->DeliverMessage(m);
         if (c->hooks.resized) {

@@ -1,4 +1,4 @@
-#include "ui/toolkit/KeyMap.h"
+#include "ui/toolkit/qt/KeyMap.h"
 
 #include "ui/toolkit/WinDefs.h"
 

@@ -27,13 +27,8 @@ inline QColor ToQColor(uint32_t color) {
 // A Qt font for a font setting, with the pixel height PointsToHeight gives.
 QFont ToQFont(const TFontRec& f);
 
-struct TBitmapData {
-    QImage image;
-};
-struct TIconData {
-    QIcon icon;
-    std::vector<QImage> images;
-};
+// A Qt icon of the icon's images; empty for a null handle.
+QIcon ToQIcon(TIconHandle icon);
 
 class QPainter;
 // A canvas over a painter whose origin is the control's client area.

@@ -1,10 +1,10 @@
 #include "ui/toolkit/Drive.h"
 
 #include "ui/toolkit/Control.h"
-#include "ui/toolkit/ControlWidgets.h"
 #include "ui/toolkit/GuiThread.h"
-#include "ui/toolkit/KeyMap.h"
-#include "ui/toolkit/QtBridge.h"
+#include "ui/toolkit/qt/ControlWidgets.h"
+#include "ui/toolkit/qt/KeyMap.h"
+#include "ui/toolkit/qt/QtBridge.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -63,7 +63,7 @@ void DriveText(TControl* control, const std::string& text) {
 
 void DriveClick(TControl* control, int x, int y, int button) {
     GuiCall([&] {
-        QWidget* w = control->Widget();
+        QWidget* w = control->Impl().widget.data();
         if (!w) return;
         if (x < 0) x = w->width() / 2, y = w->height() / 2;
         const Qt::MouseButton b = button == 2   ? Qt::RightButton
@@ -81,7 +81,7 @@ void DriveClick(TControl* control, int x, int y, int button) {
 
 void DriveWindowClick(TControl* control, int x, int y) {
     GuiCall([&] {
-        QWidget* w = control->Widget();
+        QWidget* w = control->Impl().widget.data();
         QWindow* window = w ? w->window()->windowHandle() : nullptr;
         if (!window) return;
         if (x < 0) x = w->width() / 2, y = w->height() / 2;
@@ -98,7 +98,7 @@ void DriveWindowClick(TControl* control, int x, int y) {
 
 void DriveWindowKey(TControl* control, int vk) {
     GuiCall([&] {
-        QWidget* w = control->Widget();
+        QWidget* w = control->Impl().widget.data();
         QWindow* window = w ? w->window()->windowHandle() : nullptr;
         if (!window) return;
         QKeyEvent press(QEvent::KeyPress, QtKeyOf(vk), Qt::NoModifier, TextOfKey(vk));
@@ -110,13 +110,13 @@ void DriveWindowKey(TControl* control, int vk) {
 
 void DriveUserClose(TControl* form) {
     GuiCall([&] {
-        if (QWidget* w = form->Widget()) w->close();
+        if (QWidget* w = form->Impl().widget.data()) w->close();
     });
 }
 
 void DriveMouseEnter(TControl* control) {
     GuiCall([&] {
-        QWidget* w = control->Widget();
+        QWidget* w = control->Impl().widget.data();
         if (!w) return;
         QEnterEvent e(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPoint(1, 1)));
         QCoreApplication::sendEvent(w, &e);
@@ -125,7 +125,7 @@ void DriveMouseEnter(TControl* control) {
 
 void DriveMouseLeave(TControl* control) {
     GuiCall([&] {
-        QWidget* w = control->Widget();
+        QWidget* w = control->Impl().widget.data();
         if (!w) return;
         QEvent e(QEvent::Leave);
         QCoreApplication::sendEvent(w, &e);

@@ -1,4 +1,4 @@
-#include "ui/toolkit/InputGate.h"
+#include "ui/toolkit/qt/InputGate.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,0 +1,99 @@
+// The Qt backend of the application object: the Qt application and its
+// event loop, which also serves the calls carried to the GUI thread.
+#include "ui/toolkit/Application.h"
+
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/GuiThread.h"
+#include "ui/toolkit/qt/ControlWidgets.h"
+#include "ui/toolkit/qt/QtBridge.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <atomic>
+
+namespace {
+
+// Worker threads only wake the GUI thread's event loop (which allocates and
+// shares nothing); the loop serves the queued calls each time it wakes.
+std::atomic<QAbstractEventDispatcher*> g_dispatcher{nullptr};
+
+void PostDrain() {
+    if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
+}
+
+// Qt keeps the argument vector it is given for the application's lifetime.
+int g_argc = 1;
+std::string g_programName;
+char* g_argv[] = {nullptr, nullptr};
+
+} // namespace
+
+void TApplication::StartWindowSystem(const char* programName) {
+    g_programName = programName && *programName ? programName : "varnomiksal";
+    g_argv[0] = g_programName.data();
+    if (!QApplication::instance()) new QApplication(g_argc, g_argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The classic look where the style is available.
+    if (QStyleFactory::keys().contains(QStringLiteral("Windows")))
+        QApplication::setStyle(QStringLiteral("Windows"));
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [] { ServeCalls(); });
+    g_dispatcher = dispatcher;
+    SetDrainPoster(&PostDrain);
+}
+
+void TApplication::EndLoop() {
+    QCoreApplication::exit(0);
+}
+
+void TApplication::Run() {
+    if (quit_) return;
+    QApplication::exec();
+    quit_ = true;
+    mainForm_ = nullptr;
+}
+
+void TApplication::ProcessEvents() {
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
+    ServeCalls();
+}
+
+bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    // Sleeps in the event loop between events; the tick bounds each sleep so
+    // that done() is re-checked at least every few milliseconds.
+    QTimer tick;
+    tick.start(5);
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        ProcessEvents();
+        if (!done()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void TApplication::ApplyIcon() {
+    if (icon_) QApplication::setWindowIcon(ToQIcon(icon_));
+}
+
+void ShowNativeMessageBox(const std::string& caption, const std::string& text) {
+    QWidget* owner = nullptr;
+    if (TControl* main = TApplication::Instance().MainForm()) owner = main->Impl().widget;
+    QMessageBox box(QMessageBox::NoIcon, FromCp1251(caption), FromCp1251(text), QMessageBox::Ok,
+                    owner);
+    box.exec();
+}
+
+int ScreenLogPixelsY() {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        return int(screen->logicalDotsPerInchY() + 0.5);
+    return 96;
+}

@@ -1,0 +1,79 @@
+// What the Win32 backend's sources share: the control's window record and
+// the conversions at the Win32 boundary. The toolkit's headers come before
+// <windows.h>, whose macros would otherwise rename their constants.
+#pragma once
+
+#include "runtime/SharedOps.h"
+#include "ui/toolkit/Application.h"
+#include "ui/toolkit/Bitmap.h"
+#include "ui/toolkit/Colors.h"
+#include "ui/toolkit/Control.h"
+#include "ui/toolkit/GuiThread.h"
+#include "ui/toolkit/Image.h"
+#include "ui/toolkit/Pixels.h"
+
+#include <string>
+#include <string_view>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <commctrl.h>
+
+// Private messages: a combo box's deferred selection report, the release of
+// a control object whose window is gone, and the wake-up of the GUI thread
+// for carried calls (to the application window).
+inline constexpr UINT kMsgSelChange = WM_APP + 1;
+inline constexpr UINT kMsgServeCalls = WM_APP + 2;
+
+struct TControl::TImpl {
+    HWND hwnd = nullptr;
+    HWND edit = nullptr;          // a combo box's edit field, which gets the keys
+    WNDPROC systemProc = nullptr; // the system class's procedure
+    HBRUSH brush = nullptr;       // the background brush and its colour
+    COLORREF brushColor = 0;
+    HFONT font = nullptr;
+    RECT placed{};            // the rectangle last given to SetWindowPos
+    bool swallowChar = false; // the key down was swallowed: so is its character
+    bool tracking = false;    // TrackMouseEvent asked for the leave
+};
+
+// Windows-1251 to UTF-16 and back, through the program's own codec.
+std::wstring Wide(std::string_view cp1251);
+std::string Narrow(const wchar_t* text, std::size_t length);
+std::string WindowTextOf(HWND hwnd);
+
+// A colour value as a COLORREF (system colours resolved).
+inline COLORREF ColorRefOf(uint32_t color) {
+    return COLORREF(ResolveColor(color));
+}
+
+// A logical font for a font setting; the caller owns it.
+HFONT MakeFont(const TFontRec& font);
+
+// The application window: owner of the forms and receiver of the wake-up.
+HWND AppWindow();
+
+// The control object of a window of ours; null for any other window.
+TControl* ControlOf(HWND hwnd);
+
+// A DIB section of the window's client area as it is drawn now.
+TPixels CapturePixels(HWND hwnd, bool clientOnly);
+
+// A canvas over a device context.
+class TGdiCanvas : public TCanvas {
+public:
+    explicit TGdiCanvas(HDC dc) : dc_(dc) {}
+    void FillRect(const TRect& r, uint32_t color) override;
+    void DrawBitmap(const TBitmap& bitmap, const TRect& r) override;
+    void SetStretchMode(int mode) override { stretchMode_ = mode; }
+
+private:
+    HDC dc_;
+    int stretchMode_ = COLORONCOLOR;
+};
+
+// An icon handle made of the icon's largest image (null for none).
+HICON MakeIcon(TIconHandle icon);
