@@ -101,6 +101,32 @@ check_installed() {
 run_installed() {
   wine_run "$win_dir\\varnomiksal-cli.exe" --version || fail "varnomiksal-cli --version exits with $?"
   [[ $(wine_output) == "varnomiksal-cli $version "* ]] || fail "unexpected --version: $(wine_output)"
+  [ "$window" = 1 ] && run_installed_window
+  return 0
+}
+
+# The window program shows its window and ends with exit code 0 when asked to
+# close (taskkill without /F sends the close message).
+run_installed_window() {
+  [ -n "${DISPLAY:-}" ] || fail "no X display for the window program: run the tests under xvfb-run"
+  "$wine" "$win_dir\\varnomiksal.exe" </dev/null >"$work/app.out" 2>&1 &
+  local app=$! shown=
+  for _ in $(seq 600); do
+    if xdotool search --onlyvisible --name "^$product\$" >/dev/null 2>&1; then
+      shown=1
+      break
+    fi
+    sleep 0.1
+  done
+  if [ -z "$shown" ]; then
+    kill "$app" 2>/dev/null
+    fail "the installed varnomiksal.exe showed no window"
+  fi
+  wine_run taskkill /IM varnomiksal.exe || fail "taskkill exits with $?"
+  timeout 30 tail --pid="$app" -f /dev/null || fail "the installed varnomiksal.exe did not end when asked to close"
+  local rc=0
+  wait "$app" || rc=$?
+  [ "$rc" = 0 ] || fail "the installed varnomiksal.exe ended with $rc"
 }
 
 wine_run "$installer" /S || fail "the silent install exits with $?"
