@@ -109,7 +109,9 @@ Timing WindowUpload(const std::string& dir, int baud) {
     if (app.RunUntil([&] { return window->WriteButton->Control->Enabled(); }, 5000)) {
         t = Measure([&] {
             DriveClick(window->WriteButton->Control);
-            return app.RunUntil([&] { return window->OkButton->Control->Visible(); }, 120000);
+            // The result display arrives as an event: the loop need not wake
+            // on its own (the program's own loop never does).
+            return app.RunUntil([&] { return window->OkButton->Control->Visible(); }, 120000, 1000);
         });
     }
     DriveUserClose(window->MainForm->Control);

@@ -27,9 +27,11 @@ public:
     // once when that has already happened).
     void Run();
     // For tests and tools: process pending events, or run the loop until
-    // done() is true or `timeoutMs` has passed; returns done().
+    // done() is true or `timeoutMs` has passed; returns done(). done() is
+    // checked after events and at least every `recheckMs` (for conditions
+    // that other threads change without an event).
     void ProcessEvents();
-    bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+    bool RunUntil(const std::function<bool()>& done, int timeoutMs, int recheckMs = 5);
 
     // The main form: the first form created while there is none. Its
     // accepted close ends the loop and closes cross-thread calls.

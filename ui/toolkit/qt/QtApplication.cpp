@@ -65,13 +65,12 @@ void TApplication::ProcessEvents() {
     ServeCalls();
 }
 
-bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs, int recheckMs) {
     QElapsedTimer timer;
     timer.start();
-    // Sleeps in the event loop between events; the tick bounds each sleep so
-    // that done() is re-checked at least every few milliseconds.
+    // Sleeps in the event loop between events; the tick bounds each sleep.
     QTimer tick;
-    tick.start(5);
+    tick.start(recheckMs);
     while (!done()) {
         if (timer.elapsed() > timeoutMs) return false;
         ProcessEvents();

@@ -87,14 +87,13 @@ void TApplication::ProcessEvents() {
     ServeCalls();
 }
 
-bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+bool TApplication::RunUntil(const std::function<bool()>& done, int timeoutMs, int recheckMs) {
     const ULONGLONG start = GetTickCount64();
     while (!done()) {
         if (GetTickCount64() - start > ULONGLONG(timeoutMs)) return false;
         ProcessEvents();
-        // A message or a carried call wakes the wait; done() is re-checked
-        // at least every few milliseconds.
-        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        // A message or a carried call wakes the wait.
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(recheckMs), QS_ALLINPUT);
     }
     return true;
 }
