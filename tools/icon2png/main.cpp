@@ -4,7 +4,8 @@
 // are. The PNG is written uncompressed (stored deflate blocks): the icon is
 // small and the program needs no compression library.
 // Usage: icon2png <icon.ico> <output.png> [size]
-#include <array>
+#include "ui/toolkit/Png.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,75 +23,6 @@ uint32_t Le(const TBytes& b, std::size_t at, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         v = v << 8 | b.at(at + std::size_t(i));
     return v;
-}
-
-void PutBe32(TBytes& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(uint8_t(v >> shift));
-}
-
-uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc = 0) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void Chunk(TBytes& png, const char* type, const TBytes& data) {
-    PutBe32(png, uint32_t(data.size()));
-    TBytes body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    png.insert(png.end(), body.begin(), body.end());
-    PutBe32(png, Crc32(body.data(), body.size()));
-}
-
-// An RGBA image, top row first, as a PNG file.
-TBytes Png(int width, int height, const TBytes& rgba) {
-    TBytes raw; // each row behind filter type 0
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        auto row = rgba.begin() + long(y) * width * 4;
-        raw.insert(raw.end(), row, row + width * 4);
-    }
-    TBytes z = {0x78, 0x01};
-    for (std::size_t at = 0; at < raw.size() || at == 0;) {
-        std::size_t n = std::min<std::size_t>(raw.size() - at, 65535);
-        bool last = at + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(uint8_t(n));
-        z.push_back(uint8_t(n >> 8));
-        z.push_back(uint8_t(~n));
-        z.push_back(uint8_t(~n >> 8));
-        z.insert(z.end(), raw.begin() + long(at), raw.begin() + long(at + n));
-        at += n;
-        if (last) break;
-    }
-    uint32_t a = 1, b = 0;
-    for (uint8_t c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBe32(z, b << 16 | a);
-
-    TBytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    TBytes header;
-    PutBe32(header, uint32_t(width));
-    PutBe32(header, uint32_t(height));
-    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", {});
-    return png;
 }
 
 // A DIB icon image (colour rows, then the AND mask) as RGBA, top row first.
@@ -163,7 +95,7 @@ int main(int argc, char** argv) {
             int width = 0, height = 0;
             TBytes rgba;
             if (!DibToRgba(ico, at, width, height, rgba)) throw 0;
-            png = Png(width, height, rgba);
+            png = EncodePng(width, height, rgba, 4);
         }
         std::ofstream out(argv[2], std::ios::binary);
         out.write(reinterpret_cast<const char*>(png.data()), long(png.size()));

@@ -42,21 +42,19 @@ void Chunk(TBytes& png, const char* type, const TBytes& data) {
 
 } // namespace
 
-bool WritePng(const std::string& path, const TPixels& pixels) {
-    if (pixels.width <= 0 || pixels.height <= 0) return false;
-    TBytes raw; // each row behind filter type 0, 8-bit RGB
-    raw.reserve(std::size_t(pixels.height) * (std::size_t(pixels.width) * 3 + 1));
-    for (int y = 0; y < pixels.height; ++y) {
+std::vector<uint8_t> EncodePng(int width, int height, const std::vector<uint8_t>& pixels,
+                               int channels) {
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
+    TBytes raw; // each row behind filter type 0
+    raw.reserve(std::size_t(height) * (rowBytes + 1));
+    for (int y = 0; y < height; ++y) {
         raw.push_back(0);
-        for (int x = 0; x < pixels.width; ++x) {
-            const uint32_t c = pixels.At(x, y); // 0x00BBGGRR
-            raw.push_back(uint8_t(c));
-            raw.push_back(uint8_t(c >> 8));
-            raw.push_back(uint8_t(c >> 16));
-        }
+        auto row = pixels.begin() + long(std::size_t(y) * rowBytes);
+        raw.insert(raw.end(), row, row + long(rowBytes));
     }
     TBytes z = {0x78, 0x01};
-    for (std::size_t at = 0; at < raw.size();) {
+    std::size_t at = 0;
+    do { // at least one block, the last one marked
         const std::size_t n = std::min<std::size_t>(raw.size() - at, 65535);
         const bool last = at + n == raw.size();
         z.push_back(last ? 1 : 0);
@@ -66,7 +64,7 @@ bool WritePng(const std::string& path, const TPixels& pixels) {
         z.push_back(uint8_t(~n >> 8));
         z.insert(z.end(), raw.begin() + long(at), raw.begin() + long(at + n));
         at += n;
-    }
+    } while (at < raw.size());
     uint32_t a = 1, b = 0;
     for (uint8_t c : raw) {
         a = (a + c) % 65521;
@@ -76,12 +74,26 @@ bool WritePng(const std::string& path, const TPixels& pixels) {
 
     TBytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     TBytes header;
-    PutBe32(header, uint32_t(pixels.width));
-    PutBe32(header, uint32_t(pixels.height));
-    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit RGB
+    PutBe32(header, uint32_t(width));
+    PutBe32(header, uint32_t(height));
+    // 8 bits a sample; colour type 2 is RGB, 6 is RGBA.
+    header.insert(header.end(), {8, uint8_t(channels == 4 ? 6 : 2), 0, 0, 0});
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", z);
     Chunk(png, "IEND", {});
+    return png;
+}
+
+bool WritePng(const std::string& path, const TPixels& pixels) {
+    if (pixels.width <= 0 || pixels.height <= 0) return false;
+    TBytes rgb;
+    rgb.reserve(pixels.colors.size() * 3);
+    for (uint32_t c : pixels.colors) { // 0x00BBGGRR
+        rgb.push_back(uint8_t(c));
+        rgb.push_back(uint8_t(c >> 8));
+        rgb.push_back(uint8_t(c >> 16));
+    }
+    const TBytes png = EncodePng(pixels.width, pixels.height, rgb, 3);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     return bool(out);
