@@ -6,13 +6,44 @@
 # "Записать", waits for the result display, checks it, clicks OK and checks
 # that the program ended. After a success the simulator must have received
 # the image byte for byte and "PUSK".
-# Usage: wine-program.sh <varnomiksal.exe> <varnomiksal-sim.exe> success|failure
+# Mode "info" runs "varnomiksal.exe /iq" instead: the information box shows,
+# no updater window does, and the program ends with 0 once the box is closed
+# (taskkill without /F sends the close message).
+# Usage: wine-program.sh <varnomiksal.exe> <varnomiksal-sim.exe> success|failure|info
 # The window is read through its pixels (tests/e2e/xpixels.py): the texts of
 # a wine window are not visible to X.
 set -u
 app=$1 sim=$2 mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
 [ -n "${DISPLAY:-}" ] || { echo "no X display: run the tests under xvfb-run"; exit 77; }
+
+if [ "$mode" = info ]; then
+  wine "$app" /iq </dev/null >/dev/null 2>&1 &
+  apppid=$!
+  box=
+  for _ in $(seq 300); do
+    box=$(xdotool search --onlyvisible --name '^Qe Info$' 2>/dev/null | head -1)
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  fail=0
+  [ -n "$box" ] && echo "ok: /iq shows the information box" || { echo "FAILED: /iq shows no information box"; fail=1; }
+  if xdotool search --onlyvisible --name '^Varnomiksal bootloader$' >/dev/null 2>&1; then
+    echo "FAILED: /iq shows the updater window"
+    fail=1
+  fi
+  wine taskkill /IM varnomiksal.exe </dev/null >/dev/null 2>&1
+  if timeout 30 tail --pid="$apppid" -f /dev/null; then
+    rc=0
+    wait "$apppid" || rc=$?
+    [ $rc = 0 ] && echo "ok: /iq ends with 0 once the box is closed" || { echo "FAILED: /iq ended with $rc"; fail=1; }
+  else
+    kill "$apppid" 2>/dev/null
+    echo "FAILED: /iq did not end when its box was closed"
+    fail=1
+  fi
+  exit $fail
+fi
 
 # The list holds COM1 (wine's console port, which must not be chosen) and
 # the cable ports that simulators announced, in number order: COM100 is the
