@@ -7,6 +7,10 @@
 # under wine the pseudo-terminal stays at 38400 baud.
 # Usage: bench/upload/wine-window.sh [windows build folder]
 set -euo pipefail
+# One X display for the whole run: wine's server keeps its X connection.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
+fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build-win}
 export WINEPREFIX
@@ -17,8 +21,7 @@ trap '"$root/tests/wine-prefix.sh" cleanup >/dev/null 2>&1 || true; rm -rf "$WIN
 "$root/tests/wine-prefix.sh" setup >/dev/null
 
 run() {
-  VARNO_SIM_ARGS=$2 xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-    "$root/tests/e2e/wine-program.sh" "$build/app/varnomiksal.exe" \
+  VARNO_SIM_ARGS=$2 "$root/tests/e2e/wine-program.sh" "$build/app/varnomiksal.exe" \
     "$build/tools/simulator/varnomiksal-sim.exe" success >"$WINEPREFIX/run.log" 2>&1 || {
     cat "$WINEPREFIX/run.log" >&2
     echo "$1: the upload failed" >&2
