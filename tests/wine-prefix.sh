@@ -43,13 +43,6 @@ setup)
   # Without a window manager, hiding or destroying a window waits for one;
   # unmanaged windows do not.
   quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-  # The first window in the prefix starts wine's desktop process, which then
-  # lives as long as the server, holding the standard streams of the program
-  # that started it: a test runner would wait for that test's output to the
-  # end. It is started here, on /dev/null.
-  if [ -n "${DISPLAY:-}" ]; then
-    quiet wine rundll32.exe user32.dll,GetDesktopWindow
-  fi
   if [ -n "${VARNO_NULLMODEM:-}" ]; then
     # COM1 is wine's own /dev/ttyS0 (the console here): the cables keep off it,
     # and the numbers below 100 stay free for tests of ports that do not exist.
