@@ -14,11 +14,12 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
 stop_cables() {
-  pidfile="$WINEPREFIX/nullmodem.pid"
-  if [ -f "$pidfile" ]; then
-    kill "$(cat "$pidfile")" 2>/dev/null || true
-    rm -f "$pidfile"
-  fi
+  for pidfile in "$WINEPREFIX/nullmodem.pid" "$WINEPREFIX/desktop.pid"; do
+    if [ -f "$pidfile" ]; then
+      kill "$(cat "$pidfile")" 2>/dev/null || true
+      rm -f "$pidfile"
+    fi
+  done
 }
 
 stop_server() {
@@ -43,6 +44,14 @@ setup)
   # Without a window manager, hiding or destroying a window waits for one;
   # unmanaged windows do not.
   quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  if [ -n "${DISPLAY:-}" ]; then
+    # Wine's desktop process ends about a second after the last program with
+    # a window, and starts again with the next: a test starting while it ends
+    # can fail at once. A program with a hidden window (rundll32, asleep)
+    # keeps it up for the whole run; it is started again when its sleep ends.
+    (while :; do wine rundll32.exe kernel32.dll,Sleep; done) </dev/null >/dev/null 2>&1 &
+    echo $! >"$WINEPREFIX/desktop.pid"
+  fi
   if [ -n "${VARNO_NULLMODEM:-}" ]; then
     # COM1 is wine's own /dev/ttyS0 (the console here): the cables keep off it,
     # and the numbers below 100 stay free for tests of ports that do not exist.
