@@ -9,7 +9,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev
   qt6-base-dev qt6-qpa-plugins
-  xvfb xauth xdotool
+  xvfb xauth xdotool python3
   fonts-dejavu-core
   g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine

@@ -41,9 +41,14 @@ setup)
   # prefix up twice, with two service managers; a service started then (the
   # COM server RpcSs, which shortcuts need) never reports as running, and
   # every COM client waits 10 s for it.
-  # Without a window manager, hiding or destroying a window waits for one;
-  # unmanaged windows do not.
-  quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  # The prefix's settings: unmanaged windows, the classic look. The server
+  # keeps the system colours that its first program read, so it starts anew
+  # once they are in the registry.
+  here=$(cd "$(dirname "$0")" && pwd)
+  quiet wine reg import "Z:$(printf '%s' "$here/wine-prefix.reg" | tr / '\\')"
+  quiet wineserver -k || true
+  quiet wineserver -w || true
+  quiet wineserver -p
   if [ -n "${DISPLAY:-}" ]; then
     # Wine's desktop process ends about a second after the last program with
     # a window, and starts again with the next: a test starting while it ends

@@ -12,8 +12,11 @@
 
 TEST(Colors, SystemColoursResolveWhateverTheHighBits) {
     EXPECT_EQ(ResolveColor(0xFF00000F), ResolveColor(0x8000000F));
-    EXPECT_EQ(ResolveColor(0x8000000F), Rgb(212, 208, 200));
-    EXPECT_EQ(ResolveColor(0xFF000005), Rgb(255, 255, 255));
+    EXPECT_EQ(ResolveColor(0x8000000F), SysColor(15));
+    EXPECT_EQ(ResolveColor(0xFF000005), SysColor(5));
+    EXPECT_EQ(ClassicColor(15), Rgb(212, 208, 200));     // button face
+    EXPECT_EQ(ClassicColor(5), Rgb(255, 255, 255));      // window
+    EXPECT_EQ(ClassicColor(31), 0u);                     // past the table
     EXPECT_EQ(ResolveColor(0x0000FF00), Rgb(0, 255, 0)); // plain colours pass
     EXPECT_EQ(ResolveColor(0x000000FF), Rgb(255, 0, 0));
 }

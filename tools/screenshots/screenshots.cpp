@@ -1,8 +1,8 @@
-// screenshots [dir [prefix]]: pictures of the updater's window in each of its
+// screenshots dir [prefix]: pictures of the updater's window in each of its
 // states (choosing, ready, uploading, success, failure), made with the real
-// window schema against the device simulator. Writes <dir>/<prefix><state>.png
-// (default dir: docs/screenshots, no prefix). The Windows build makes them
-// under wine (on an X display), where the device is on a null-modem cable.
+// window schema against the device simulator. Writes <dir>/<prefix><state>.png.
+// The Windows build makes them under wine (on an X display), where the device
+// is on a null-modem cable. scripts/screenshots.sh runs both builds' tools.
 #include "app/TClassSimpleForm_253AA30.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
@@ -87,7 +87,11 @@ private:
 int main(int argc, char** argv) {
     static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
     if (!std::getenv("QT_QPA_PLATFORM")) putenv(offscreen);
-    g_out = argc > 1 ? argv[1] : "docs/screenshots";
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: screenshots dir [prefix]\n");
+        return 2;
+    }
+    g_out = argv[1];
     g_prefix = argc > 2 ? argv[2] : "";
     std::filesystem::create_directories(g_out);
     // A port directory of its own, where the simulator registers COM200.

@@ -39,7 +39,7 @@ constexpr std::array<uint32_t, 31> kClassic = {
 };
 } // namespace
 
-uint32_t SysColor(int index) {
+uint32_t ClassicColor(int index) {
     if (index < 0 || index >= int(kClassic.size())) return 0;
     return kClassic[index];
 }

@@ -4,8 +4,13 @@
 
 #include <cstdint>
 
-// The classic Windows default for system colour `index` (0x00BBGGRR); 0 for
+// The classic Windows scheme's system colour `index` (0x00BBGGRR); 0 for
 // indexes outside the table.
+uint32_t ClassicColor(int index);
+
+// The system colour `index` as the system has it now: on Win32 the user's
+// scheme (GetSysColor); where there is no such scheme, the classic one.
+// Defined by the toolkit's backend.
 uint32_t SysColor(int index);
 
 // A colour value made usable: system colours are looked up, others pass.

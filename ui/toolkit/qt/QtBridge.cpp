@@ -7,6 +7,11 @@
 
 #include <algorithm>
 
+// This system has no colour scheme of Windows' kind: the classic one stands in.
+uint32_t SysColor(int index) {
+    return ClassicColor(index);
+}
+
 QFont ToQFont(const TFontRec& f) {
     QFont font;
     std::string name = f.Name.substr(0, 31);

@@ -8,6 +8,12 @@
 #include <map>
 #include <vector>
 
+// The user's scheme, read each time a colour is applied.
+uint32_t SysColor(int index) {
+    if (index < 0 || index > COLOR_MENUBAR) return 0;
+    return uint32_t(GetSysColor(index));
+}
+
 std::wstring Wide(std::string_view cp1251) {
     const std::u16string u = Cp1251ToUtf16(cp1251);
     return std::wstring(u.begin(), u.end());

@@ -5,8 +5,6 @@
 
 #include "ui/toolkit/Png.h"
 
-#include <uxtheme.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -507,12 +505,7 @@ void TControl::CreateWindowOf(TControl* parent) {
             SetWindowLongPtrW(info.hwndItem, GWLP_WNDPROC, LONG_PTR(&ComboEditProc));
         }
     }
-    if (kind_ == TControlKind::Progress) {
-        // A themed bar draws in the theme's colours; the bar and background
-        // colours hold only for the classic one.
-        SetWindowTheme(hwnd, L" ", L" ");
-        ApplyRange();
-    }
+    if (kind_ == TControlKind::Progress) ApplyRange();
     ApplyFont();
     ApplyPalette();
 }
