@@ -17,15 +17,24 @@ app=$1 sim=$2 mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
 [ -n "${DISPLAY:-}" ] || { echo "no X display: run the tests under xvfb-run"; exit 77; }
 
+# The visible window with the title, waited for up to 30 s; empty if none
+# shows. A search can fail while a window of wine's goes away under it
+# (BadWindow): it is repeated. A freshly built program takes wine a while to
+# start.
+find_window() {
+  local found=
+  for _ in $(seq 300); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+
 if [ "$mode" = info ]; then
   wine "$app" /iq </dev/null >/dev/null 2>&1 &
   apppid=$!
-  box=
-  for _ in $(seq 300); do
-    box=$(xdotool search --onlyvisible --name '^Qe Info$' 2>/dev/null | head -1)
-    [ -n "$box" ] && break
-    sleep 0.1
-  done
+  box=$(find_window '^Qe Info$')
   fail=0
   [ -n "$box" ] && echo "ok: /iq shows the information box" || { echo "FAILED: /iq shows no information box"; fail=1; }
   if xdotool search --onlyvisible --name '^Varnomiksal bootloader$' >/dev/null 2>&1; then
@@ -75,14 +84,7 @@ check "the simulator serves COM$port" 'grep -q "COM$port" "$simout"'
 
 wine "$app" </dev/null >/dev/null 2>&1 &
 apppid=$!
-# A search can fail while a window of wine's goes away under it (BadWindow):
-# it is repeated. A freshly built program takes wine a while to start.
-win=
-for _ in $(seq 300); do
-  win=$(xdotool search --onlyvisible --name '^Varnomiksal bootloader$' 2>/dev/null | head -1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
+win=$(find_window '^Varnomiksal bootloader$')
 check "the window is shown" '[ -n "$win" ]'
 [ $fail = 0 ] || exit 1
 sleep 0.5
