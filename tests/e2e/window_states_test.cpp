@@ -314,4 +314,14 @@ TEST_F(WindowStates, EveryControlHasItsPlaceAndColour) {
     EXPECT_EQ(window.At(425, 22), ResolveColor(0xFF000016));
     // The empty bar shows no bar colour.
     EXPECT_EQ(window.Count({10, 100, 480, 110}, ResolveColor(0xFF000010)), 0);
+    // Edges in the window system's shades: the status line sunken (button
+    // shadow, then 3-D dark shadow, from the outside in; button highlight
+    // below), the write button raised (3-D dark shadow outermost below).
+    const uint32_t shadow = ResolveColor(0xFF000010), dark = ResolveColor(0xFF000015),
+                   highlight = ResolveColor(0xFF000014);
+    EXPECT_EQ(window.At(200, 10), shadow);
+    EXPECT_EQ(window.At(200, 11), dark);
+    EXPECT_EQ(window.At(200, 34), highlight);
+    EXPECT_EQ(window.At(40, 79), dark);
+    EXPECT_EQ(window.At(40, 78), shadow);
 }

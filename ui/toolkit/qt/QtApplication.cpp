@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPalette>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
@@ -25,6 +26,32 @@ std::atomic<QAbstractEventDispatcher*> g_dispatcher{nullptr};
 
 void PostDrain() {
     if (QAbstractEventDispatcher* d = g_dispatcher.load()) d->wakeUp();
+}
+
+// The system colours as Qt's palette roles, so that edges, disabled texts and
+// selections are drawn in the shades the window system uses: a sunken edge in
+// button shadow and 3-D dark shadow, a raised one in button highlight.
+QPalette SystemPalette() {
+    const auto sys = [](int index) { return ToQColor(0x80000000u | uint32_t(index)); };
+    QPalette p(sys(15)); // the button face; every role that matters is set below
+    p.setColor(QPalette::Button, sys(15));
+    p.setColor(QPalette::ButtonText, sys(18));
+    p.setColor(QPalette::Window, sys(15));
+    p.setColor(QPalette::WindowText, sys(8));
+    p.setColor(QPalette::Base, sys(5));
+    p.setColor(QPalette::Text, sys(8));
+    p.setColor(QPalette::Light, sys(20));
+    p.setColor(QPalette::Midlight, sys(22));
+    p.setColor(QPalette::Dark, sys(16));
+    p.setColor(QPalette::Mid, sys(16));
+    p.setColor(QPalette::Shadow, sys(21));
+    p.setColor(QPalette::Highlight, sys(13));
+    p.setColor(QPalette::HighlightedText, sys(14));
+    p.setColor(QPalette::ToolTipBase, sys(24));
+    p.setColor(QPalette::ToolTipText, sys(23));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, sys(17));
+    return p;
 }
 
 // Qt keeps the argument vector it is given for the application's lifetime.
@@ -42,6 +69,7 @@ void TApplication::StartWindowSystem(const char* programName) {
     // The classic look where the style is available.
     if (QStyleFactory::keys().contains(QStringLiteral("Windows")))
         QApplication::setStyle(QStringLiteral("Windows"));
+    QApplication::setPalette(SystemPalette());
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [] { ServeCalls(); });
     g_dispatcher = dispatcher;
