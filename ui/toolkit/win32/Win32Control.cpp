@@ -67,6 +67,12 @@ std::string ItemTextOf(HWND combo, int index) {
     return got == CB_ERR ? std::string() : Narrow(buf.data(), std::size_t(got));
 }
 
+// The height of a combo box's window with its list open: the list shows at
+// most eight items, each as high as the closed box.
+int OpenComboHeight(HWND combo, int closed) {
+    return closed * (std::clamp(ItemCountOf(combo), 1, 8) + 1) + 2;
+}
+
 // The text a combo box shows: the edit field's, or the selected item's.
 std::string ComboTextOf(HWND combo) {
     return WindowTextOf(combo);
@@ -216,12 +222,9 @@ bool Command(HWND child, UINT code) {
             c->TextChangedByWindow(WindowTextOf(child));
             return true;
         case CBN_DROPDOWN: {
-            // The open list shows at most eight items.
             RECT r;
             GetWindowRect(child, &r);
-            const int closed = r.bottom - r.top;
-            const int n = std::clamp(ItemCountOf(child), 1, 8);
-            const int dropped = closed * (n + 1) + 2;
+            const int dropped = OpenComboHeight(child, r.bottom - r.top);
             c->SetDroppedHeight(dropped);
             SetWindowPos(child, nullptr, 0, 0, r.right - r.left, dropped,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -326,8 +329,8 @@ LRESULT ControlProc(WNDPROC system, HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     case WM_CTLCOLORLISTBOX:
         return ColorMessage(c, HWND(lParam), HDC(wParam));
     case WM_ERASEBKGND:
-        if (c->Kind() == TControlKind::Form || c->Kind() == TControlKind::Picture) {
-            if (c->Kind() == TControlKind::Picture) return 1; // the paint covers it
+        if (c->Kind() == TControlKind::Picture) return 1; // the paint covers it
+        if (c->Kind() == TControlKind::Form) {
             RECT r;
             GetClientRect(hwnd, &r);
             FillRect(HDC(wParam), &r, BrushOf(c));
@@ -580,8 +583,7 @@ void TControl::ApplyGeometry() {
         const int field = std::max(1, r.Height() - 6);
         if (SendMessageW(hwnd, CB_GETITEMHEIGHT, WPARAM(-1), 0) != field)
             SendMessageW(hwnd, CB_SETITEMHEIGHT, WPARAM(-1), field);
-        const int n = std::clamp(ItemCountOf(hwnd), 1, 8);
-        Place(*impl_, r.left, r.top, r.Width(), r.Height() * (n + 1) + 2);
+        Place(*impl_, r.left, r.top, r.Width(), OpenComboHeight(hwnd, r.Height()));
         return;
     }
     Place(*impl_, r.left, r.top, r.Width(), r.Height());
