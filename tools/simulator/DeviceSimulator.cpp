@@ -104,7 +104,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
                     WaitForLine();
                     if (config_.faults.splitReplyAt > 0)
-                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt));
+                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt), config_.burstGapMs);
                     else
                         Send(reply);
                 }
@@ -176,8 +176,10 @@ void DeviceSimulator::OnBlockComplete(int block) {
             ++report_.blocksAcknowledged;
         changed_.notify_all();
     }
-    if (block == f.splitAckAt)
-        SendSplit(ack, 1);
+    if (f.ackSplitMs >= 0)
+        SendSplit(ack, ack.size() / 2, f.ackSplitMs);
+    else if (block == f.splitAckAt)
+        SendSplit(ack, 1, config_.burstGapMs);
     else
         Send(ack);
 }
@@ -209,9 +211,9 @@ void DeviceSimulator::SendBurst(const std::vector<uint8_t>& bytes) {
     port_.Write(bytes.data(), bytes.size());
 }
 
-void DeviceSimulator::SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut) {
+void DeviceSimulator::SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs) {
     cut = std::min(cut, bytes.size());
     Send(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(config_.burstGapMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
     Send(std::vector<uint8_t>(bytes.begin() + long(cut), bytes.end()));
 }

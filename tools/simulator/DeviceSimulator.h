@@ -25,6 +25,7 @@ struct SimFaults {
     int strayBurstAt = -1;     // before the acknowledgement of block k, a stray byte of its own
     int lateAckAt = -1;        // acknowledge block k lateAckMs late
     int lateAckMs = 0;
+    int ackSplitMs = -1; // send every acknowledgement in two pieces, this many ms apart
 };
 
 struct SimConfig {
@@ -73,7 +74,7 @@ private:
     void OnBlockComplete(int block);
     void Send(const std::vector<uint8_t>& bytes);
     void SendBurst(const std::vector<uint8_t>& bytes);
-    void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut);
+    void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs);
     void WaitForLine();
 
     SimConfig config_;

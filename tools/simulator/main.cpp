@@ -40,6 +40,9 @@ Options:
   --hangup-at K        hang up once block K has arrived
   --ordinary-last      acknowledge the last block like any other
   --dribble-us US      send every reply byte by byte, US microseconds apart
+                       (for example 1000 to 20000 for 1 to 20 ms)
+  --ack-split-ms MS    send every acknowledgement in two pieces, MS ms apart
+                       (the final one cut between its CRC and "FZ")
   --stray-burst-at K   send a stray byte as a burst of its own, then the right
                        acknowledgement of block K
   --late-ack-at K      acknowledge block K late (see --late-ms)
@@ -97,6 +100,8 @@ int main(int argc, char** argv) {
             config.faults.ordinaryLast = true;
         } else if (a == "--dribble-us") {
             ok = IntArg(i, argc, argv, config.dribbleUs) && config.dribbleUs >= 0;
+        } else if (a == "--ack-split-ms") {
+            ok = IntArg(i, argc, argv, config.faults.ackSplitMs) && config.faults.ackSplitMs >= 0;
         } else if (a == "--stray-burst-at") {
             ok = IntArg(i, argc, argv, config.faults.strayBurstAt);
         } else if (a == "--late-ack-at") {
