@@ -11,7 +11,7 @@ TConsoleSchema::TConsoleSchema() {
     ProbeHost->onPass.resize(5);
     UploadHost = Add<TQeMultiElementEx>(nullptr);
     UploadHost->OwnerSchema = this;
-    UploadHost->onPass.resize(6);
+    UploadHost->onPass.resize(7);
     UploadHost->srcPass.resize(1);
     RxSwitch = Add<TQeCommutator>();
     RxSwitch->SetOutCount(2);
@@ -70,6 +70,7 @@ TConsoleSchema::TConsoleSchema() {
     UploadHost->onPass[3] = MakeLink<&Recording::inEvent>(0, Failure);
     UploadHost->onPass[4] = MakeLink<&TextField::inSetText>(0, CrcEdit);
     UploadHost->srcPass[0] = MakeLink<&TextField::valText>(0, CrcEdit);
+    UploadHost->onPass[6] = MakeLink<&TQeComAsync::inBurstGap>(5, SerialPort);
 
     ProbeHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A8C60>);
     UploadHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A91E0>);

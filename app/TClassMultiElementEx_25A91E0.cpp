@@ -1,5 +1,6 @@
 #include "app/TClassMultiElementEx_25A91E0.h"
 
+#include "elements/qeAckFrame.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
 #include "elements/qeCounter.h"
@@ -68,7 +69,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     WriteHub->SetOutCount(1);
 
     FinalAckHub = Add<TQeHub>();
-    FinalAckHub->SetOutCount(3);
+    FinalAckHub->SetOutCount(4);
 
     FinalCommand = Add<TQeDoData>();
     SetString(FinalCommand->Data, "PUSK");
@@ -113,7 +114,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     SilenceCounter->Value = 0;
 
     StartHub = Add<TQeHub>();
-    StartHub->SetOutCount(2);
+    StartHub->SetOutCount(3);
 
     TimeoutCheck = Add<TQeIf_else>();
     TimeoutCheck->Compare = 0;
@@ -125,9 +126,21 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
 
     UploadOutcome = Add<TQeOutcome>();
     UploadOutcome->SetEndCount(2);
+    UploadOutcome->SetOpenCount(2);
 
     FailEndHub = Add<TQeHub>();
-    FailEndHub->SetOutCount(2);
+    FailEndHub->SetOutCount(3);
+
+    AckFrame = Add<TQeAckFrame>();
+    AckFrame->LastBlock = 507;
+    AckFrame->IgnoreCase = 1;
+
+    // 1 us: the port reports every byte as it comes; -1: its own gap again.
+    GapOffData = Add<TQeDoData>();
+    SetInteger(GapOffData->Data, 1);
+
+    GapBackData = Add<TQeDoData>();
+    SetInteger(GapBackData->Data, -1);
 
     inner = InnerSide;
     InnerSide->schema = this;
@@ -137,8 +150,11 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     // Replies are evaluated only while the outcome is open.
     InnerSide->onPass[0] = MakeLink<&TQeOutcome::inPass>(0, UploadOutcome);
     UploadOutcome->onPass = MakeLink<&TQeHub::inSpread>(0, ReplyHub);
-    InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, StartHub);
-    ByteToChar->onResult = MakeLink<&TQeHub::inSpread>(1, WriteHub);
+    // Nothing starts, and no image byte goes out, once the outcome is decided.
+    InnerSide->onPass[1] = MakeLink<&TQeOutcome::inCheck>(0, UploadOutcome);
+    UploadOutcome->onOpen[0] = MakeLink<&TQeHub::inSpread>(0, StartHub);
+    ByteToChar->onResult = MakeLink<&TQeOutcome::inCheck>(1, UploadOutcome);
+    UploadOutcome->onOpen[1] = MakeLink<&TQeHub::inSpread>(1, WriteHub);
     ImageReader->onGet = MakeLink<&TQeHub::inSpread>(0, ByteHub);
     ImageReader->srcStream = MakeLink<&TQeMemoryStream::valStream>(0, ImageStream);
     BlockCounter->onNext = MakeLink<&TQeEditMultiEx::inPass>(0, InnerSide);
@@ -148,9 +164,12 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     FinalAckCheck->onNoMatch = MakeLink<&TQeStrMask::inCompare>(0, BlockAckCheck);
     FinalAckCheck->onMatch = MakeLink<&TQeOutcome::inEnd>(0, UploadOutcome);
     UploadOutcome->onEnd[0] = MakeLink<&TQeHub::inSpread>(0, FinalAckHub);
-    ReplyHub->onEvent[0] = MakeLink<&TQeStream2Hex::inConvert>(0, ReplyToHex);
-    ReplyHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(5, InnerSide);
-    ReplyHub->onEvent[2] = MakeLink<&TQeCounter::inReset>(2, SilenceCounter);
+    // Any burst ends the silence before the reply is judged: the pass that
+    // sends the next block takes a while, and a tick meanwhile must not count
+    // the silence that this burst has just ended.
+    ReplyHub->onEvent[0] = MakeLink<&TQeCounter::inReset>(2, SilenceCounter);
+    ReplyHub->onEvent[1] = MakeLink<&TQeStream2Hex::inConvert>(0, ReplyToHex);
+    ReplyHub->onEvent[2] = MakeLink<&TQeEditMultiEx::inPass>(5, InnerSide);
     BlockLoop->onStep = MakeLink<&TQeDataToFile::inGet>(1, ImageReader);
     BlockAckHub->onEvent[0] = MakeLink<&TQeCounter::inNext>(0, BlockCounter);
     // The next block goes out only while the counter has not wrapped past
@@ -163,6 +182,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     FinalAckHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, FinalCommand);
     FinalAckHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
     FinalAckHub->onEvent[2] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
+    FinalAckHub->onEvent[3] = MakeLink<&TQeDoData::inEmit>(0, GapBackData);
     FinalCommand->onEmit = MakeLink<&TQeHub::inSpread>(0, WriteHub);
     ImageCrc->onResult = MakeLink<&TQeHub::inSpread>(0, CrcHub);
     ImageCrc->srcInit = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
@@ -175,19 +195,31 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     CrcHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
     CrcHub->onEvent[1] = MakeLink<&TQeStrCat::inConcat>(0, FinalMaskCat);
     CrcHub->onEvent[2] = MakeLink<&TQeStrMask::inSetMask>(1, BlockAckCheck);
-    ReplyToHex->onResult = MakeLink<&TQeStrMask::inCompare>(0, FinalAckCheck);
+    // Pieces of a reply are joined until they make an acknowledgement or
+    // cannot become one.
+    ReplyToHex->onResult = MakeLink<&TQeAckFrame::inAdd>(0, AckFrame);
+    AckFrame->srcBlockAck = MakeLink<&TQeStrMask::valMask>(0, BlockAckCheck);
+    AckFrame->srcFinalAck = MakeLink<&TQeStrMask::valMask>(0, FinalAckCheck);
+    AckFrame->srcCount = MakeLink<&TQeCounter::valCount>(0, BlockCounter);
+    AckFrame->onFrame = MakeLink<&TQeStrMask::inCompare>(0, FinalAckCheck);
     FinalMaskCat->onResult = MakeLink<&TQeStrMask::inSetMask>(1, FinalAckCheck);
     FinalMaskCat->srcFirst = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
     UploadFailHub->onEvent[0] = MakeLink<&TQeOutcome::inEnd>(1, UploadOutcome);
     UploadOutcome->onEnd[1] = MakeLink<&TQeHub::inSpread>(0, FailEndHub);
     FailEndHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
     FailEndHub->onEvent[1] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
+    FailEndHub->onEvent[2] = MakeLink<&TQeDoData::inEmit>(0, GapBackData);
     Watchdog->onTimer = MakeLink<&TQeCounter::inNext>(0, SilenceCounter);
     SilenceCounter->onNext = MakeLink<&TQeIf_else::inCompare>(0, TimeoutCheck);
+    // While the upload runs, the port reports bytes as they come: replies
+    // are framed by what is expected, not by a silence after them.
+    StartHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, GapOffData);
+    GapOffData->onEmit = MakeLink<&TQeEditMultiEx::inPass>(6, InnerSide);
+    GapBackData->onEmit = MakeLink<&TQeEditMultiEx::inPass>(6, InnerSide);
     // The watchdog starts before block 0 goes out, so an answer that comes at
     // once (a final acknowledgement of block 0) stops a running watchdog.
-    StartHub->onEvent[0] = MakeLink<&TQeMMTimer::inStart>(0, Watchdog);
-    StartHub->onEvent[1] = MakeLink<&TQeHub::inSpread>(1, BlockHub);
+    StartHub->onEvent[1] = MakeLink<&TQeMMTimer::inStart>(0, Watchdog);
+    StartHub->onEvent[2] = MakeLink<&TQeHub::inSpread>(1, BlockHub);
     TimeoutCheck->onTrue = MakeLink<&TQeHub::inSpread>(1, UploadFailHub);
     TimeoutCheck->srcOp1 = MakeLink<&TQeCounter::valCount>(0, SilenceCounter);
 }

@@ -20,6 +20,7 @@ class TQeStrCat;
 class TQeMMTimer;
 class TQeIf_else;
 class TQeOutcome;
+class TQeAckFrame;
 
 class TClassMultiElementEx_25A91E0 : public TClassMultiBase {
 public:
@@ -58,7 +59,15 @@ public:
     // wins, whichever thread reports it; after it no reply is evaluated, so
     // no further block and no "PUSK" goes out.
     TQeOutcome* UploadOutcome;
-    // After a failure: the failure output, then the watchdog stops.
+    // After a failure: the failure output, the watchdog stops, the port's
+    // gap comes back.
     TQeHub* FailEndHub;
+    // Joins the pieces of a reply until it is an expected acknowledgement or
+    // cannot become one.
+    TQeAckFrame* AckFrame;
+    // The port's framing while the upload runs (every byte as it comes), and
+    // after it (the port's own gap); on host output 6.
+    TQeDoData* GapOffData;
+    TQeDoData* GapBackData;
     TClassSimpleForm_253AA30* Owner;
 };

@@ -2,6 +2,7 @@
 
 #include "app/TClassMultiElementEx_25A8C60.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
+#include "elements/qeMMTimer.h"
 #include "runtime/MultiElementEx.h"
 #include "runtime/qeCommutator.h"
 #include "runtime/qeDoData.h"
@@ -111,7 +112,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     UploadHost = Add<TQeMultiElementEx>(window);
     UploadHost->Mode = 0;
     UploadHost->OwnerSchema = this;
-    UploadHost->onPass.resize(6);
+    UploadHost->onPass.resize(7);
     UploadHost->srcPass.resize(1);
 
     RxSwitch = Add<TQeCommutator>();
@@ -329,6 +330,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     UploadHost->onPass[3] = MakeLink<&TQeHub::inSpread>(0, FailureHub);
     UploadHost->onPass[4] = MakeLink<&TQeEdit::inSetText>(0, CrcEdit);
     UploadHost->srcPass[0] = MakeLink<&TQeEdit::valText>(0, CrcEdit);
+    UploadHost->onPass[6] = MakeLink<&TQeComAsync::inBurstGap>(5, SerialPort);
     SuccessHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(0, UploadEndHub);
     SuccessHub->onEvent[1] = MakeLink<&TQeDoData::inEmit>(0, SuccessMarkData);
     SuccessHub->onEvent[2] = MakeLink<&TQeDoData::inEmit>(0, SuccessShowData);
@@ -378,9 +380,13 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 // Elements are freed in reverse order with dispatch off, so nothing reacts.
 // The port is closed first: its reader thread must be gone before the
 // elements its events reach are freed (the window's close normally did it).
+// The upload's watchdog is halted too: a tick may still be running the
+// failure chain, which ends in this schema's elements.
 TClassSimpleForm_253AA30::~TClassSimpleForm_253AA30() {
     DisableDispatch();
     TData none;
     SerialPort->inClose(none, 1);
+    if (auto* current = UploadHost->Current())
+        static_cast<TClassMultiElementEx_25A91E0*>(current->schema)->Watchdog->Halt();
     FreeElements();
 }

@@ -58,3 +58,7 @@ void TQeStrMask::inCompare(TData& d, uint16_t) {
 void TQeStrMask::inSetMask(TData& d, uint16_t) {
     Mask = ToString(d);
 }
+
+void TQeStrMask::valMask(TData& d, uint16_t) {
+    SetString(d, Mask);
+}

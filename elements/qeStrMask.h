@@ -17,6 +17,8 @@ public:
 
     void inCompare(TData& d, uint16_t index);
     void inSetMask(TData& d, uint16_t index);
+    // The mask in use, for elements that need to know what is expected.
+    void valMask(TData& d, uint16_t index);
 };
 
 // True when `mask` covers the whole of `text`. Both are taken with a zero byte

@@ -5,22 +5,31 @@ void TQeOutcome::SetEndCount(uint8_t count) {
     EndCount = count;
 }
 
+void TQeOutcome::SetOpenCount(uint8_t count) {
+    onOpen.resize(count);
+    OpenCount = count;
+}
+
 void TQeOutcome::inPass(TData& d, uint16_t) {
     int expected = open;
     if (!state_.compare_exchange_strong(expected, passing)) return;
-    passer_ = std::this_thread::get_id();
     Fire(onPass, d);
-    passer_ = std::thread::id{};
     expected = passing;
-    state_.compare_exchange_strong(expected, open); // fails when the pass ended the run
+    state_.compare_exchange_strong(expected, open); // fails when the run ended meanwhile
 }
 
 void TQeOutcome::inEnd(TData& d, uint16_t index) {
     if (index >= EndCount || index >= onEnd.size()) return;
-    // Inside a pass only the passing thread may end the run.
-    int expected = passer_.load() == std::this_thread::get_id() ? passing : open;
-    if (!state_.compare_exchange_strong(expected, int(index))) return;
+    int state = state_.load();
+    do {
+        if (state >= 0) return; // already ended
+    } while (!state_.compare_exchange_weak(state, int(index)));
     Fire(onEnd[index], d);
+}
+
+void TQeOutcome::inCheck(TData& d, uint16_t index) {
+    if (index >= OpenCount || index >= onOpen.size() || state_.load() >= 0) return;
+    Fire(onOpen[index], d);
 }
 
 int TQeOutcome::Ended() const {

@@ -31,7 +31,7 @@ uint32_t Bit(bool on, uint32_t bit) {
 
 uint32_t TQeComAsync::BurstGapFor(int32_t baud, int32_t dataBits, int32_t parity,
                                   int32_t stopBits) {
-    if (baud <= 0) return min_burst_gap_us;
+    if (baud <= 0) return 0;
     // Bits of one character, in halves: start, data, parity, stop (1, 1.5 or 2).
     const int64_t halfBits =
         2 * (1 + dataBits + 5 + (parity != noparity ? 1 : 0)) + (stopBits == one5stopbits  ? 3
@@ -39,7 +39,7 @@ uint32_t TQeComAsync::BurstGapFor(int32_t baud, int32_t dataBits, int32_t parity
                                                                                            : 2);
     // 3.5 characters = 7 halves of a character.
     const int64_t us = halfBits * 7 * 1000000 / (4 * int64_t(baud));
-    return uint32_t(std::clamp<int64_t>(us, min_burst_gap_us, 1000000));
+    return uint32_t(std::min<int64_t>(us, 1000000));
 }
 
 TQeComAsync::~TQeComAsync() {
@@ -123,6 +123,11 @@ void TQeComAsync::inEnumPorts(TData&, uint16_t) {
     }
 }
 
+void TQeComAsync::inBurstGap(TData& d, uint16_t) {
+    const int32_t us = ToInteger(d);
+    gapUs_ = us > 0 ? uint32_t(us) : openGap_.load();
+}
+
 std::vector<std::string> TQeComAsync::ErrorTexts() const {
     std::lock_guard lock(errorLock_);
     return errorTexts_;
@@ -190,11 +195,12 @@ bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, 
         return false;
     }
 
-    gapUs_ = BurstGap ? BurstGap : BurstGapFor(baud, DataBits, Parity, StopBits);
+    openGap_ = std::max(BurstGap, BurstGapFor(baud, DataBits, Parity, StopBits));
+    gapUs_ = openGap_.load();
     if (mask_ != 0) {
         try {
             std::lock_guard lock(threadLock_);
-            reader_ = std::thread(&TQeComAsync::ReaderLoop, this, comm, generation, gapUs_.load());
+            reader_ = std::thread(&TQeComAsync::ReaderLoop, this, comm, generation);
         } catch (const std::system_error&) {
             Close();
             return false;
@@ -226,19 +232,20 @@ void TQeComAsync::FireModemLines() {
 // The reader of one open port. It holds its own reference to the device, so
 // that a close from inside one of its chains leaves it a valid (closed)
 // device to fail on. Received bytes are reported as whole bursts: once the
-// line has been quiet for the gap after the last of them.
-void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, uint32_t gapUs) {
+// line has been quiet for the gap in use after the last of them. Its exit
+// discards only received bytes: what was written may still be on its way.
+void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
     RaiseCurrentThreadPriority();
     uint32_t events = 0;
     while (comm->WaitEvent(events)) {
         if (events & ev_rxchar)
-            while (comm->WaitMoreInput(gapUs)) {
+            while (comm->WaitMoreInput(gapUs_.load())) {
             }
         if (!Current(generation)) break;
         DispatchEvents(*comm, events, generation);
     }
     comm->SetMask(0);
-    comm->Purge(purge_txclear | purge_rxclear);
+    comm->Purge(purge_rxclear);
 }
 
 bool TQeComAsync::Current(uint32_t generation) const {
@@ -288,7 +295,10 @@ void TQeComAsync::CollectErrors(TComm& comm) {
 // Closes the port. The reader is woken (mask 0), its transfer in progress is
 // aborted, the chain it runs returns and it is joined before the device is
 // closed. Called on the reader itself, the join is left to a later open,
-// close or the destructor. No lock is held while events fire.
+// close or the destructor. What was written before the close still goes
+// out: the output is drained (within the write timeout) before any purge,
+// whatever FlushOnClose says, so a closing command such as "PUSK" is never
+// thrown away. No lock is held while events fire.
 void TQeComAsync::Close() {
     if (!open_) return;
     bool expected = false;
@@ -310,7 +320,7 @@ void TQeComAsync::Close() {
     {
         std::unique_lock lock(commLock_);
         if (comm_) {
-            if (FlushOnClose) comm_->Flush();
+            comm_->Flush();
             comm_->Purge(purge_txabort | purge_rxabort | purge_txclear | purge_rxclear);
         }
     }

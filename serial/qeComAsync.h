@@ -61,9 +61,12 @@ public:
     bool CheckPorts = false;
     bool FlushOnClose = false;
     // Received bytes that follow one another within this many microseconds
-    // are one burst: one onRxChar once the line has been quiet this long.
-    // 0: the default for the line settings (BurstGapFor).
-    uint32_t BurstGap = 0;
+    // are one burst: one onRxChar once the line has been quiet this long,
+    // and never less than BurstGapFor the line settings. The default is
+    // generous: only a reply of unknown length (the identification) needs
+    // it, and a USB adapter or a slow device may hand such a reply over in
+    // pieces several milliseconds apart.
+    uint32_t BurstGap = default_burst_gap_us;
 
     // Event outputs.
     TEventLink onWrite;
@@ -96,6 +99,9 @@ public:
     void inWrite(TData& d, uint16_t index);
     void inRead(TData& d, uint16_t index);
     void inEnumPorts(TData& d, uint16_t index);
+    // ToInteger of the event value: the burst gap in microseconds from now
+    // on (1: report bytes as they come); 0 or less: the gap of the open.
+    void inBurstGap(TData& d, uint16_t index);
 
     // The texts of the last collected line errors.
     std::vector<std::string> ErrorTexts() const;
@@ -104,20 +110,17 @@ public:
     // The gap in use since the last open, in microseconds.
     uint32_t BurstGapInUse() const { return gapUs_; }
 
-    // The default burst gap: three and a half character times, as serial
-    // framing conventions use, but at least min_burst_gap_us.
+    // The least burst gap for the line settings: three and a half character
+    // times, as serial framing conventions use.
     static uint32_t BurstGapFor(int32_t baud, int32_t dataBits, int32_t parity, int32_t stopBits);
-    // USB serial adapters pass received bytes on in 1 ms frames, so the
-    // bytes of one reply can come a frame apart; two frames leave a whole
-    // frame for the host's own delay in handing them over.
-    static constexpr uint32_t min_burst_gap_us = 2000;
+    static constexpr uint32_t default_burst_gap_us = 30000;
 
 private:
     bool Configure(const std::string& name, int32_t baud, int32_t dtr, int32_t rts);
     void Close();
     void FireModemLines();
     bool ReadModemStatus();
-    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, uint32_t gapUs);
+    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
     void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
     bool Current(uint32_t generation) const;
     void CollectErrors(TComm& comm);
@@ -126,7 +129,8 @@ private:
     std::shared_ptr<TComm> comm_; // the port; guarded by commLock_
     mutable std::shared_mutex commLock_;
     uint32_t mask_ = 0;
-    std::atomic<uint32_t> gapUs_{0};
+    std::atomic<uint32_t> gapUs_{0};   // the gap in use
+    std::atomic<uint32_t> openGap_{0}; // the gap the open chose
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
     std::atomic<bool> closeClaim_{false}; // one closer at a time

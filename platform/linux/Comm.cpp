@@ -78,6 +78,7 @@ struct TComm::Impl {
     TCommTimeouts timeouts;
     uint32_t inQueueSize = 0;
     serial_icounter_struct errorBase{};
+    bool lowLatencySet = false; // Setup asked for low latency: Close takes it back
 
     // Used only by the waiting thread.
     uint64_t staged = 0;     // bytes ever moved into rxStage
@@ -87,13 +88,22 @@ struct TComm::Impl {
     int countsSupported = -1; // -1 not yet known
 
     ~Impl() {
-        int f = fd.exchange(-1);
-        if (f >= 0) {
-            ioctl(f, TIOCNXCL);
-            ::close(f);
-        }
+        Release();
         if (wakeFd >= 0) ::close(wakeFd);
         if (abortFd >= 0) ::close(abortFd);
+    }
+
+    // Gives the port back as it was found and closes it.
+    void Release() {
+        int f = fd.exchange(-1);
+        if (f < 0) return;
+        serial_struct serial{};
+        if (lowLatencySet && ioctl(f, TIOCGSERIAL, &serial) == 0) {
+            serial.flags &= ~ASYNC_LOW_LATENCY;
+            ioctl(f, TIOCSSERIAL, &serial);
+        }
+        ioctl(f, TIOCNXCL);
+        ::close(f);
     }
 
     bool Counts(serial_icounter_struct& c) {
@@ -363,14 +373,6 @@ std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
         ::close(fd);
         return nullptr;
     }
-    // USB serial adapters otherwise hold short replies back for their latency
-    // timer (16 ms on FTDI); devices that cannot do this (a pty) are left as
-    // they are.
-    serial_struct serial{};
-    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
-        serial.flags |= ASYNC_LOW_LATENCY;
-        ioctl(fd, TIOCSSERIAL, &serial);
-    }
     auto impl = std::make_unique<Impl>();
     impl->fd = fd;
     impl->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -429,9 +431,20 @@ bool TComm::SetState(const TCommState& s) {
 
 bool TComm::Setup(uint32_t inQueue, uint32_t) {
     // Kernel queues have fixed sizes; the input size is kept for the 80% event.
-    if (impl_->fd.load() < 0) return false;
+    int fd = impl_->fd.load();
+    if (fd < 0) return false;
     std::lock_guard lock(impl_->settingsLock);
     impl_->inQueueSize = inQueue;
+    // A port set up for a session asks for low latency: USB serial adapters
+    // otherwise hold short replies back for their latency timer (16 ms on
+    // FTDI). Devices that cannot do this (a pty) are left as they are; a
+    // port only opened to see whether it can be is never changed.
+    serial_struct serial{};
+    if (!impl_->lowLatencySet && ioctl(fd, TIOCGSERIAL, &serial) == 0 &&
+        !(serial.flags & ASYNC_LOW_LATENCY)) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        impl_->lowLatencySet = ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
     return true;
 }
 
@@ -546,9 +559,5 @@ void TComm::Close() {
     Signal(impl_->wakeFd);
     ++impl_->abortGen;
     Signal(impl_->abortFd);
-    int fd = impl_->fd.exchange(-1);
-    if (fd >= 0) {
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-    }
+    impl_->Release();
 }

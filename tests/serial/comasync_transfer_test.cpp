@@ -151,27 +151,44 @@ TEST_F(ComAsyncTransfer, BytesWithinTheGapAreOneBurst) {
     EXPECT_EQ(rec.Trace(), "onRxChar(2) onRead'12' onRxChar(2) onRead'34'");
 }
 
-TEST_F(ComAsyncTransfer, TheGapFollowsTheLineSettingsUnlessSet) {
-    EXPECT_EQ(TQeComAsync::BurstGapFor(38462, 3, 0, 0), TQeComAsync::min_burst_gap_us);
+// The gap of an open is BurstGap, but never less than the line settings
+// ask; inBurstGap changes it while the port is open, and gives it back.
+TEST_F(ComAsyncTransfer, TheGapCanBeChangedWhileOpenAndGivenBack) {
+    EXPECT_EQ(TQeComAsync::BurstGapFor(38462, 3, 0, 0), 909u);
     EXPECT_EQ(TQeComAsync::BurstGapFor(9600, 3, 0, 0), 3645u);  // 3.5 x 10 bits
     EXPECT_EQ(TQeComAsync::BurstGapFor(1200, 3, 2, 2), 35000u); // 3.5 x 12 bits
     EXPECT_EQ(TQeComAsync::BurstGapFor(300, 0, 0, 1), 87500u);  // 3.5 x 7.5 bits
-    EXPECT_EQ(TQeComAsync::BurstGapFor(0, 3, 0, 0), TQeComAsync::min_burst_gap_us);
 
     TPtyPort pty(209);
     Open(pty);
-    EXPECT_EQ(com.BurstGapInUse(), TQeComAsync::min_burst_gap_us);
+    EXPECT_EQ(com.BurstGapInUse(), TQeComAsync::default_burst_gap_us);
     Send(com, &TQeComAsync::inClose);
     rec.Clear();
     com.BurstGap = 40000;
+    com.BaudRate = 300;
+    Open(pty);
+    EXPECT_EQ(com.BurstGapInUse(), 116666u);
+    Send(com, &TQeComAsync::inClose);
+    rec.Clear();
+    com.BaudRate = 38462;
     Open(pty);
     EXPECT_EQ(com.BurstGapInUse(), 40000u);
+
+    rec.Clear();
+    TData gap;
+    SetInteger(gap, 1);
+    com.inBurstGap(gap, 5);
+    EXPECT_EQ(com.BurstGapInUse(), 1u);
     pty.Write("ab");
-    std::this_thread::sleep_for(10ms);
-    pty.Write("cd");
     ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.size() >= 2; }));
-    std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(rec.Trace(), "onRxChar(4) onRead'abcd'");
+    std::this_thread::sleep_for(100ms);
+    pty.Write("cd");
+    ASSERT_TRUE(rec.WaitFor([](const auto& f) { return f.size() >= 4; }));
+    EXPECT_EQ(rec.Trace(), "onRxChar(2) onRead'ab' onRxChar(2) onRead'cd'");
+
+    SetInteger(gap, -1);
+    com.inBurstGap(gap, 5);
+    EXPECT_EQ(com.BurstGapInUse(), 40000u);
 }
 
 // A line that never goes quiet still delivers, once the input queue is full.

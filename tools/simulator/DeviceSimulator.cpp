@@ -104,7 +104,8 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
                     WaitForLine();
                     if (config_.faults.splitReplyAt > 0)
-                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt), config_.burstGapMs);
+                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt),
+                                  config_.burstGapMs);
                     else
                         Send(reply);
                 }
@@ -179,7 +180,7 @@ void DeviceSimulator::OnBlockComplete(int block) {
     if (f.ackSplitMs >= 0)
         SendSplit(ack, ack.size() / 2, f.ackSplitMs);
     else if (block == f.splitAckAt)
-        SendSplit(ack, 1, config_.burstGapMs);
+        SendSplit(ack, ack.size() / 2, config_.burstGapMs);
     else
         Send(ack);
 }

@@ -16,7 +16,7 @@
 // -1 means never.
 struct SimFaults {
     int wrongCrcAt = -1;       // acknowledge block k with a wrong CRC
-    int splitAckAt = -1;       // send the acknowledgement of block k in two bursts
+    int splitAckAt = -1;       // send the acknowledgement of block k in two bursts (halves)
     int strayAt = -1;          // send stray bytes right after the acknowledgement of block k
     int silenceFrom = -1;      // acknowledge nothing from block k on
     int hangupAt = -1;         // hang the line up once block k has arrived
