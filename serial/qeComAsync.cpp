@@ -320,8 +320,11 @@ void TQeComAsync::Close() {
     {
         std::unique_lock lock(commLock_);
         if (comm_) {
-            comm_->Flush();
-            comm_->Purge(purge_txabort | purge_rxabort | purge_txclear | purge_rxclear);
+            // Output that cannot drain (a line held by flow control) is
+            // discarded rather than left to hold the close up.
+            const bool drained = comm_->Flush();
+            comm_->Purge(purge_txabort | purge_rxabort | purge_rxclear |
+                         (drained ? 0u : uint32_t(purge_txclear)));
         }
     }
     FireInteger(onCts, 0);

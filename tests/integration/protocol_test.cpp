@@ -277,6 +277,21 @@ TEST_F(Protocol, SilenceFailsAfterThreeTicks) {
     EXPECT_EQ(sim_->Report().received, 3u * 256);
 }
 
+// A device that stops taking bytes in the middle of a block: every write of
+// the pass waits for its time-out, and the watchdog still ends the run.
+TEST_F(Protocol, AStalledWriteStillEndsInFailure) {
+    SimConfig c;
+    c.faults.xoffAt = 3;
+    Start(c);
+    harness_->SerialPort->XonXoffOut = true;
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    harness_->ClickWrite();
+    ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.blocksAcknowledged >= 4; }, 3000));
+    ASSERT_TRUE(harness_->Failure->WaitForCount(1, 5000));
+    EXPECT_EQ(harness_->Failure->Last(), "3");
+    EXPECT_EQ(harness_->Progress->Count(), 4u);
+}
+
 TEST_F(Protocol, HangUpMidUploadFailsInsteadOfHanging) {
     SimConfig c;
     c.faults.hangupAt = 5;

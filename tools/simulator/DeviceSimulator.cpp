@@ -158,6 +158,7 @@ void DeviceSimulator::OnBlockComplete(int block) {
         std::this_thread::sleep_for(std::chrono::milliseconds(config_.burstGapMs));
     }
     if (block == f.lateAckAt) std::this_thread::sleep_for(std::chrono::milliseconds(f.lateAckMs));
+    if (block == f.xoffAt) Send({0x13});
     std::vector<uint8_t> ack = {uint8_t(crc >> 8), uint8_t(crc & 0xFF)};
     bool final = block == BlockCount - 1 && !f.ordinaryLast;
     if (final) {

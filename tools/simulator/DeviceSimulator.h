@@ -26,6 +26,7 @@ struct SimFaults {
     int lateAckAt = -1;        // acknowledge block k lateAckMs late
     int lateAckMs = 0;
     int ackSplitMs = -1; // send every acknowledgement in two pieces, this many ms apart
+    int xoffAt = -1;     // stop the line with XOFF, then acknowledge block k
 };
 
 struct SimConfig {

@@ -47,6 +47,8 @@ Options:
                        acknowledgement of block K
   --late-ack-at K      acknowledge block K late (see --late-ms)
   --late-ms MS         how late, in milliseconds (default 4500)
+  --xoff-at K          send XOFF, then the acknowledgement of block K: a port
+                       with XON/XOFF output flow stops writing
   --help               show this text
 Blocks count from 0 to 507.
 )";
@@ -106,6 +108,8 @@ int main(int argc, char** argv) {
             ok = IntArg(i, argc, argv, config.faults.strayBurstAt);
         } else if (a == "--late-ack-at") {
             ok = IntArg(i, argc, argv, config.faults.lateAckAt);
+        } else if (a == "--xoff-at") {
+            ok = IntArg(i, argc, argv, config.faults.xoffAt);
         } else if (a == "--late-ms") {
             ok = IntArg(i, argc, argv, config.faults.lateAckMs) && config.faults.lateAckMs >= 0;
         } else {
