@@ -143,6 +143,7 @@ bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, 
         comm_ = comm;
     }
     closing_ = false;
+    lineLost_ = false;
     const uint32_t generation = ++generation_;
     open_ = true;
 
@@ -244,6 +245,7 @@ void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
         if (!Current(generation)) break;
         DispatchEvents(*comm, events, generation);
     }
+    if (Current(generation)) lineLost_ = true;
     comm->SetMask(0);
     comm->Purge(purge_rxclear);
 }

@@ -107,6 +107,10 @@ public:
     std::vector<std::string> ErrorTexts() const;
     // The name that the last inOpen used.
     const std::string& PortName() const { return portName_; }
+    // True once the reader of the open port has ended by itself: the line
+    // hung up or the device went away (an unplugged USB adapter). A close
+    // or the next open clears it.
+    bool LineLost() const { return lineLost_; }
     // The gap in use since the last open, in microseconds.
     uint32_t BurstGapInUse() const { return gapUs_; }
 
@@ -133,6 +137,7 @@ private:
     std::atomic<uint32_t> openGap_{0}; // the gap the open chose
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
+    std::atomic<bool> lineLost_{false};
     std::atomic<bool> closeClaim_{false}; // one closer at a time
     std::atomic<uint32_t> generation_{0}; // which reader belongs to the open port
     std::atomic<bool> dsrOn_{false};

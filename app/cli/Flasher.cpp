@@ -94,9 +94,10 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
             show(progress_.load(), elapsed());
         }
     }
-    result.seconds =
-        std::chrono::duration<double>(Clock::time_point(Clock::duration(endTicks_.load())) - start)
-            .count();
+    // A run that had failed before it could start ended before `start`.
+    result.seconds = std::max(0.0, std::chrono::duration<double>(
+                                       Clock::time_point(Clock::duration(endTicks_.load())) - start)
+                                       .count());
     if (schema_.Success->Count() > 0) {
         result.outcome = TUpload::success;
         result.blocks = kImageBlocks;
