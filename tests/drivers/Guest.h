@@ -20,8 +20,8 @@ GuestState ReadGuestState();
 // One varnomiksal-cli run in the guest.
 struct CliRun {
     int rc = -1;
-    std::string json;             // its standard output: the one JSON line
-    std::vector<std::string> err; // its standard error
+    std::string json;                                // its standard output: the one JSON line
+    std::vector<std::string> err;                    // its standard error
     std::string Field(const std::string& key) const; // a top-level JSON value, strings unquoted
     std::string Describe() const;
 };

@@ -19,7 +19,10 @@ echo "fetch-guest: fetching $image-unsigned into $cache"
 mkdir -p "$cache"
 work=$(mktemp -d "$cache/fetch.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && apt-get download -qq "$image-unsigned" >/dev/null)
+# As root, apt would hand the download to its own user, who cannot write here.
+sandbox=()
+[ "$(id -u)" -eq 0 ] && sandbox=(-o APT::Sandbox::User=root)
+(cd "$work" && apt-get download -qq "${sandbox[@]}" "$image-unsigned" >/dev/null)
 dpkg-deb -x "$work"/*.deb "$work/root"
 
 version=${image#linux-image-}

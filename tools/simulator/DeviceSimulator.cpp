@@ -34,8 +34,7 @@ DeviceSimulator::~DeviceSimulator() {
 
 bool DeviceSimulator::Start(const std::string& portDirectory, int number, std::string& error) {
     auto line = std::make_unique<PortLine>();
-    if (!line->port.Open(error) || !line->port.Register(portDirectory, number, error))
-        return false;
+    if (!line->port.Open(error) || !line->port.Register(portDirectory, number, error)) return false;
     port_ = &line->port;
     Start(std::move(line));
     return true;
