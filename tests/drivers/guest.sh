@@ -13,7 +13,9 @@
 # and succeeds, and the tests skip with that reason.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-action=$1 build=$2
+action=$1
+mkdir -p "$2"
+build=$(cd "$2" && pwd)
 state=$build/guest
 run=${TMPDIR:-/tmp}/varno-guest-$(printf %s "$state" | md5sum | cut -c1-10)
 cache=${VARNO_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/varnomiksal/guest}
