@@ -111,7 +111,7 @@ protected:
 
     void AckSplit(const Driver& d) {
         SimConfig config;
-        config.faults.ackSplitMs = 5; // beyond the port's burst gap of 2 ms
+        config.faults.ackSplitMs = 2; // beyond the FIFO time-out and a USB frame
         Device(d, config);
         CliRun run = Write(d);
         if (kSplitAcksJoin)
