@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the program need,
 # including the cross compiler for the Windows build, wine to test it and
-# NSIS for its installer.
+# NSIS for its installer, and fetches the real-driver suite's guest kernel
+# once (tests/drivers/fetch-guest.sh).
 # Idempotent: does nothing and prints nothing when all are present.
 set -euo pipefail
 
@@ -15,6 +16,7 @@ packages=(
   wine wine64 fonts-wine
   dpkg-dev desktop-file-utils lintian
   nsis
+  qemu-system-x86 busybox-static cpio
 )
 
 missing=()
@@ -23,7 +25,8 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+fetch_guest=$(dirname "$0")/../tests/drivers/fetch-guest.sh
+[ ${#missing[@]} -eq 0 ] && exec "$fetch_guest"
 
 if [ "$(id -u)" -eq 0 ]; then
   sudo=()
@@ -34,3 +37,4 @@ echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+exec "$fetch_guest"

@@ -33,16 +33,23 @@ DeviceSimulator::~DeviceSimulator() {
 }
 
 bool DeviceSimulator::Start(const std::string& portDirectory, int number, std::string& error) {
-    if (!port_.Open(error) || !port_.Register(portDirectory, number, error)) return false;
-    thread_ = std::thread([this] { Run(); });
+    auto line = std::make_unique<PortLine>();
+    if (!line->port.Open(error) || !line->port.Register(portDirectory, number, error)) return false;
+    port_ = &line->port;
+    Start(std::move(line));
     return true;
+}
+
+void DeviceSimulator::Start(std::unique_ptr<SimLine> line) {
+    line_ = std::move(line);
+    thread_ = std::thread([this] { Run(); });
 }
 
 void DeviceSimulator::Stop() {
     stop_ = true;
-    port_.Wake();
+    if (line_) line_->Wake();
     if (thread_.joinable()) thread_.join();
-    port_.Unregister();
+    if (port_) port_->Unregister();
 }
 
 SimReport DeviceSimulator::Report() const {
@@ -62,7 +69,7 @@ void DeviceSimulator::Run() {
     RaiseCurrentThreadPriority();
     uint8_t buffer[4096];
     while (!stop_) {
-        long n = port_.Read(buffer, sizeof buffer, 100);
+        long n = line_->Read(buffer, sizeof buffer, 100);
         if (n < 0) break;
         if (n > 0) {
             // Bytes cannot arrive faster than the line carries them.
@@ -145,7 +152,7 @@ void DeviceSimulator::OnBlockComplete(int block) {
         }
     }
     if (block == f.hangupAt) {
-        port_.HangUp();
+        line_->HangUp();
         std::lock_guard lock(mutex_);
         report_.hungUp = true;
         changed_.notify_all();
@@ -210,7 +217,7 @@ void DeviceSimulator::SendBurst(const std::vector<uint8_t>& bytes) {
         lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(bytes.size()) * lineTime_;
         SleepUntil(lineBusyUntil_);
     }
-    port_.Write(bytes.data(), bytes.size());
+    line_->Write(bytes.data(), bytes.size());
 }
 
 void DeviceSimulator::SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs) {

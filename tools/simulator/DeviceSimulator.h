@@ -1,12 +1,13 @@
 // A fake Varnomiksal bootloader on a virtual serial port.
 #pragma once
 
-#include "platform/VirtualPort.h"
+#include "tools/simulator/SimLine.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -62,9 +63,12 @@ public:
     // Creates the port, registers it as COM<number> in `portDirectory` and
     // starts answering on a thread of its own.
     bool Start(const std::string& portDirectory, int number, std::string& error);
+    // Starts answering on a line of the caller's (a socket, for example).
+    void Start(std::unique_ptr<SimLine> line);
     void Stop();
 
-    const std::string& DevicePath() const { return port_.DevicePath(); }
+    // The port's device node; empty on a line given to Start.
+    const std::string& DevicePath() const { return port_ ? port_->DevicePath() : noPath_; }
     SimReport Report() const;
     // Waits until `done` holds for the report, or the time runs out.
     bool WaitFor(const std::function<bool(const SimReport&)>& done, int timeoutMs) const;
@@ -79,7 +83,9 @@ private:
     void WaitForLine();
 
     SimConfig config_;
-    TVirtualPort port_;
+    std::unique_ptr<SimLine> line_;
+    TVirtualPort* port_ = nullptr; // the line's port, if it is one
+    std::string noPath_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
 

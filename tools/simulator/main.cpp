@@ -1,6 +1,7 @@
 // varnomiksal-sim: a fake Varnomiksal bootloader on a virtual serial port.
 #include "platform/Ports.h"
 #include "tools/simulator/DeviceSimulator.h"
+#include "tools/simulator/SocketLine.h"
 
 #include <csignal>
 #include <cstdio>
@@ -27,6 +28,9 @@ running CRC-16/MODBUS, answers the last block with the CRC and "FZ", and accepts
 
 Options:
   --port N             register as COM<N> (default 200)
+  --socket PATH        answer on the unix socket PATH instead of a port of its
+                       own, e.g. a virtual machine's serial device (a QEMU
+                       chardev socket started with server=on)
   --port-dir DIR       the port directory (default: $VARNOMIKSAL_PORT_DIR, else
                        ${XDG_STATE_HOME:-~/.local/state}/varnomiksal/ports)
   --reply TEXT         the answer to "VERS" (default "VARNOMIKSAL VMX-1 8.3")
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
     int port = 200;
     bool once = false;
     std::string dir = PortDirectory();
+    std::string socketPath;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
@@ -78,6 +83,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == "--port") {
             ok = IntArg(i, argc, argv, port) && port >= 1 && port <= 255;
+        } else if (a == "--socket" && i + 1 < argc) {
+            socketPath = argv[++i];
         } else if (a == "--port-dir" && i + 1 < argc) {
             dir = argv[++i];
         } else if (a == "--reply" && i + 1 < argc) {
@@ -129,12 +136,21 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     DeviceSimulator sim(config);
     std::string error;
-    if (!sim.Start(dir, port, error)) {
+    if (!socketPath.empty()) {
+        auto line = std::make_unique<SocketLine>();
+        if (!line->Connect(socketPath, error)) {
+            std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
+            return 1;
+        }
+        sim.Start(std::move(line));
+        std::printf("varnomiksal-sim: on %s\n", socketPath.c_str());
+    } else if (!sim.Start(dir, port, error)) {
         std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
         return 1;
+    } else {
+        std::printf("varnomiksal-sim: COM%d -> %s (in %s)\n", port, sim.DevicePath().c_str(),
+                    dir.c_str());
     }
-    std::printf("varnomiksal-sim: COM%d -> %s (in %s)\n", port, sim.DevicePath().c_str(),
-                dir.c_str());
     std::fflush(stdout);
     while (!g_stop) {
         if (once && sim.WaitFor([](const SimReport& r) { return r.pusk || r.hungUp; }, 100)) break;

@@ -1,0 +1,81 @@
+#include "tools/simulator/SocketLine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+SocketLine::~SocketLine() {
+    HangUp();
+    if (wake_ >= 0) close(wake_);
+}
+
+bool SocketLine::Connect(const std::string& path, std::string& error) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        error = "socket path too long: " + path;
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        error = "cannot connect to " + path + ": " + std::strerror(errno);
+        HangUp();
+        return false;
+    }
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+long SocketLine::Read(uint8_t* buffer, std::size_t size, int timeoutMs) {
+    if (fd_ < 0) return -1;
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    if (poll(fds, 2, timeoutMs) <= 0) return 0;
+    if (fds[1].revents & POLLIN) {
+        uint64_t v;
+        [[maybe_unused]] auto r = read(wake_, &v, sizeof v);
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+        long got = recv(fd_, buffer, size, 0);
+        if (got > 0) return got;
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+        return -1; // the far end closed
+    }
+    return 0;
+}
+
+bool SocketLine::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0 && fd_ >= 0) {
+        long n = send(fd_, p, size, MSG_NOSIGNAL);
+        if (n > 0) {
+            p += n;
+            size -= std::size_t(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return size == 0;
+}
+
+void SocketLine::HangUp() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+}
+
+void SocketLine::Wake() {
+    if (wake_ >= 0) {
+        uint64_t one = 1;
+        [[maybe_unused]] auto r = write(wake_, &one, sizeof one);
+    }
+}
