@@ -108,8 +108,8 @@ public:
     // The name that the last inOpen used.
     const std::string& PortName() const { return portName_; }
     // True once the reader of the open port has ended by itself: the line
-    // hung up or the device went away (an unplugged USB adapter). A close
-    // or the next open clears it.
+    // hung up or the device went away (an unplugged USB adapter).
+    // The next open clears it.
     bool LineLost() const { return lineLost_; }
     // The gap in use since the last open, in microseconds.
     uint32_t BurstGapInUse() const { return gapUs_; }
