@@ -5,9 +5,20 @@
 // happens on that thread, which keeps the bytes in order, and the handle's
 // read timeouts stay "wait for the bytes asked for", so the read timeouts the
 // caller sets are kept by this file.
+//
+// Line errors. Under abort-on-error the driver fails every read and write
+// after a framing error, an overrun or a break until ClearCommError has
+// taken the error. After a transfer that failed or was aborted, the receiver
+// and writes take the errors and go on; the flags wait for ClearError and
+// raise ev_err (framing, overrun, parity) and ev_break for a wait that
+// watches them. Only a failure that no line error explains ends reception.
+//
+// The comm API is called through a table (CommApi.h), the real one unless a
+// test put in a fake driver.
 #include "platform/Comm.h"
 
 #include "platform/CommTimeouts.h"
+#include "platform/windows/CommApi.h"
 
 #include <windows.h>
 
@@ -24,6 +35,11 @@ using Clock = std::chrono::steady_clock;
 
 // The input queue's size when none was set.
 constexpr uint32_t default_in_queue = 4096;
+
+// Aborted transfers in a row that no line error explains, before the port
+// counts as failed. One such abort is normal: another thread may have taken
+// the errors first, and the next transfer works.
+constexpr int max_unexplained_aborts = 8;
 
 // An event for one overlapped transfer.
 struct TOverlapped {
@@ -42,6 +58,14 @@ struct TOverlapped {
     }
 };
 
+// How an overlapped transfer ended.
+struct TTransfer {
+    bool ok = false;      // completed without error
+    DWORD count = 0;      // bytes moved, also when it failed or was stopped
+    DWORD error = 0;      // the error when not ok
+    bool stopped = false; // cancelled because the device is closing
+};
+
 // Milliseconds to wait until deadline, rounded up; INFINITE for none (max).
 DWORD MsUntil(Clock::time_point deadline) {
     if (deadline == Clock::time_point::max()) return INFINITE;
@@ -49,15 +73,32 @@ DWORD MsUntil(Clock::time_point deadline) {
     return DWORD(std::clamp<int64_t>(left, 0, 0x7FFFFFFF));
 }
 
+// The line events that error flags raise, as the driver raises them.
+uint32_t EventsOf(uint32_t errors) {
+    uint32_t events = 0;
+    if (errors & (ce_frame | ce_overrun | ce_rxparity)) events |= ev_err;
+    if (errors & ce_break) events |= ev_break;
+    return events;
+}
+
 } // namespace
 
 struct TComm::Impl {
+    explicit Impl(const TCommApi& comm) : api(comm) {}
+
+    const TCommApi& api;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE stopEvent = nullptr;  // ends the receiver
-    HANDLE abortEvent = nullptr; // set by Purge with abort flags: ends writes
-    std::atomic<uint32_t> abortGen{0};
+    HANDLE stopEvent = nullptr; // ends the receiver
+    std::atomic<uint32_t> rxAbortGen{0};
     std::atomic<uint32_t> mask{0};
     std::atomic<bool> closed{false};
+
+    // An abort of writes (Purge with purge_txabort) bumps txAbortGen and
+    // cancels the write in progress; the lock orders the two against a
+    // write's own check before it waits, so that no abort is lost.
+    std::mutex abortLock;
+    std::atomic<uint32_t> txAbortGen{0};
+    OVERLAPPED* activeWrite = nullptr; // guarded by abortLock
 
     std::mutex settingsLock;
     TCommTimeouts timeouts;
@@ -67,9 +108,11 @@ struct TComm::Impl {
     std::mutex rxLock;
     std::condition_variable rxChanged;
     std::string rxStage;
-    uint64_t staged = 0;    // bytes ever staged
-    bool rxFailed = false;  // the device failed or hung up: nothing more comes
-    uint32_t wakeCount = 0; // bumped by SetMask and Close
+    uint64_t staged = 0;      // bytes ever staged
+    bool rxFailed = false;    // the device failed or hung up: nothing more comes
+    uint32_t wakeCount = 0;   // bumped by SetMask and Close
+    uint32_t lineErrors = 0;  // error flags taken from the driver, for ClearError
+    uint32_t errorEvents = 0; // ev_err and ev_break not yet reported
     std::thread receiver;
 
     // The completion record of writes, made once: one write at a time.
@@ -92,11 +135,10 @@ struct TComm::Impl {
         rxChanged.notify_all();
         if (stopEvent) SetEvent(stopEvent);
         if (receiver.joinable()) receiver.join();
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        if (handle != INVALID_HANDLE_VALUE) api.CloseHandle(handle);
         handle = INVALID_HANDLE_VALUE;
         if (stopEvent) CloseHandle(stopEvent);
-        if (abortEvent) CloseHandle(abortEvent);
-        stopEvent = abortEvent = nullptr;
+        stopEvent = nullptr;
         timeEndPeriod(1);
     }
 
@@ -106,7 +148,7 @@ struct TComm::Impl {
     void StartReceiver() {
         std::call_once(receiverStarted, [this] {
             COMMTIMEOUTS none{};
-            if (closed || !SetCommTimeouts(handle, &none)) return Fail();
+            if (closed || !api.SetCommTimeouts(handle, &none)) return Fail();
             try {
                 receiver = std::thread([this] { Receive(); });
             } catch (...) {
@@ -120,17 +162,59 @@ struct TComm::Impl {
         return inQueueSize ? inQueueSize : default_in_queue;
     }
 
-    // Waits for an overlapped transfer; on a stop it is cancelled first. The
-    // count it moved, or -1 when it failed, -2 when it was stopped.
-    long Finish(TOverlapped& t, HANDLE stop) {
+    // Takes the driver's error flags (which ends its error state) and the
+    // line status; the flags are kept for ClearError and raise their events.
+    bool TakeErrors(COMSTAT* status = nullptr, DWORD* taken = nullptr) {
+        DWORD flags = 0;
+        COMSTAT stat{};
+        if (!api.ClearCommError(handle, &flags, &stat)) return false;
+        if (status) *status = stat;
+        if (taken) *taken = flags;
+        if (flags) {
+            {
+                std::lock_guard lock(rxLock);
+                lineErrors |= flags;
+                errorEvents |= EventsOf(flags);
+            }
+            rxChanged.notify_all();
+        }
+        return true;
+    }
+
+    // After a transfer that failed with `error`: takes the line errors. True
+    // when the port goes on: a line error explains the failure, or an abort
+    // whose errors another thread took (a few times in a row at most).
+    bool Recover(DWORD error, int& unexplained) {
+        DWORD flags = 0;
+        if (closed || !TakeErrors(nullptr, &flags) || (flags & ce_mode)) return false;
+        if (flags) {
+            unexplained = 0;
+            return true;
+        }
+        return error == ERROR_OPERATION_ABORTED && ++unexplained <= max_unexplained_aborts;
+    }
+
+    // Waits for an overlapped transfer; on a stop it is cancelled first.
+    TTransfer Finish(TOverlapped& t, HANDLE stop) {
         HANDLE events[2] = {t.ov.hEvent, stop};
         DWORD r = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, INFINITE);
-        bool stopped = r == WAIT_OBJECT_0 + 1;
-        if (stopped) CancelIoEx(handle, &t.ov);
-        DWORD n = 0;
-        bool ok = GetOverlappedResult(handle, &t.ov, &n, TRUE);
-        if (stopped) return n > 0 ? long(n) : -2;
-        return ok ? long(n) : -1;
+        TTransfer end;
+        end.stopped = r == WAIT_OBJECT_0 + 1;
+        if (end.stopped) api.CancelIoEx(handle, &t.ov);
+        end.ok = api.GetOverlappedResult(handle, &t.ov, &end.count, TRUE);
+        if (!end.ok) end.error = GetLastError();
+        return end;
+    }
+
+    // One read of `size` bytes, waited for.
+    TTransfer ReadNow(TOverlapped& t, char* buffer, DWORD size) {
+        t.Reset();
+        DWORD got = 0;
+        if (!api.ReadFile(handle, buffer, size, &got, &t.ov)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) return {false, 0, error, false};
+        }
+        return Finish(t, stopEvent);
     }
 
     // The receiver: one byte at a time while the line is idle, then
@@ -138,6 +222,7 @@ struct TComm::Impl {
     void Receive() {
         TOverlapped t;
         char buffer[4096];
+        int unexplained = 0;
         for (;;) {
             {
                 // Wait for room; a full queue leaves the bytes in the driver.
@@ -145,46 +230,50 @@ struct TComm::Impl {
                 rxChanged.wait(lock, [&] { return closed || rxStage.size() < QueueSize(); });
                 if (closed) return;
             }
-            t.Reset();
-            DWORD got = 0;
-            if (!ReadFile(handle, buffer, 1, &got, &t.ov) && GetLastError() != ERROR_IO_PENDING) {
-                Fail();
-                return;
-            }
-            long n = Finish(t, stopEvent);
-            if (n == -2) return;
-            if (n < 0 && GetLastError() == ERROR_OPERATION_ABORTED && !closed) continue; // a purge
-            if (n <= 0) {
+            const TTransfer first = ReadNow(t, buffer, 1);
+            std::size_t have = first.count;
+            if (first.stopped) return Stage(buffer, have);
+            if (!first.ok) {
+                if (!Recover(first.error, unexplained)) {
+                    Stage(buffer, have);
+                    return Fail();
+                }
+                if (have == 0) continue;
+            } else if (have == 0) {
                 // With no read timeouts a read ends early only when the device is gone.
-                Fail();
-                return;
+                return Fail();
             }
-            std::size_t have = 1;
-            DWORD errors = 0;
+            unexplained = 0;
             COMSTAT stat{};
-            if (ClearCommError(handle, &errors, &stat) && stat.cbInQue > 0) {
+            if (TakeErrors(&stat) && stat.cbInQue > 0) {
                 std::size_t room = QueueSize();
                 {
                     std::lock_guard lock(rxLock);
-                    room = room > rxStage.size() + 1 ? room - rxStage.size() - 1 : 0;
+                    room = room > rxStage.size() + have ? room - rxStage.size() - have : 0;
                 }
-                DWORD want = DWORD(std::min<std::size_t>({stat.cbInQue, room, sizeof buffer - 1}));
+                const DWORD want =
+                    DWORD(std::min<std::size_t>({stat.cbInQue, room, sizeof buffer - have}));
                 if (want > 0) {
-                    t.Reset();
-                    if (ReadFile(handle, buffer + 1, want, &got, &t.ov) ||
-                        GetLastError() == ERROR_IO_PENDING) {
-                        long more = Finish(t, stopEvent);
-                        if (more > 0) have += std::size_t(more);
+                    const TTransfer more = ReadNow(t, buffer + have, want);
+                    have += more.count;
+                    if (!more.ok && !more.stopped && !Recover(more.error, unexplained)) {
+                        Stage(buffer, have);
+                        return Fail();
                     }
                 }
             }
-            {
-                std::lock_guard lock(rxLock);
-                rxStage.append(buffer, have);
-                staged += have;
-            }
-            rxChanged.notify_all();
+            Stage(buffer, have);
         }
+    }
+
+    void Stage(const char* bytes, std::size_t count) {
+        if (count == 0) return;
+        {
+            std::lock_guard lock(rxLock);
+            rxStage.append(bytes, count);
+            staged += count;
+        }
+        rxChanged.notify_all();
     }
 
     void Fail() {
@@ -206,14 +295,18 @@ struct TComm::Impl {
             // Bytes that a read took with an earlier report are not news.
             if ((watch & ev_rxchar) && staged > reportedRx && !rxStage.empty()) events |= ev_rxchar;
             if ((watch & ev_rx80full) && full && !rx80Reported) events |= ev_rx80full;
+            events |= errorEvents & watch;
             reportedRx = staged;
             rx80Reported = full;
+            errorEvents = 0;
             if (events) return true;
             if (rxFailed) return false;
             const uint32_t wake = wakeCount;
             const uint64_t seen = staged;
-            rxChanged.wait(
-                lock, [&] { return staged > seen || rxFailed || closed || wakeCount != wake; });
+            rxChanged.wait(lock, [&] {
+                return staged > seen || rxFailed || closed || wakeCount != wake ||
+                       (errorEvents & mask.load());
+            });
         }
     }
 
@@ -241,7 +334,7 @@ struct TComm::Impl {
             t = timeouts;
         }
         const TReadPlan plan = TReadPlan::For(t, count);
-        const uint32_t gen = abortGen.load();
+        const uint32_t gen = rxAbortGen.load();
         std::unique_lock lock(rxLock);
         Clock::time_point lastByte{};
         for (;;) {
@@ -257,13 +350,13 @@ struct TComm::Impl {
             const Clock::time_point deadline = plan.Deadline(out.size(), lastByte);
             const uint64_t before = staged;
             auto more = [&] {
-                return staged > before || rxFailed || closed || abortGen.load() != gen;
+                return staged > before || rxFailed || closed || rxAbortGen.load() != gen;
             };
             if (deadline == Clock::time_point::max())
                 rxChanged.wait(lock, more);
             else if (!rxChanged.wait_until(lock, deadline, more))
                 break;
-            if (abortGen.load() != gen) {
+            if (rxAbortGen.load() != gen) {
                 take = std::min(rxStage.size(), count - out.size());
                 out.append(rxStage, 0, take);
                 rxStage.erase(0, take);
@@ -273,6 +366,10 @@ struct TComm::Impl {
         return true;
     }
 
+    // Writes within the write timeout. A write that the driver refuses or
+    // aborts for a line error goes on with the bytes left once the errors
+    // are taken. True once a WriteFile has started, whatever its outcome:
+    // written is then what went out (0 when it completed with an error).
     bool Write(std::string_view bytes, std::size_t& written) {
         written = 0;
         if (closed) return false;
@@ -283,31 +380,57 @@ struct TComm::Impl {
         }
         const Clock::time_point deadline = WriteDeadline(t, bytes.size());
         if (bytes.empty()) return true;
-        const uint32_t gen = abortGen.load();
+        const uint32_t gen = txAbortGen.load();
         std::lock_guard writing(writeLock);
         TOverlapped& w = writeRecord;
-        w.Reset();
-        DWORD n = 0;
-        if (!WriteFile(handle, bytes.data(), DWORD(bytes.size()), &n, &w.ov) &&
-            GetLastError() != ERROR_IO_PENDING)
-            return false;
-        // The write ends when it is done, at the write timeout, or on an abort.
-        HANDLE events[2] = {w.ov.hEvent, abortEvent};
-        for (;;) {
-            DWORD r = WaitForMultipleObjects(2, events, FALSE, MsUntil(deadline));
-            if (r == WAIT_OBJECT_0) break;
-            if (r == WAIT_OBJECT_0 + 1 && abortGen.load() == gen) {
-                ResetEvent(abortEvent); // an abort meant for an earlier write
-                continue;
+        bool started = false;
+        int unexplained = 0;
+        auto goOn = [&] {
+            return txAbortGen.load() == gen && Clock::now() < deadline &&
+                   Recover(ERROR_OPERATION_ABORTED, unexplained);
+        };
+        while (written < bytes.size()) {
+            w.Reset();
+            DWORD n = 0;
+            if (!api.WriteFile(handle, bytes.data() + written, DWORD(bytes.size() - written), &n,
+                               &w.ov)) {
+                const DWORD error = GetLastError();
+                if (error != ERROR_IO_PENDING) {
+                    if (error == ERROR_OPERATION_ABORTED && goOn()) continue;
+                    break;
+                }
             }
-            CancelIoEx(handle, &w.ov);
-            break;
+            started = true;
+            const bool byDriver = AwaitWrite(w, gen, deadline);
+            DWORD done = 0;
+            const bool ok = api.GetOverlappedResult(handle, &w.ov, &done, TRUE);
+            const DWORD error = ok ? 0 : GetLastError();
+            written += done;
+            if (ok || !byDriver || error != ERROR_OPERATION_ABORTED || !goOn()) break;
         }
-        if (!GetOverlappedResult(handle, &w.ov, &n, TRUE) && n == 0 &&
-            GetLastError() != ERROR_OPERATION_ABORTED)
+        return started;
+    }
+
+    // Waits until a started write completes, its time is up or an abort ends
+    // it. True when it completed by itself (well or not); otherwise it has
+    // been cancelled.
+    bool AwaitWrite(TOverlapped& w, uint32_t gen, Clock::time_point deadline) {
+        {
+            std::lock_guard lock(abortLock);
+            if (txAbortGen.load() != gen) {
+                api.CancelIoEx(handle, &w.ov);
+                return false;
+            }
+            activeWrite = &w.ov;
+        }
+        const DWORD r = WaitForSingleObject(w.ov.hEvent, MsUntil(deadline));
+        std::lock_guard lock(abortLock);
+        activeWrite = nullptr;
+        if (r != WAIT_OBJECT_0) {
+            api.CancelIoEx(handle, &w.ov);
             return false;
-        written = n;
-        return true;
+        }
+        return txAbortGen.load() == gen;
     }
 };
 
@@ -320,23 +443,24 @@ std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
         if (c == 0 || uint8_t(c) > 0x7F) return nullptr; // port names are ASCII
         path += wchar_t(c);
     }
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    const TCommApi& api = CurrentCommApi();
+    HANDLE h =
+        api.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
-    auto impl = std::make_unique<Impl>();
+    auto impl = std::make_unique<Impl>(api);
     impl->handle = h;
     impl->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    impl->abortEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // Waits of a few milliseconds (the burst gap) need the fine system timer.
     timeBeginPeriod(1);
-    if (!impl->stopEvent || !impl->abortEvent) return nullptr;
+    if (!impl->stopEvent) return nullptr;
     return std::unique_ptr<TComm>(new TComm(std::move(impl)));
 }
 
 bool TComm::GetState(TCommState& s) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (impl_->closed || !GetCommState(impl_->handle, &dcb)) return false;
+    if (impl_->closed || !impl_->api.GetCommState(impl_->handle, &dcb)) return false;
     s.BaudRate = dcb.BaudRate;
     s.Binary = dcb.fBinary;
     s.ParityCheck = dcb.fParity;
@@ -368,7 +492,7 @@ bool TComm::SetState(const TCommState& s) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (impl_->closed) return false;
-    GetCommState(impl_->handle, &dcb);
+    impl_->api.GetCommState(impl_->handle, &dcb);
     dcb.BaudRate = s.BaudRate;
     dcb.fBinary = s.Binary;
     dcb.fParity = s.ParityCheck;
@@ -394,13 +518,15 @@ bool TComm::SetState(const TCommState& s) {
     dcb.ErrorChar = s.ErrorChar;
     dcb.EofChar = s.EofChar;
     dcb.EvtChar = s.EvtChar;
-    if (!SetCommState(impl_->handle, &dcb)) return false;
+    if (!impl_->api.SetCommState(impl_->handle, &dcb)) return false;
     // Put the lines in their state at once, whatever the driver did on open;
     // devices without modem lines refuse this, which is no failure.
     if (s.DtrControl != dtr_control_handshake)
-        EscapeCommFunction(impl_->handle, s.DtrControl == dtr_control_enable ? SETDTR : CLRDTR);
+        impl_->api.EscapeCommFunction(impl_->handle,
+                                      s.DtrControl == dtr_control_enable ? SETDTR : CLRDTR);
     if (s.RtsControl == rts_control_disable || s.RtsControl == rts_control_enable)
-        EscapeCommFunction(impl_->handle, s.RtsControl == rts_control_enable ? SETRTS : CLRRTS);
+        impl_->api.EscapeCommFunction(impl_->handle,
+                                      s.RtsControl == rts_control_enable ? SETRTS : CLRRTS);
     return true;
 }
 
@@ -411,7 +537,7 @@ bool TComm::Setup(uint32_t inQueue, uint32_t outQueue) {
         impl_->inQueueSize = inQueue;
     }
     impl_->rxChanged.notify_all();
-    return SetupComm(impl_->handle, inQueue, outQueue);
+    return impl_->api.SetupComm(impl_->handle, inQueue, outQueue);
 }
 
 bool TComm::SetTimeouts(const TCommTimeouts& timeouts) {
@@ -441,19 +567,18 @@ bool TComm::WaitMoreInput(uint32_t quietUs) {
 }
 
 uint32_t TComm::SupportedEvents() {
-    return ev_rxchar | ev_rx80full;
+    return ev_rxchar | ev_rx80full | ev_err | ev_break;
 }
 
 bool TComm::ClearError(uint32_t& errors, uint32_t& inQueue) {
     errors = 0;
     inQueue = 0;
     if (impl_->closed) return false;
-    DWORD flags = 0;
-    COMSTAT stat{};
-    if (!ClearCommError(impl_->handle, &flags, &stat)) return false;
-    errors = flags;
+    if (!impl_->TakeErrors()) return false;
     // Bytes still in the driver are the receiver's to take, and to report.
     std::lock_guard lock(impl_->rxLock);
+    errors = impl_->lineErrors;
+    impl_->lineErrors = 0;
     inQueue = uint32_t(impl_->rxStage.size());
     return true;
 }
@@ -461,7 +586,7 @@ bool TComm::ClearError(uint32_t& errors, uint32_t& inQueue) {
 bool TComm::GetModemStatus(uint32_t& status) {
     status = 0;
     DWORD lines = 0;
-    if (impl_->closed || !GetCommModemStatus(impl_->handle, &lines)) return false;
+    if (impl_->closed || !impl_->api.GetCommModemStatus(impl_->handle, &lines)) return false;
     status = lines & (ms_cts_on | ms_dsr_on | ms_ring_on | ms_rlsd_on);
     return true;
 }
@@ -476,10 +601,15 @@ bool TComm::Write(std::string_view bytes, std::size_t& written) {
 
 bool TComm::Purge(uint32_t flags) {
     if (impl_->closed) return false;
-    if (flags & (purge_txabort | purge_rxabort)) {
-        ++impl_->abortGen;
-        SetEvent(impl_->abortEvent);
-        impl_->rxChanged.notify_all();
+    if (flags & purge_txabort) {
+        std::lock_guard lock(impl_->abortLock);
+        ++impl_->txAbortGen;
+        if (impl_->activeWrite) impl_->api.CancelIoEx(impl_->handle, impl_->activeWrite);
+    }
+    if (flags & purge_rxabort) {
+        // Taken under the lock, so that a read about to wait sees it.
+        std::lock_guard lock(impl_->rxLock);
+        ++impl_->rxAbortGen;
     }
     if (flags & purge_rxclear) {
         std::lock_guard lock(impl_->rxLock);
@@ -487,11 +617,13 @@ bool TComm::Purge(uint32_t flags) {
     }
     impl_->rxChanged.notify_all();
     // The receiver's own read stays: aborting it would only make it start again.
-    return PurgeComm(impl_->handle, flags & (purge_txabort | purge_txclear | purge_rxclear));
+    return impl_->api.PurgeComm(impl_->handle,
+                                flags & (purge_txabort | purge_txclear | purge_rxclear));
 }
 
 bool TComm::Flush() {
-    return !impl_->closed && FlushFileBuffers(impl_->handle);
+    // The driver completes the flush once every byte written before it has gone out.
+    return !impl_->closed && impl_->api.FlushFileBuffers(impl_->handle);
 }
 
 void TComm::Close() {
