@@ -66,6 +66,29 @@ TEST(ComAsyncDriver, AWriteThatCompletesWithAnErrorFiresOnWriteZero) {
     DisableDispatch();
 }
 
+// What was written before a close goes out, though the driver still held it
+// in its output queue when the close came (FlushOnClose or not).
+TEST(ComAsyncDriver, BytesWrittenJustBeforeACloseReachTheLine) {
+    for (bool flushOnClose : {false, true}) {
+        TFakeCommDriver driver("COM7");
+        driver.HoldOutput(true);
+        EnableDispatch();
+        {
+            TQeComAsync com;
+            UseProgramSettings(com);
+            com.FlushOnClose = flushOnClose;
+            OpenPort(com, "COM7");
+            TData bytes;
+            SetString(bytes, "PUSK");
+            com.inWrite(bytes, 2);
+            com.inClose(bytes, 1);
+        }
+        DisableDispatch();
+        EXPECT_EQ(driver.Line(), "PUSK") << flushOnClose;
+        EXPECT_EQ(driver.DiscardedOutput(), 0u) << flushOnClose;
+    }
+}
+
 TEST(ComAsyncDriver, AFramingErrorAsThePortOpensIsSurvived) {
     TFakeCommDriver driver("COM7");
     driver.LineErrorOnSetState(ce_frame); // a device resetting as the line comes up
