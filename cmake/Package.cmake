@@ -49,7 +49,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${pkg_dir}/changelog.gz
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varnomiksal)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${VARNO_PACKAGE_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Varnomiksal maintainers <maintainers@varnomiksal.example>")

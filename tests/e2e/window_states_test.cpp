@@ -3,6 +3,7 @@
 // texts, places and colours.
 #include "MainWindowFixture.h"
 #include "platform/Comm.h"
+#include "resources/ImageLabel.h"
 #include "runtime/Text1251.h"
 #include "ui/toolkit/Colors.h"
 
@@ -70,7 +71,11 @@ protected:
         EXPECT_EQ(s.MainForm->Control->Text(), "Varnomiksal bootloader");
         EXPECT_EQ(TApplication::Instance().Caption(), "Varnomiksal bootloader");
         EXPECT_EQ(s.WriteButton->Control->Text(), Cp1251("Записать"));
-        EXPECT_EQ(s.VersionLabel->Control->Text(), Cp1251("Версия ПО для обновления:8.4 (KMV-4)"));
+        // The image's own label: a build without the vendor's image says so.
+        const TImageLabel& image = EmbeddedImageLabel();
+        EXPECT_EQ(s.VersionLabel->Control->Text(),
+                  Cp1251(image.placeholder ? "Версия ПО для обновления:нет (тестовый образ)"
+                                           : "Версия ПО для обновления:" + image.version));
         EXPECT_EQ(s.OkButton->Control->Text(), "OK");
         EXPECT_EQ(s.SuccessLabel->Control->Text(),
                   Cp1251("     ПО успешно обновлено!\r\nСбросте настройки по умолчанию!"));

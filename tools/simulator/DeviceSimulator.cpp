@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/ThreadPriority.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -61,10 +62,16 @@ void DeviceSimulator::Run() {
     // A device keeps its own time; on a busy machine the simulator should too.
     RaiseCurrentThreadPriority();
     uint8_t buffer[4096];
+    const int reset = config_.resetAfterMs;
+    double lastInput = Now();
     while (!stop_) {
-        long n = port_.Read(buffer, sizeof buffer, 100);
+        long n = port_.Read(buffer, sizeof buffer, reset >= 0 ? std::clamp(reset, 1, 100) : 100);
         if (n < 0) break;
+        if (n == 0 && reset >= 0 && transferring_ && !report_.finalSent &&
+            Now() - lastInput >= reset * 1e-3)
+            ResetToStart();
         if (n > 0) {
+            lastInput = Now();
             // Bytes cannot arrive faster than the line carries them.
             if (lineTime_ > 0)
                 lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(n) * lineTime_;
@@ -104,7 +111,8 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
                     WaitForLine();
                     if (config_.faults.splitReplyAt > 0)
-                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt), config_.burstGapMs);
+                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt),
+                                  config_.burstGapMs);
                     else
                         Send(reply);
                 }
@@ -182,6 +190,19 @@ void DeviceSimulator::OnBlockComplete(int block) {
         SendSplit(ack, 1, config_.burstGapMs);
     else
         Send(ack);
+}
+
+void DeviceSimulator::ResetToStart() {
+    std::lock_guard lock(mutex_);
+    transferring_ = false;
+    image_.clear();
+    command_.clear();
+    report_.received = 0;
+    report_.crc = 0xFFFF;
+    report_.beyondImage = 0;
+    report_.blocksAcknowledged = 0;
+    ++report_.resets;
+    changed_.notify_all();
 }
 
 // Waits until every byte received so far has come in over the line.

@@ -47,6 +47,10 @@ Options:
                        acknowledgement of block K
   --late-ack-at K      acknowledge block K late (see --late-ms)
   --late-ms MS         how late, in milliseconds (default 4500)
+  --reset-after-ms MS  after MS ms without a byte in the middle of a transfer,
+                       return to the bootloader's start (drop the partial
+                       image, answer "VERS" again), as a bootloader's watchdog
+                       may; without it an interrupted transfer waits for ever
   --help               show this text
 Blocks count from 0 to 507.
 )";
@@ -106,6 +110,8 @@ int main(int argc, char** argv) {
             ok = IntArg(i, argc, argv, config.faults.strayBurstAt);
         } else if (a == "--late-ack-at") {
             ok = IntArg(i, argc, argv, config.faults.lateAckAt);
+        } else if (a == "--reset-after-ms") {
+            ok = IntArg(i, argc, argv, config.resetAfterMs) && config.resetAfterMs >= 0;
         } else if (a == "--late-ms") {
             ok = IntArg(i, argc, argv, config.faults.lateAckMs) && config.faults.lateAckMs >= 0;
         } else {
@@ -145,5 +151,6 @@ int main(int argc, char** argv) {
                 r.versRequests, r.blocksAcknowledged, r.finalSent ? "sent" : "not sent");
     std::printf("PUSK %s%s\n", r.pusk ? "received" : "not received",
                 r.hungUp ? " (line hung up)" : "");
+    if (config.resetAfterMs >= 0) std::printf("returned to the start %d time(s)\n", r.resets);
     return 0;
 }
