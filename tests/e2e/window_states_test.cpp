@@ -294,8 +294,14 @@ TEST_F(WindowStates, EveryControlHasItsPlaceAndColour) {
         EXPECT_EQ(f.CharSet, 1u) << p.name;
         EXPECT_EQ(f.Color, 0u) << p.name;
     }
-    // The version label is as long as its text, not its given 272 pixels.
-    EXPECT_LT(RectOf(s.VersionLabel->Control).Width(), 272);
+    // The version label is as long as its text, not its given 272 pixels,
+    // and even the placeholder's longer text stays within the client area
+    // and clear of the controls shown with it.
+    const TRect version = RectOf(s.VersionLabel->Control);
+    EXPECT_NE(version.Width(), 272);
+    EXPECT_LE(version.right, kClient.right);
+    for (const char* name : {"Progress", "StatusEdit", "WriteButton"})
+        EXPECT_FALSE(Intersects(version, RectOf(controls.at(name)->Control))) << name;
     // The CRC fields lie below the client area.
     for (const char* name : {"CrcEdit", "CrcRxLabel", "CrcLabel"})
         EXPECT_GE(RectOf(controls.at(name)->Control).top, kClient.bottom) << name;
