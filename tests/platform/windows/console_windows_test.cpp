@@ -47,10 +47,17 @@ TEST(ConsoleWindows, CyrillicReachesAConsoleAsCharactersAndAFileAsUtf8) {
     EXPECT_EQ(bytes.substr(0, n), text);
 
     // A console screen buffer, under a code page that has no Cyrillic.
-    AllocConsole(); // fails when the process has a console already
-    HANDLE screen = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                              CONSOLE_TEXTMODE_BUFFER, nullptr);
-    if (screen == INVALID_HANDLE_VALUE) GTEST_SKIP() << "no console to write to";
+    // A console of the test's own (wine hands a test program a console
+    // that cannot make screen buffers; the suite's output is a file).
+    FreeConsole();
+    BOOL made = AllocConsole();
+    DWORD why = GetLastError();
+    HANDLE screen =
+        CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (screen == INVALID_HANDLE_VALUE)
+        GTEST_SKIP() << "no console to write to (AllocConsole " << made << ", error " << why
+                     << "; screen buffer error " << GetLastError() << ")";
     UINT codePage = GetConsoleOutputCP();
     SetConsoleOutputCP(437);
     {
