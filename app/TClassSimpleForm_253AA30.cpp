@@ -3,6 +3,7 @@
 #include "app/TClassMultiElementEx_25A8C60.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
 #include "elements/qeMMTimer.h"
+#include "resources/ImageLabel.h"
 #include "runtime/MultiElementEx.h"
 #include "runtime/qeCommutator.h"
 #include "runtime/qeDoData.h"
@@ -173,7 +174,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 
     VersionLabel = Add<TQeLabel>(window);
     Place(VersionLabel, 110, 55, 272, 20, 0xFF00000F, 1, true, true);
-    VersionLabel->Caption = Cp1251("Версия ПО для обновления:8.4 (KMV-4)");
+    VersionLabel->Caption = Cp1251(VersionLabelText(EmbeddedImageLabel()));
     VersionLabel->AutoSize = true;
     VersionLabel->Alignment = 0;
     VersionLabel->HoverColor = 0;

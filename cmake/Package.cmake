@@ -6,10 +6,19 @@ set(pkg_dir ${PROJECT_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${pkg_dir})
 
 # Man pages and the changelog carry the version; Debian keeps them gzipped
-# without a time stamp.
+# without a time stamp. The man pages in the tree name the package alone
+# (so that they read as they are), and get the version here.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog ${pkg_dir}/changelog @ONLY)
+foreach(page varnomiksal.1 varnomiksal-cli.1)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/packaging/${page})
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/${page} text)
+  string(REPLACE "\"varnomiksal\" \"User Commands\""
+         "\"varnomiksal ${VARNO_PACKAGE_VERSION}\" \"User Commands\"" text "${text}")
+  file(CONFIGURE OUTPUT ${pkg_dir}/${page} CONTENT "${text}" @ONLY)
+endforeach()
 set(pkg_gzipped)
 foreach(page varnomiksal.1 varnomiksal-cli.1 changelog)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/${page} ${pkg_dir}/${page} @ONLY)
   add_custom_command(
     OUTPUT ${pkg_dir}/${page}.gz
     COMMAND sh -c "gzip -9n -c '${pkg_dir}/${page}' > '${pkg_dir}/${page}.gz'"
@@ -49,7 +58,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${pkg_dir}/changelog.gz
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varnomiksal)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${VARNO_PACKAGE_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_CONTACT "Varnomiksal maintainers <maintainers@varnomiksal.example>")

@@ -22,6 +22,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error) {
     std::vector<std::string> words;
     bool help = false, version = false;
+    // Asked for JSON, a usage error is answered in JSON too.
+    for (const auto& a : args)
+        if (a == "--json") options.json = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -32,6 +35,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             options.yes = true;
         } else if (a == "--json") {
             options.json = true;
+        } else if (a == "--allow-placeholder") {
+            options.allowPlaceholder = true;
         } else if (a.rfind("--progress=", 0) == 0 || a == "--progress") {
             std::string value;
             if (a == "--progress") {

@@ -12,10 +12,11 @@ struct TCliOptions {
     std::string port;
     bool yes = false;
     bool json = false;
+    bool allowPlaceholder = false; // write the placeholder image too
     TProgressMode progress = TProgressMode::automatic;
 };
 
 // Parses the arguments after the program name. False with a message on a
-// usage error.
+// usage error; `options.json` then still tells whether --json was given.
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);

@@ -23,11 +23,20 @@ TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
     schema_.Bursts->listener = [this] { watch_.Wake(); };
     schema_.Progress->listener = [this](const std::string& count) {
-        progress_ = std::atoi(count.c_str());
+        int n = std::atoi(count.c_str());
+        if (n >= 0 && n <= kImageBlocks)
+            ackTicks_[std::size_t(n)] = Clock::now().time_since_epoch().count();
+        progress_ = n;
     };
+    // The outcome guard lets only one of the two through. The times are
+    // stored before the end is announced, so the main thread finds them.
     auto end = [this](const std::string&) {
+        if (ended_.load()) return;
+        auto now = Clock::now().time_since_epoch().count();
+        endTicks_ = now;
+        if (schema_.Success->Count() > 0) // the final acknowledgement counts the last block
+            ackTicks_[std::size_t(std::min(progress_.load() + 1, kImageBlocks))] = now;
         if (ended_.exchange(true)) return;
-        endTicks_ = Clock::now().time_since_epoch().count();
         watch_.Wake();
     };
     schema_.Success->listener = end;
@@ -64,9 +73,16 @@ TIdentifyResult TFlasher::Identify(const std::string& comName, int timeoutMs) {
     return result;
 }
 
+double TFlasher::SecondsAt(int blocks) const {
+    Clock::rep at = ackTicks_[std::size_t(std::clamp(blocks, 0, kImageBlocks))].load();
+    return std::chrono::duration<double>(Clock::time_point(Clock::duration(at)) - start_).count();
+}
+
 TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     TUploadResult result;
     const auto start = Clock::now();
+    start_ = start;
+    ackTicks_[0] = start.time_since_epoch().count();
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     constexpr auto redraw = std::chrono::milliseconds(100);
     // This thread waits in short slices, as the window's event loop does:
@@ -81,13 +97,19 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         auto next = shown + redraw;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         int wait = std::clamp(int(left.count()) + 1, 1, slice_ms);
-        if (watch_.Wait(wait)) {
+        if (watch_.Wait(wait) && !ended_.load()) {
             // Stop where it stands: no further block, the port released.
+            // The reader may be handling the final acknowledgement right
+            // now; closing the port waits for it, and if that decided the
+            // upload, its outcome stands ("PUSK" has gone out).
             schema_.Abort();
-            result.outcome = TUpload::interrupted;
-            result.blocks = progress_.load();
-            result.seconds = elapsed();
-            return result;
+            if (!ended_.load()) {
+                result.outcome = TUpload::interrupted;
+                result.blocks = progress_.load();
+                result.bytes = (long long)schema_.Writes->SingleByteWrites();
+                result.seconds = elapsed();
+                return result;
+            }
         }
         if (!ended_.load() && Clock::now() >= next) {
             shown = Clock::now();
@@ -98,9 +120,10 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     result.seconds = std::max(0.0, std::chrono::duration<double>(
                                        Clock::time_point(Clock::duration(endTicks_.load())) - start)
                                        .count());
+    result.bytes = (long long)schema_.Writes->SingleByteWrites();
     if (schema_.Success->Count() > 0) {
         result.outcome = TUpload::success;
-        result.blocks = kImageBlocks;
+        result.blocks = int((result.bytes + 255) / 256);
         succeeded_ = true;
     } else {
         result.outcome = TUpload::failed;
@@ -110,7 +133,9 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         if (!result.timedOut) result.reply = why;
         result.expected = schema_.CrcEdit->Text();
     }
-    show(result.blocks, result.seconds);
+    show(result.outcome == TUpload::success ? std::min(progress_.load() + 1, kImageBlocks)
+                                            : result.blocks,
+         result.seconds);
     return result;
 }
 

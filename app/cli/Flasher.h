@@ -7,13 +7,13 @@
 #include "app/ConsoleSchema.h"
 #include "platform/Interrupt.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
 
-// The carried image, as the window's version label names it.
-inline constexpr const char* kImageVersion = "8.4 (KMV-4)";
+// The carried image's size; its name is its label (resources/ImageLabel.h).
 inline constexpr int kImageBlocks = 508;
 inline constexpr int kImageBytes = 508 * 256;
 // How long identify waits for the answer to "VERS".
@@ -31,7 +31,10 @@ enum class TUpload { success, failed, interrupted };
 
 struct TUploadResult {
     TUpload outcome = TUpload::failed;
-    int blocks = 0;        // blocks the device acknowledged (508 on success)
+    // On success the blocks sent; otherwise the blocks the device
+    // acknowledged (the failed or interrupted one is the next).
+    int blocks = 0;
+    long long bytes = 0;   // image bytes written to the port
     double seconds = 0;    // from the first byte to the end
     bool timedOut = false; // failed: the device fell silent
     std::string reply;     // failed otherwise: the reply as hexadecimal text
@@ -47,8 +50,14 @@ public:
     TIdentifyResult Identify(const std::string& comName, int timeoutMs);
     // Uploads the image to the identified device. `show` is called on this
     // thread with the acknowledged blocks and the seconds so far, at most
-    // ten times a second and once at the end.
+    // ten times a second and once at the end. A Ctrl+C stops it, unless
+    // the outcome was decided first: after the final acknowledgement (and
+    // "PUSK") it is a success.
     TUploadResult Upload(const std::function<void(int, double)>& show);
+    // Seconds from the upload's start until the device had acknowledged
+    // `blocks` blocks (the last one with the final acknowledgement); for
+    // counts reached by the time `show` is called.
+    double SecondsAt(int blocks) const;
     // Closes the port and ends dispatch. After a success the port first
     // lets "PUSK" leave the output queue: the program closes at once, where
     // the window waits for the user's OK.
@@ -66,4 +75,7 @@ private:
     std::atomic<bool> ended_{false};
     bool succeeded_ = false;
     std::atomic<Clock::rep> endTicks_{0};
+    Clock::time_point start_{};
+    // When each block count was reached, as the reader thread saw it.
+    std::array<std::atomic<Clock::rep>, kImageBlocks + 1> ackTicks_{};
 };

@@ -19,32 +19,46 @@ double Rate(int done, double seconds) {
     return seconds > 0 ? double(done) * block_bytes / seconds : 0;
 }
 
+// The first block count that reaches `tenths` tenths of `total`.
+int BlockAtTenths(int tenths, int total) {
+    return (tenths * total + 9) / 10;
+}
+
 } // namespace
 
 std::string ProgressBarLine(int done, int total, double seconds, int columns) {
     done = std::clamp(done, 0, total);
     double rate = Rate(done, seconds);
     double left = rate > 0 ? double(total - done) * block_bytes / rate : -1;
-    char tail[96];
-    std::snprintf(tail, sizeof tail, " block %d/%d  %5.0f B/s  %s left", done, total, rate,
-                  Clock(left).c_str());
-    // The bar takes what the terminal leaves, between 10 and 40 cells.
-    int room = (columns > 0 ? columns - 1 : 80) - int(std::string(tail).size()) - 2;
-    int width = std::clamp(room, 10, 40);
-    int filled = total > 0 ? done * width / total : 0;
-    return "[" + std::string(std::size_t(filled), '#') +
-           std::string(std::size_t(width - filled), '.') + "]" + tail;
+    int percent = total > 0 ? done * 100 / total : 0;
+    char tail[128];
+    std::snprintf(tail, sizeof tail, " %3d%%  block %d/%d  %5.0f B/s  %s left", percent, done,
+                  total, rate, Clock(left).c_str());
+    // The bar takes what the terminal leaves, up to 40 cells; under 10 it
+    // is left out. The last column stays free, or the terminal would wrap.
+    int usable = (columns > 0 ? columns : 80) - 1;
+    int width = std::min(usable - int(std::string(tail).size()) - 2, 40);
+    std::string line;
+    if (width >= 10) {
+        int filled = total > 0 ? done * width / total : 0;
+        line = "[" + std::string(std::size_t(filled), '#') +
+               std::string(std::size_t(width - filled), '.') + "]" + tail;
+    } else {
+        line = tail + 1;
+    }
+    if (int(line.size()) > usable) line.resize(std::size_t(std::max(usable, 0)));
+    return line;
 }
 
-std::vector<std::string> TPlainProgress::Lines(int done, int total, double seconds) {
+std::vector<std::string> TPlainProgress::Lines(int done, int total,
+                                               const std::function<double(int)>& secondsAt) {
     std::vector<std::string> lines;
     if (total <= 0) return lines;
-    int tenths = std::clamp(done * 10 / total, 0, 10);
-    for (; shown_ < tenths; ++shown_) {
-        int at = (shown_ + 1) == 10 ? total : (shown_ + 1) * total / 10;
+    for (; shown_ < 10 && BlockAtTenths(shown_ + 1, total) <= done; ++shown_) {
+        int at = BlockAtTenths(shown_ + 1, total);
         char line[96];
         std::snprintf(line, sizeof line, "progress: %3d%%  block %d/%d  %.1f s", (shown_ + 1) * 10,
-                      shown_ + 1 == tenths ? done : at, total, seconds);
+                      at, total, secondsAt(at));
         lines.emplace_back(line);
     }
     return lines;

@@ -11,7 +11,10 @@
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"
+#include "resources/ImageLabel.h"
 
+#include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -34,60 +37,89 @@ enum : int {
 
 const char* kHelp = R"(Usage: varnomiksal-cli COMMAND [options]
 
-Flashes Varnomiksal devices over a serial line with the firmware image this
-program carries (version %s, 508 blocks of 256 bytes).
+Flashes Varnomiksal devices over a serial line with the image this program
+carries: %s, 508 blocks of 256 bytes.
 
 Commands:
   list                 list the serial ports: COM name, device path and, for
                        USB adapters, vendor:product, serial and maker
   identify PORT        send "VERS" and print the device's name and firmware
                        version; waits %d s for the answer
-  write PORT           identify the device, show it and the image's version,
-                       ask for confirmation, upload and report the result
+  write PORT           identify the device, show it and the image, ask for
+                       confirmation, upload and report the result
 
 PORT is COM<n> (1 to 255) or a device path such as /dev/ttyUSB0, which is
 mapped to its COM name through the port list.
 
 Options:
   -y, --yes            write without asking (also when stdin is no terminal)
-  --progress=MODE      auto (default: a bar on a terminal, else plain), bar,
-                       plain (one line per 10 %%) or none
+  --allow-placeholder  write the placeholder image that a build without the
+                       vendor's image carries (for test devices and the
+                       simulator); without it such a write is refused
+  --progress=MODE      auto (default: a bar when stderr is a terminal, else
+                       plain), bar, plain (one line per 10 %%) or none; the
+                       progress goes to stderr, the results to stdout
   --json               print one JSON result object on stdout at the end
-                       instead of the messages (errors still go to stderr)
+                       instead of the messages, usage errors included;
+                       on a terminal, write still asks unless --yes is given
   -h, --help           show this text
-  -V, --version        show the program's version
+  -V, --version        show the program's version and the image it carries
 
 Exit codes:
   0    success
   1    transfer failed (a wrong or missing acknowledgement)
   2    no device answered, or the port could not be opened (missing, busy,
        or no permission)
-  3    usage error (unknown command or option, bad port name)
+  3    usage error (unknown command or option, bad port name, or the
+       placeholder image without --allow-placeholder)
   130  interrupted (Ctrl+C, or the write was declined at the prompt)
 
-Ctrl+C during an upload stops it at once and releases the port; the device
-stays in its bootloader and the write can simply be run again.
+Ctrl+C during an upload stops it at once and releases the port. After an
+interrupted or failed write the device is still in the middle of the
+transfer and answers nothing: reset or power-cycle it into its bootloader,
+then run the write again.
 )";
+
+// What to do with a device left in the middle of a transfer.
+const char* kRecover = "reset or power-cycle the device into its bootloader, then run the write "
+                       "again";
+
+std::string Format(const char* format, ...) {
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(std::size_t(std::max(length, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
+    text.pop_back();
+    return text;
+}
+
+// The image as the JSON result names it.
+std::string ImageVersionText(const TImageLabel& image) {
+    return image.placeholder ? ImageTitle(image) : image.version;
+}
 
 struct TRun {
     TCliOptions options;
     TJsonResult json;
-    bool terminal = false;
 };
 
+// Results go to stdout, progress, prompts and errors to stderr.
 void Say(const TRun& run, const std::string& line) {
-    if (!run.options.json) std::printf("%s\n", line.c_str());
+    if (!run.options.json) ConsoleWrite(TStdStream::out, line + "\n");
 }
 
 void Error(const std::string& line) {
-    std::fprintf(stderr, "varnomiksal-cli: %s\n", line.c_str());
+    ConsoleWrite(TStdStream::err, "varnomiksal-cli: " + line + "\n");
 }
 
 int Finish(TRun& run, int code, const std::string& message) {
     run.json.Add("exit_code", (long long)code);
     run.json.Add("message", message);
-    if (run.options.json) std::printf("%s\n", run.json.Text().c_str());
-    std::fflush(stdout);
+    if (run.options.json) ConsoleWrite(TStdStream::out, run.json.Text() + "\n");
     return code;
 }
 
@@ -136,7 +168,7 @@ int List(TRun& run) {
     if (run.options.json) {
         std::string text = run.json.Text();
         text.insert(text.size() - 1, ", \"ports\": " + items + "]");
-        std::printf("%s\n", text.c_str());
+        ConsoleWrite(TStdStream::out, text + "\n");
     }
     return exit_ok;
 }
@@ -194,24 +226,28 @@ int Identify(TRun& run, TFlasher& flasher, TIdentifyResult& found) {
         return Fail(run, exit_no_device,
                     "no device answered on " + name + " within " +
                         std::to_string(kIdentifyTimeoutMs / 1000) +
-                        " s; check the cable and that the device is in its bootloader");
+                        " s; check the cable, and reset or power-cycle the device into its "
+                        "bootloader (a device left in the middle of a write answers nothing)");
     case TIdentify::not_bootloader:
         return Fail(run, exit_no_device,
-                    "the device on " + name + " answered, but not as a Varnomiksal bootloader");
+                    "the device on " + name +
+                        " answered, but not as a Varnomiksal bootloader; a device left in the "
+                        "middle of a write answers so too: reset or power-cycle it into its "
+                        "bootloader and try again");
     case TIdentify::interrupted:
         return Fail(run, exit_interrupted, "interrupted");
     }
     return exit_no_device;
 }
 
-// Asks on the terminal; Ctrl+C at the prompt declines.
+// Asks on the terminal (on stderr, so that stdout keeps only results);
+// Ctrl+C at the prompt declines.
 bool Confirm(TInterruptWatch& watch, const TIdentifyResult& found, const std::string& port) {
-    std::printf("Write firmware %s to %s on %s? [y/N] ", kImageVersion, found.device.c_str(),
-                port.c_str());
-    std::fflush(stdout);
+    ConsoleWrite(TStdStream::err, "Write " + ImageTitle(EmbeddedImageLabel()) + " to " +
+                                      found.device + " on " + port + "? [y/N] ");
     while (!watch.WaitInput(200))
         if (watch.Interrupted()) {
-            std::printf("\n");
+            ConsoleWrite(TStdStream::err, "\n");
             return false;
         }
     std::string answer;
@@ -219,63 +255,90 @@ bool Confirm(TInterruptWatch& watch, const TIdentifyResult& found, const std::st
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
 }
 
+// Draws the progress on stderr as the mode says.
+class TProgressOutput {
+public:
+    TProgressOutput(TProgressMode mode, const TFlasher& flasher) : mode_(mode), flasher_(flasher) {}
+    ~TProgressOutput() {
+        if (barLength_ > 0) ConsoleWrite(TStdStream::err, "\n");
+    }
+    void Show(int done, double seconds) {
+        std::string text;
+        if (mode_ == TProgressMode::bar) {
+            // Redrawn in place at the terminal's width of the moment; blanks
+            // cover what a longer line left behind.
+            int columns = TerminalColumns();
+            std::string line = ProgressBarLine(done, kImageBlocks, seconds, columns);
+            std::size_t length = line.size();
+            std::size_t cover = std::min<std::size_t>(barLength_, columns > 1 ? columns - 1 : 79);
+            if (length < cover) line.append(cover - length, ' ');
+            barLength_ = std::max<std::size_t>(length, 1);
+            text = "\r" + line;
+        } else if (mode_ == TProgressMode::plain) {
+            auto at = [this](int blocks) { return flasher_.SecondsAt(blocks); };
+            for (const auto& line : plain_.Lines(done, kImageBlocks, at))
+                text += line + "\n";
+        }
+        if (!text.empty()) ConsoleWrite(TStdStream::err, text);
+    }
+
+private:
+    TProgressMode mode_;
+    const TFlasher& flasher_;
+    TPlainProgress plain_;
+    std::size_t barLength_ = 0;
+};
+
 int Write(TRun& run, TInterruptWatch& watch) {
+    const TImageLabel& image = EmbeddedImageLabel();
     run.json.Add("command", std::string("write"));
-    run.json.Add("image_version", std::string(kImageVersion));
+    run.json.Add("image_version", ImageVersionText(image));
+    run.json.Add("image_placeholder", image.placeholder);
+    if (image.placeholder && !run.options.allowPlaceholder)
+        return Fail(run, exit_usage,
+                    "this build carries a placeholder image (not a firmware) instead of the "
+                    "vendor's firmware; build with the vendor's image (VARNO_FIRMWARE_IMAGE), or "
+                    "give --allow-placeholder to write the placeholder to a test device");
     TFlasher flasher(watch);
     TIdentifyResult found;
     if (int code = Identify(run, flasher, found); code != exit_ok) return code;
     Say(run, "Device:   " + found.device + ", firmware " + found.version);
-    Say(run, "Image:    " + std::string(kImageVersion) + ", " + std::to_string(kImageBytes) +
+    Say(run, "Image:    " + ImageVersionText(image) + ", " + std::to_string(kImageBytes) +
                  " bytes in " + std::to_string(kImageBlocks) + " blocks");
-    if (!run.options.yes && StdinIsTerminal() && !run.options.json) {
+    if (!run.options.yes && StdinIsTerminal()) {
         if (!Confirm(watch, found, run.options.port))
             return Fail(run, exit_interrupted, "declined; nothing was written");
     }
 
     TProgressMode mode = run.options.progress;
     if (mode == TProgressMode::automatic)
-        mode = run.terminal ? TProgressMode::bar : TProgressMode::plain;
+        mode = StderrIsTerminal() ? TProgressMode::bar : TProgressMode::plain;
     if (run.options.json) mode = TProgressMode::none;
-    TPlainProgress plain;
-    int columns = TerminalColumns();
-    bool barShown = false;
-    std::size_t barLength = 0;
-    auto show = [&](int done, double seconds) {
-        if (mode == TProgressMode::bar) {
-            // Redrawn in place; blanks cover what a longer line left behind.
-            std::string line = ProgressBarLine(done, kImageBlocks, seconds, columns);
-            std::size_t length = line.size();
-            if (line.size() < barLength) line.append(barLength - line.size(), ' ');
-            barLength = length;
-            std::printf("\r%s", line.c_str());
-            barShown = true;
-        } else if (mode == TProgressMode::plain) {
-            for (const auto& line : plain.Lines(done, kImageBlocks, seconds))
-                std::printf("%s\n", line.c_str());
-        }
-        std::fflush(stdout);
-    };
-    TUploadResult r = flasher.Upload(show);
-    if (barShown) std::printf("\n");
+    TUploadResult r;
+    {
+        TProgressOutput progress(mode, flasher);
+        r = flasher.Upload([&](int done, double seconds) { progress.Show(done, seconds); });
+    }
     run.json.Add("blocks", (long long)r.blocks);
+    run.json.Add("bytes", r.bytes);
     run.json.AddReal("seconds", r.seconds);
+    // Blocks count from 1 in messages: the one in flight follows the
+    // acknowledged ones.
+    int at = std::min(r.blocks + 1, kImageBlocks);
     switch (r.outcome) {
     case TUpload::success: {
         flasher.Close();
         run.json.Add("result", std::string("success"));
-        char line[128];
-        std::snprintf(line, sizeof line, "firmware %s written: %d bytes in %.1f s", kImageVersion,
-                      kImageBytes, r.seconds);
+        std::string line = Format("%s written: %lld bytes in %d blocks in %.1f s",
+                                  ImageTitle(image).c_str(), r.bytes, r.blocks, r.seconds);
         Say(run, line);
         return Finish(run, exit_ok, line);
     }
     case TUpload::interrupted:
         return Fail(run, exit_interrupted,
-                    "interrupted after block " + std::to_string(r.blocks) + " of " +
-                        std::to_string(kImageBlocks) +
-                        "; the port is released and the device stays in its bootloader: run "
-                        "the write again to flash it");
+                    Format("interrupted at block %d of %d; the port is released, and the device "
+                           "is left in the middle of the transfer: %s",
+                           at, kImageBlocks, kRecover));
     case TUpload::failed:
         break;
     }
@@ -285,9 +348,8 @@ int Write(TRun& run, TInterruptWatch& watch) {
                           : "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
     run.json.Add("reply", r.reply);
     return Fail(run, exit_transfer_failed,
-                "transfer failed after block " + std::to_string(r.blocks) + " of " +
-                    std::to_string(kImageBlocks) + ": " + why +
-                    "; check the connection and run the write again");
+                Format("transfer failed: block %d of %d failed: %s; check the connection, %s", at,
+                       kImageBlocks, why.c_str(), kRecover));
 }
 
 int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
@@ -304,19 +366,21 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Output to a closed pipe must not end an upload half way.
+    IgnoreBrokenPipe();
     TRun run;
     std::string error;
-    if (!ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), run.options, error)) {
-        Error(error + " (try --help)");
-        return exit_usage;
-    }
-    run.terminal = StdoutIsTerminal();
+    if (!ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), run.options, error))
+        return Fail(run, exit_usage, error + " (try --help)");
+    const TImageLabel& image = EmbeddedImageLabel();
     switch (run.options.command) {
     case TCliCommand::help:
-        std::printf(kHelp, kImageVersion, kIdentifyTimeoutMs / 1000);
+        ConsoleWrite(TStdStream::out,
+                     Format(kHelp, ImageTitle(image).c_str(), kIdentifyTimeoutMs / 1000));
         return exit_ok;
     case TCliCommand::version:
-        std::printf("varnomiksal-cli %s (firmware image %s)\n", VARNO_VERSION, kImageVersion);
+        ConsoleWrite(TStdStream::out, "varnomiksal-cli " + std::string(VARNO_VERSION) +
+                                          " carries " + ImageTitle(image) + "\n");
         return exit_ok;
     case TCliCommand::list:
         return List(run);

@@ -67,7 +67,8 @@ Timing CliProcess(const std::string& dir, int baud) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const char* argv[] = {CLI_PATH, "write", "COM205", "--yes", "--json", nullptr};
+    const char* argv[] = {CLI_PATH, "write", "COM205", "--yes", "--json", "--allow-placeholder",
+                          nullptr};
     pid_t pid = 0;
     posix_spawn(&pid, CLI_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -4,23 +4,71 @@
 
 namespace {
 
-bool IsConsole(DWORD which) {
+bool IsConsole(HANDLE handle) {
     DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// The handle a stream writes to. A GUI-subsystem program has none; it then
+// writes to the console of the process that started it, if that has one.
+HANDLE StreamHandle(TStdStream stream) {
+    HANDLE handle = GetStdHandle(stream == TStdStream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) return handle;
+    static HANDLE parent = [] {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
+            return INVALID_HANDLE_VALUE;
+        return CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }();
+    return parent;
 }
 
 } // namespace
 
 bool StdinIsTerminal() {
-    return IsConsole(STD_INPUT_HANDLE);
+    return IsConsole(GetStdHandle(STD_INPUT_HANDLE));
 }
 
 bool StdoutIsTerminal() {
-    return IsConsole(STD_OUTPUT_HANDLE);
+    return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+bool StderrIsTerminal() {
+    return IsConsole(GetStdHandle(STD_ERROR_HANDLE));
 }
 
 int TerminalColumns() {
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 0;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+bool ConsoleWrite(TStdStream stream, const std::string& text) {
+    HANDLE handle = StreamHandle(stream);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (text.empty()) return true;
+    if (IsConsole(handle)) {
+        // The console shows characters in its own code page (an OEM one by
+        // default), so UTF-8 bytes would come out garbled: hand it UTF-16.
+        int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+        if (length <= 0) return false;
+        std::wstring wide(std::size_t(length), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
+        DWORD written = 0;
+        return WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr) &&
+               written == DWORD(wide.size());
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, text.data() + done, DWORD(text.size() - done), &written, nullptr) ||
+            written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+void IgnoreBrokenPipe() {
+    // Windows has no such signal: a write to a closed pipe only fails.
 }

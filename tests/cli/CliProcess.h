@@ -1,9 +1,12 @@
 // Runs varnomiksal-cli as a child process with stdin from /dev/null and its
-// stdout and stderr on pipes, so tests see what scripts see.
+// stdout and stderr on pipes, so tests see what scripts see; or with stdin
+// on a terminal (a pseudo-terminal the test types into), or with stdout on
+// a pipe that nobody reads.
 #pragma once
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -12,15 +15,27 @@
 #include <unistd.h>
 #include <vector>
 
+struct TCliStdio {
+    bool terminalStdin = false; // stdin is a terminal: Type() answers prompts
+    bool closedStdout = false;  // stdout's reader has gone before the first write
+};
+
 class TCliProcess {
 public:
-    explicit TCliProcess(const std::vector<std::string>& args) {
+    explicit TCliProcess(const std::vector<std::string>& args, TCliStdio stdio = {}) {
         int out[2], err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+        std::string terminal;
+        if (stdio.terminalStdin) {
+            terminal_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (terminal_ < 0 || ::grantpt(terminal_) != 0 || ::unlockpt(terminal_) != 0) return;
+            terminal = ::ptsname(terminal_);
+        }
         pid_ = ::fork();
         if (pid_ == 0) {
-            int null = ::open("/dev/null", O_RDONLY);
-            ::dup2(null, 0);
+            int in = terminal.empty() ? ::open("/dev/null", O_RDONLY)
+                                      : ::open(terminal.c_str(), O_RDWR | O_NOCTTY);
+            ::dup2(in, 0);
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
             std::vector<char*> argv;
@@ -35,6 +50,10 @@ public:
         ::close(err[1]);
         out_ = out[0];
         err_ = err[0];
+        if (stdio.closedStdout) {
+            ::close(out_);
+            out_ = -1;
+        }
     }
     ~TCliProcess() {
         if (pid_ > 0 && !exited_) {
@@ -43,13 +62,14 @@ public:
         }
         if (out_ >= 0) ::close(out_);
         if (err_ >= 0) ::close(err_);
+        if (terminal_ >= 0) ::close(terminal_);
     }
 
-    // Reads the child's output until `text` has appeared on stdout, the
-    // output ends, or the time runs out; true when it appeared.
-    bool WaitForOutput(const std::string& text, int timeoutMs) {
+    // Reads the child's output until `text` has appeared on stdout (or
+    // stderr), the output ends, or the time runs out; true when it appeared.
+    bool WaitForOutput(const std::string& text, int timeoutMs, bool onStderr = false) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (out.find(text) == std::string::npos) {
+        while ((onStderr ? err : out).find(text) == std::string::npos) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !Pump(int(left.count()))) return false;
@@ -58,6 +78,11 @@ public:
     }
 
     void Signal(int signal) { ::kill(pid_, signal); }
+
+    // Types on the terminal that is the child's stdin.
+    void Type(const std::string& text) {
+        [[maybe_unused]] ssize_t n = ::write(terminal_, text.data(), text.size());
+    }
 
     // Reads everything to the end and returns the exit code (-1 on a crash).
     int Wait() {
@@ -95,6 +120,7 @@ private:
 
     pid_t pid_ = -1;
     int out_ = -1, err_ = -1;
+    int terminal_ = -1; // the terminal's far end
     bool exited_ = false;
 };
 

@@ -25,11 +25,14 @@ TCliOptions Parse(std::vector<std::string> args, bool expectOk = true) {
 } // namespace
 
 TEST(CliOptions, CommandsPortsAndOptionsInAnyOrder) {
-    TCliOptions w = Parse({"--yes", "write", "COM3", "--progress=plain", "--json"});
+    TCliOptions w =
+        Parse({"--yes", "write", "COM3", "--progress=plain", "--json", "--allow-placeholder"});
     EXPECT_EQ(w.command, TCliCommand::write);
     EXPECT_EQ(w.port, "COM3");
     EXPECT_TRUE(w.yes);
     EXPECT_TRUE(w.json);
+    EXPECT_TRUE(w.allowPlaceholder);
+    EXPECT_FALSE(Parse({"write", "COM3"}).allowPlaceholder);
     EXPECT_EQ(w.progress, TProgressMode::plain);
     EXPECT_EQ(Parse({"identify", "/dev/ttyUSB0", "--progress", "bar"}).progress,
               TProgressMode::bar);
@@ -56,6 +59,11 @@ TEST(CliOptions, UsageErrors) {
         EXPECT_FALSE(ParseCliOptions(args, options, error)) << ::testing::PrintToString(args);
         EXPECT_FALSE(error.empty());
     }
+    // --json after the fault still asks for a JSON answer.
+    TCliOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseCliOptions({"write", "--force", "COM3", "--json"}, options, error));
+    EXPECT_TRUE(options.json);
 }
 
 TEST(PortArgument, ComNamesPathsAndBadNames) {
@@ -87,27 +95,28 @@ TEST(PortArgument, ComNamesPathsAndBadNames) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(ProgressView, PlainLinesOnePerTenthEvenAcrossJumps) {
+TEST(ProgressView, PlainLinesAtTrueTenthsEvenAcrossJumps) {
     TPlainProgress plain;
-    EXPECT_TRUE(plain.Lines(0, 508, 0).empty());
-    EXPECT_TRUE(plain.Lines(50, 508, 1).empty()); // 50 < 50.8
-    auto first = plain.Lines(51, 508, 1.5);
-    ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0], "progress:  10%  block 51/508  1.5 s");
-    EXPECT_TRUE(plain.Lines(60, 508, 2).empty()); // shown once only
-    auto jump = plain.Lines(400, 508, 9);         // 20 % to 70 % at once
+    auto at = [](int block) { return block / 10.0; }; // when each block was acknowledged
+    EXPECT_TRUE(plain.Lines(0, 508, at).empty());
+    EXPECT_TRUE(plain.Lines(50, 508, at).empty()); // 50 < 50.8
+    // Seen late, at block 64: the line still names the block that reached 10 %.
+    EXPECT_EQ(plain.Lines(64, 508, at),
+              std::vector<std::string>{"progress:  10%  block 51/508  5.1 s"});
+    EXPECT_TRUE(plain.Lines(101, 508, at).empty()); // 20 % is block 102
+    auto jump = plain.Lines(400, 508, at);          // 20 % to 70 % at once
     ASSERT_EQ(jump.size(), 6u);
-    EXPECT_EQ(jump[0], "progress:  20%  block 101/508  9.0 s");
-    EXPECT_EQ(jump[5], "progress:  70%  block 400/508  9.0 s");
-    auto end = plain.Lines(508, 508, 12);
+    EXPECT_EQ(jump[0], "progress:  20%  block 102/508  10.2 s");
+    EXPECT_EQ(jump[5], "progress:  70%  block 356/508  35.6 s");
+    auto end = plain.Lines(508, 508, at);
     ASSERT_EQ(end.size(), 3u);
-    EXPECT_EQ(end[2], "progress: 100%  block 508/508  12.0 s");
+    EXPECT_EQ(end[2], "progress: 100%  block 508/508  50.8 s");
 }
 
-TEST(ProgressView, BarShowsCountRateAndTimeLeftWithinTheTerminal) {
+TEST(ProgressView, BarShowsPercentCountRateAndTimeLeftWithinTheTerminal) {
     // 254 blocks of 256 bytes in 10 s: 6502 B/s, as long again to go.
     std::string line = ProgressBarLine(254, 508, 10, 80);
-    EXPECT_NE(line.find("block 254/508"), std::string::npos) << line;
+    EXPECT_NE(line.find("]  50%  block 254/508"), std::string::npos) << line;
     EXPECT_NE(line.find("6502 B/s"), std::string::npos) << line;
     EXPECT_NE(line.find("0:10 left"), std::string::npos) << line;
     EXPECT_LT(line.size(), 80u);
@@ -115,7 +124,17 @@ TEST(ProgressView, BarShowsCountRateAndTimeLeftWithinTheTerminal) {
     auto empty = std::count(line.begin(), line.end(), '.');
     EXPECT_EQ(filled, (filled + empty) / 2); // half the bar
     EXPECT_NE(ProgressBarLine(0, 508, 0, 0).find("--:-- left"), std::string::npos);
-    EXPECT_LE(ProgressBarLine(100, 508, 3, 40).size(), 60u); // the bar shrinks to 10 cells
+    EXPECT_NE(ProgressBarLine(508, 508, 3, 0).find("100%"), std::string::npos);
+    // Every width gets a line that leaves the last column free: a narrow
+    // terminal loses the bar, then the line's end, but keeps the percentage.
+    for (int columns : {120, 60, 45, 20, 5}) {
+        std::string narrow = ProgressBarLine(100, 508, 3, columns);
+        EXPECT_LT(int(narrow.size()), columns) << columns;
+        EXPECT_EQ(narrow.find('[') != std::string::npos, columns >= 60) << narrow;
+        if (columns >= 20) {
+            EXPECT_NE(narrow.find(" 19%"), std::string::npos) << narrow;
+        }
+    }
 }
 
 TEST(JsonResult, EscapesAndKeepsOrder) {

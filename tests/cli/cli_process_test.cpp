@@ -1,19 +1,25 @@
 // varnomiksal-cli as scripts run it: against the device simulator on a pty,
 // every exit code with its message, the JSON result, the plain progress
-// lines, the port list, and Ctrl+C (SIGINT) in the middle of an upload.
+// lines, the port list, Ctrl+C (SIGINT) in the middle of an upload and the
+// device reset it calls for, a prompt on a terminal, and a closed stdout.
+// The tests write the build's placeholder image (--allow-placeholder).
 #include "CliProcess.h"
+#include "app/cli/Flasher.h"
+#include "elements/Crc16.h"
 #include "platform/Comm.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <sys/file.h>
 
 namespace {
 
 const std::string kPort = "COM150";
+const std::string kAllow = "--allow-placeholder";
 
 class Cli : public ::testing::Test {
 protected:
@@ -41,21 +47,26 @@ std::vector<std::string> Lines(const std::string& text) {
 
 } // namespace
 
-TEST_F(Cli, WriteSucceedsWithPlainProgressWhenStdoutIsNoTerminal) {
+TEST_F(Cli, WriteSucceedsWithPlainProgressOnStderrWhenItIsNoTerminal) {
     DeviceSimulator& sim = StartDevice();
     std::string out, err;
-    ASSERT_EQ(RunCli({"write", kPort, "--yes"}, &out, &err), 0) << out << err;
-    EXPECT_TRUE(Has(out, "Device:   VMX-1, firmware 8.3")) << out;
-    EXPECT_TRUE(Has(out, "Image:    8.4 (KMV-4)")) << out;
-    EXPECT_TRUE(Has(out, "firmware 8.4 (KMV-4) written: 130048 bytes")) << out;
+    ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << out << err;
+    // Results on stdout, progress on stderr.
+    EXPECT_EQ(out, "Device:   VMX-1, firmware 8.3\n"
+                   "Image:    placeholder image (not a firmware), 130048 bytes in 508 blocks\n"
+                   "placeholder image (not a firmware) written: 130048 bytes in 508 blocks in " +
+                       out.substr(out.rfind(" in ") + 4));
+    // One line at each true tenth: 10 % is block 51 of 508.
     std::vector<std::string> progress;
-    for (const auto& line : Lines(out))
-        if (line.rfind("progress:", 0) == 0) progress.push_back(line.substr(0, 14));
-    std::vector<std::string> tenths;
-    for (int t = 10; t <= 100; t += 10)
-        tenths.push_back("progress: " + std::string(t < 100 ? " " : "") + std::to_string(t) + "%");
-    EXPECT_EQ(progress, tenths);
-    EXPECT_TRUE(err.empty()) << err;
+    for (const auto& line : Lines(err))
+        progress.push_back(line.substr(0, line.rfind("  ")));
+    EXPECT_EQ(progress, (std::vector<std::string>{
+                            "progress:  10%  block 51/508", "progress:  20%  block 102/508",
+                            "progress:  30%  block 153/508", "progress:  40%  block 204/508",
+                            "progress:  50%  block 254/508", "progress:  60%  block 305/508",
+                            "progress:  70%  block 356/508", "progress:  80%  block 407/508",
+                            "progress:  90%  block 458/508", "progress: 100%  block 508/508"}))
+        << err;
     ASSERT_TRUE(sim.WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
     EXPECT_TRUE(sim.Report().matchesImage);
 }
@@ -64,7 +75,7 @@ TEST_F(Cli, StdinThatIsNoTerminalNeedsNoConfirmation) {
     // Without --yes: stdin is /dev/null here, so nobody could answer.
     DeviceSimulator& sim = StartDevice();
     std::string out;
-    EXPECT_EQ(RunCli({"write", kPort, "--progress=none"}, &out), 0) << out;
+    EXPECT_EQ(RunCli({"write", kPort, "--progress=none", kAllow}, &out), 0) << out;
     EXPECT_FALSE(Has(out, "progress:"));
     EXPECT_TRUE(sim.Report().matchesImage);
 }
@@ -72,26 +83,62 @@ TEST_F(Cli, StdinThatIsNoTerminalNeedsNoConfirmation) {
 TEST_F(Cli, JsonResultsForSuccessAndFailure) {
     StartDevice();
     std::string out;
-    ASSERT_EQ(RunCli({"write", "--json", "--yes", kPort}, &out), 0);
+    ASSERT_EQ(RunCli({"write", "--json", "--yes", kPort, kAllow}, &out), 0);
     ASSERT_EQ(Lines(out).size(), 1u) << out; // the object alone, no progress
-    EXPECT_TRUE(Has(out, "\"command\": \"write\", \"image_version\": \"8.4 (KMV-4)\", "
-                         "\"port\": \"COM150\", \"device\": \"VMX-1\", \"version\": \"8.3\", "
-                         "\"blocks\": 508, \"seconds\": "))
+    EXPECT_TRUE(Has(out, "\"command\": \"write\", \"image_version\": \"placeholder image (not a "
+                         "firmware)\", \"image_placeholder\": true, \"port\": \"COM150\", "
+                         "\"device\": \"VMX-1\", \"version\": \"8.3\", \"blocks\": 508, "
+                         "\"bytes\": 130048, \"seconds\": "))
         << out;
-    EXPECT_TRUE(Has(out, "\"result\": \"success\", \"exit_code\": 0, \"message\": \"firmware"))
+    EXPECT_TRUE(Has(out, "\"result\": \"success\", \"exit_code\": 0, \"message\": \"placeholder"))
         << out;
 
     SimConfig wrong;
     wrong.faults.wrongCrcAt = 2;
     StartDevice(wrong, 151);
-    ASSERT_EQ(RunCli({"write", "--json", "--yes", "COM151"}, &out), 1);
-    EXPECT_TRUE(Has(out, "\"blocks\": 2, ")) << out;
+    ASSERT_EQ(RunCli({"write", "--json", "--yes", "COM151", kAllow}, &out), 1);
+    EXPECT_TRUE(Has(out, "\"blocks\": 2, \"bytes\": 768, ")) << out;
     EXPECT_TRUE(Has(out, "\"result\": \"error\", \"exit_code\": 1, \"message\": \"transfer "
-                         "failed after block 2 of 508"))
+                         "failed: block 3 of 508 failed"))
         << out;
 
     ASSERT_EQ(RunCli({"identify", "--json", "COM99"}, &out), 2);
     EXPECT_TRUE(Has(out, "\"exit_code\": 2")) << out;
+}
+
+TEST_F(Cli, PlaceholderImageIsWrittenOnlyWhenAllowed) {
+    DeviceSimulator& sim = StartDevice();
+    std::string out, err;
+    EXPECT_EQ(RunCli({"write", kPort, "--yes"}, &out, &err), 3);
+    EXPECT_TRUE(Has(err, "this build carries a placeholder image (not a firmware)")) << err;
+    EXPECT_TRUE(Has(err, "--allow-placeholder")) << err;
+    EXPECT_EQ(RunCli({"write", kPort, "--yes", "--json"}, &out), 3);
+    EXPECT_TRUE(Has(out, "\"image_placeholder\": true, \"result\": \"error\", \"exit_code\": 3"))
+        << out;
+    EXPECT_EQ(sim.Report().versRequests, 0); // the port was never opened
+    ASSERT_EQ(RunCli({"--version"}, &out), 0);
+    EXPECT_TRUE(Has(out, " carries placeholder image (not a firmware)\n")) << out;
+    EXPECT_TRUE(Has(out, "~placeholder carries")) << out;
+}
+
+// The device ends the upload early: the result counts what was really sent.
+TEST_F(Cli, SuccessReportsTheBlocksAndBytesSent) {
+    TPtyPort device(155);
+    TCliProcess cli({"write", "COM155", "--yes", "--json", kAllow});
+    ASSERT_EQ(device.Read(4), "VERS");
+    device.Write("VARNOMIKSAL VMX-1 8.3");
+    uint16_t crc = 0xFFFF;
+    for (int block = 0; block < 2; ++block) {
+        std::string bytes = device.Read(256);
+        ASSERT_EQ(bytes.size(), 256u);
+        crc = Crc16Modbus(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), crc);
+        std::string ack = {char(crc >> 8), char(crc & 0xFF)};
+        device.Write(block == 1 ? ack + "FZ" : ack);
+    }
+    EXPECT_EQ(device.Read(4), "PUSK");
+    EXPECT_EQ(cli.Wait(), 0) << cli.err;
+    EXPECT_TRUE(Has(cli.out, "\"blocks\": 2, \"bytes\": 512, ")) << cli.out;
+    EXPECT_TRUE(Has(cli.out, "written: 512 bytes in 2 blocks")) << cli.out;
 }
 
 TEST_F(Cli, TransferFailuresExitWithOne) {
@@ -99,16 +146,17 @@ TEST_F(Cli, TransferFailuresExitWithOne) {
     wrong.faults.wrongCrcAt = 3;
     DeviceSimulator& a = StartDevice(wrong, 150);
     std::string out, err;
-    EXPECT_EQ(RunCli({"write", "COM150", "--yes"}, &out, &err), 1);
-    EXPECT_TRUE(Has(err, "transfer failed after block 3 of 508: unexpected reply")) << err;
+    EXPECT_EQ(RunCli({"write", "COM150", "--yes", kAllow}, &out, &err), 1);
+    EXPECT_TRUE(Has(err, "transfer failed: block 4 of 508 failed: unexpected reply")) << err;
+    EXPECT_TRUE(Has(err, "reset or power-cycle the device into its bootloader")) << err;
     EXPECT_FALSE(a.Report().pusk);
 
     // Silence: the watchdog ends it after three seconds.
     SimConfig silent;
     silent.faults.silenceFrom = 1;
     DeviceSimulator& b = StartDevice(silent, 151);
-    EXPECT_EQ(RunCli({"write", "COM151", "--yes"}, &out, &err), 1);
-    EXPECT_TRUE(Has(err, "after block 1 of 508: the device stopped answering")) << err;
+    EXPECT_EQ(RunCli({"write", "COM151", "--yes", kAllow}, &out, &err), 1);
+    EXPECT_TRUE(Has(err, "block 2 of 508 failed: the device stopped answering")) << err;
     EXPECT_EQ(b.Report().received, 2u * 256);
 }
 
@@ -123,8 +171,9 @@ TEST_F(Cli, NoDeviceExitsWithTwoAndSaysWhy) {
 
     // Nothing answers: a port whose far end stays quiet.
     TPtyPort quiet(152);
-    EXPECT_EQ(RunCli({"write", "COM152", "--yes"}, &out, &err), 2);
+    EXPECT_EQ(RunCli({"write", "COM152", "--yes", kAllow}, &out, &err), 2);
     EXPECT_TRUE(Has(err, "no device answered on COM152 within 3 s")) << err;
+    EXPECT_TRUE(Has(err, "reset or power-cycle the device into its bootloader")) << err;
     EXPECT_EQ(quiet.Read(4, 100), "VERS");
 
     // A port another program holds.
@@ -173,6 +222,10 @@ TEST_F(Cli, UsageErrorsExitWithThree) {
         EXPECT_EQ(RunCli(args, &out, &err), 3) << ::testing::PrintToString(args);
         EXPECT_TRUE(Has(err, "(try --help)")) << err;
     }
+    // Asked for JSON, usage errors answer in JSON, wherever --json stands.
+    EXPECT_EQ(RunCli({"write", "COM150", "--force", "--json"}, &out), 3);
+    EXPECT_EQ(out, "{\"result\": \"error\", \"exit_code\": 3, \"message\": \"unknown option "
+                   "'--force' (try --help)\"}\n");
     // Bad port names are usage errors too: nothing is opened.
     for (const char* bad : {"COM0", "COM256", "ttyUSB0", "port3"}) {
         EXPECT_EQ(RunCli({"identify", bad}, &out, &err), 3) << bad;
@@ -186,16 +239,17 @@ TEST_F(Cli, UsageErrorsExitWithThree) {
     EXPECT_EQ(out.rfind("varnomiksal-cli ", 0), 0u) << out;
 }
 
-TEST_F(Cli, CtrlCStopsTheUploadAndReleasesThePort) {
+TEST_F(Cli, CtrlCStopsTheUploadAndTheDeviceNeedsAResetBeforeTheNextWrite) {
     SimConfig paced;
     paced.baud = 384620; // a tenth of the line time: the whole image in about 3.5 s
     DeviceSimulator& sim = StartDevice(paced);
-    TCliProcess cli({"write", kPort, "--yes", "--progress=plain"});
-    ASSERT_TRUE(cli.WaitForOutput("progress:  10%", 20000)) << cli.out << cli.err;
+    TCliProcess cli({"write", kPort, "--yes", "--progress=plain", kAllow});
+    ASSERT_TRUE(cli.WaitForOutput("progress:  10%", 20000, true)) << cli.out << cli.err;
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(), 130) << cli.err;
-    EXPECT_TRUE(Has(cli.err, "interrupted after block ")) << cli.err;
-    EXPECT_TRUE(Has(cli.err, "the port is released and the device stays in its bootloader: "
+    EXPECT_TRUE(Has(cli.err, "interrupted at block ")) << cli.err;
+    EXPECT_TRUE(Has(cli.err, "the port is released, and the device is left in the middle of the "
+                             "transfer: reset or power-cycle the device into its bootloader, then "
                              "run the write again"))
         << cli.err;
     EXPECT_FALSE(Has(cli.out, "written"));
@@ -204,4 +258,73 @@ TEST_F(Cli, CtrlCStopsTheUploadAndReleasesThePort) {
     EXPECT_LT(r.received, DeviceSimulator::ImageSize / 2);
     EXPECT_FALSE(r.pusk);
     EXPECT_TRUE(TComm::Open(kPort) != nullptr); // free for the next run
+    // Without a reset the device still takes every byte for the image: it
+    // answers nothing, or a block's CRC if "VERS" completed one.
+    std::string out, err;
+    EXPECT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 2);
+    EXPECT_TRUE(Has(err, "reset or power-cycle")) << err;
+    EXPECT_EQ(sim.Report().versRequests, 1);
+}
+
+TEST_F(Cli, AfterAnInterruptedWriteAndAResetTheNextWriteSucceeds) {
+    SimConfig config;
+    config.baud = 384620;
+    config.resetAfterMs = 2000; // longer than any pause of a running upload
+    DeviceSimulator& sim = StartDevice(config);
+    TCliProcess cli({"write", kPort, "--yes", "--progress=plain", kAllow});
+    ASSERT_TRUE(cli.WaitForOutput("progress:  10%", 20000, true)) << cli.err;
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(), 130) << cli.err;
+    EXPECT_TRUE(Has(cli.err, "reset or power-cycle the device into its bootloader")) << cli.err;
+    ASSERT_TRUE(sim.WaitFor([](const SimReport& r) { return r.resets == 1; }, 10000));
+    std::string out, err;
+    ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << err;
+    EXPECT_TRUE(sim.Report().matchesImage);
+    EXPECT_EQ(sim.Report().resets, 1);
+}
+
+// A Ctrl+C that lands while the final acknowledgement is handled: "PUSK" has
+// been written, so the write succeeded, whichever the main thread sees first.
+TEST_F(Cli, CtrlCWithTheFinalAcknowledgementIsASuccess) {
+    DeviceSimulator& sim = StartDevice();
+    TInterruptWatch watch;
+    TFlasher flasher(watch);
+    ASSERT_EQ(flasher.Identify(kPort, 3000).outcome, TIdentify::found);
+    auto announce = flasher.Schema().Success->listener;
+    flasher.Schema().Success->listener = [&](const std::string& value) {
+        std::raise(SIGINT); // before the flasher hears of the success
+        announce(value);
+    };
+    TUploadResult r = flasher.Upload([](int, double) {});
+    EXPECT_TRUE(watch.Interrupted());
+    EXPECT_EQ(r.outcome, TUpload::success);
+    EXPECT_EQ(r.bytes, (long long)DeviceSimulator::ImageSize);
+    EXPECT_EQ(flasher.Schema().Writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
+    EXPECT_TRUE(sim.Report().matchesImage);
+}
+
+// On a terminal the write asks, --json or not; the prompt goes to stderr, so
+// stdout holds the JSON object alone.
+TEST_F(Cli, JsonOnATerminalStillAsks) {
+    DeviceSimulator& sim = StartDevice();
+    TCliProcess cli({"write", kPort, "--json", kAllow}, {.terminalStdin = true});
+    ASSERT_TRUE(cli.WaitForOutput("[y/N] ", 10000, true)) << cli.err;
+    EXPECT_TRUE(Has(cli.err, "Write placeholder image (not a firmware) to VMX-1 on COM150?"));
+    cli.Type("n\n");
+    EXPECT_EQ(cli.Wait(), 130);
+    EXPECT_EQ(Lines(cli.out).size(), 1u) << cli.out;
+    EXPECT_TRUE(Has(cli.out, "\"result\": \"interrupted\", \"exit_code\": 130, \"message\": "
+                             "\"declined; nothing was written\""))
+        << cli.out;
+    EXPECT_EQ(sim.Report().received, 0u);
+}
+
+// Nobody reads stdout: the results cannot be written, but the upload goes on
+// to the end and its exit code.
+TEST_F(Cli, AClosedStdoutDoesNotStopTheUpload) {
+    DeviceSimulator& sim = StartDevice();
+    TCliProcess cli({"write", kPort, "--yes", kAllow}, {.closedStdout = true});
+    EXPECT_EQ(cli.Wait(), 0) << cli.err;
+    EXPECT_TRUE(sim.Report().matchesImage);
+    EXPECT_TRUE(Has(cli.err, "progress: 100%")) << cli.err;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the built program as a process on a virtual X display and checks how
-# it behaves: "/iq" shows only the information box and ends when it is
-# closed; no argument (and "/IQ") shows the updater's window, and so do
+# it behaves: "--help" and "--version" print their text and end at once;
+# "/iq" shows only the information box and ends when it is closed; no argument (and "/IQ") shows the updater's window, and so do
 # further arguments, which the window toolkit never reads ("-platform bogus").
 # Usage: smoke.sh <program>
 set -u
@@ -25,6 +25,12 @@ window() {
     sleep 0.1
   done
 }
+
+out=$(timeout 10 "$app" --help); rc=$?
+check "--help prints the usage and ends" '[ $rc = 0 ] && [[ $out == "Usage: varnomiksal "* ]]'
+out=$(timeout 10 "$app" --version); rc=$?
+check "--version names the carried image and ends" '[ $rc = 0 ] && [[ $out == "varnomiksal "*" carries "* ]]'
+check "--help and --version show no window" '[ -z "$(xdotool search --name "^Varnomiksal bootloader$" 2>/dev/null)" ]'
 
 "$app" /iq &
 pid=$!

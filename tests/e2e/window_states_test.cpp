@@ -3,6 +3,7 @@
 // texts, places and colours.
 #include "MainWindowFixture.h"
 #include "platform/Comm.h"
+#include "resources/ImageLabel.h"
 #include "runtime/Text1251.h"
 #include "ui/toolkit/Colors.h"
 
@@ -70,7 +71,11 @@ protected:
         EXPECT_EQ(s.MainForm->Control->Text(), "Varnomiksal bootloader");
         EXPECT_EQ(TApplication::Instance().Caption(), "Varnomiksal bootloader");
         EXPECT_EQ(s.WriteButton->Control->Text(), Cp1251("Записать"));
-        EXPECT_EQ(s.VersionLabel->Control->Text(), Cp1251("Версия ПО для обновления:8.4 (KMV-4)"));
+        // The image's own label: a build without the vendor's image says so.
+        const TImageLabel& image = EmbeddedImageLabel();
+        EXPECT_EQ(s.VersionLabel->Control->Text(),
+                  Cp1251(image.placeholder ? "Версия ПО для обновления:нет (тестовый образ)"
+                                           : "Версия ПО для обновления:" + image.version));
         EXPECT_EQ(s.OkButton->Control->Text(), "OK");
         EXPECT_EQ(s.SuccessLabel->Control->Text(),
                   Cp1251("     ПО успешно обновлено!\r\nСбросте настройки по умолчанию!"));
@@ -289,8 +294,14 @@ TEST_F(WindowStates, EveryControlHasItsPlaceAndColour) {
         EXPECT_EQ(f.CharSet, 1u) << p.name;
         EXPECT_EQ(f.Color, 0u) << p.name;
     }
-    // The version label is as long as its text, not its given 272 pixels.
-    EXPECT_LT(RectOf(s.VersionLabel->Control).Width(), 272);
+    // The version label is as long as its text, not its given 272 pixels,
+    // and even the placeholder's longer text stays within the client area
+    // and clear of the controls shown with it.
+    const TRect version = RectOf(s.VersionLabel->Control);
+    EXPECT_NE(version.Width(), 272);
+    EXPECT_LE(version.right, kClient.right);
+    for (const char* name : {"Progress", "StatusEdit", "WriteButton"})
+        EXPECT_FALSE(Intersects(version, RectOf(controls.at(name)->Control))) << name;
     // The CRC fields lie below the client area.
     for (const char* name : {"CrcEdit", "CrcRxLabel", "CrcLabel"})
         EXPECT_GE(RectOf(controls.at(name)->Control).top, kClient.bottom) << name;

@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "platform/ThreadPriority.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -68,10 +69,16 @@ void DeviceSimulator::Run() {
     // A device keeps its own time; on a busy machine the simulator should too.
     RaiseCurrentThreadPriority();
     uint8_t buffer[4096];
+    const int reset = config_.resetAfterMs;
+    double lastInput = Now();
     while (!stop_) {
-        long n = line_->Read(buffer, sizeof buffer, 100);
+        long n = line_->Read(buffer, sizeof buffer, reset >= 0 ? std::clamp(reset, 1, 100) : 100);
         if (n < 0) break;
+        if (n == 0 && reset >= 0 && transferring_ && !report_.finalSent &&
+            Now() - lastInput >= reset * 1e-3)
+            ResetToStart();
         if (n > 0) {
+            lastInput = Now();
             // Bytes cannot arrive faster than the line carries them.
             if (lineTime_ > 0)
                 lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(n) * lineTime_;
@@ -191,6 +198,19 @@ void DeviceSimulator::OnBlockComplete(int block) {
         SendSplit(ack, ack.size() / 2, config_.burstGapMs);
     else
         Send(ack);
+}
+
+void DeviceSimulator::ResetToStart() {
+    std::lock_guard lock(mutex_);
+    transferring_ = false;
+    image_.clear();
+    command_.clear();
+    report_.received = 0;
+    report_.crc = 0xFFFF;
+    report_.beyondImage = 0;
+    report_.blocksAcknowledged = 0;
+    ++report_.resets;
+    changed_.notify_all();
 }
 
 // Waits until every byte received so far has come in over the line.

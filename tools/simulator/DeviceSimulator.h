@@ -35,6 +35,11 @@ struct SimConfig {
     int baud = 0;                                // 0: instant; else bytes take 10 bits each
     int burstGapMs = 30;                         // pause between the two halves of a split burst
     int dribbleUs = 0; // send every reply byte by byte, this many microseconds apart
+    // After this many ms without a byte in the middle of a transfer, return
+    // to the bootloader's start (as a bootloader's watchdog may): the partial
+    // image is dropped and "VERS" is answered again. -1: never; the device
+    // then waits for the rest of the image for ever, as it does without one.
+    int resetAfterMs = -1;
     SimFaults faults;
 };
 
@@ -49,6 +54,7 @@ struct SimReport {
     bool pusk = false;
     bool hungUp = false;
     std::vector<uint8_t> afterFinal; // bytes that came after the final acknowledgement
+    int resets = 0;                  // returns to the start after a silence (resetAfterMs)
 };
 
 class DeviceSimulator {
@@ -81,6 +87,7 @@ private:
     void SendBurst(const std::vector<uint8_t>& bytes);
     void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs);
     void WaitForLine();
+    void ResetToStart();
 
     SimConfig config_;
     std::unique_ptr<SimLine> line_;

@@ -53,6 +53,10 @@ Options:
   --late-ms MS         how late, in milliseconds (default 4500)
   --xoff-at K          send XOFF, then the acknowledgement of block K: a port
                        with XON/XOFF output flow stops writing
+  --reset-after-ms MS  after MS ms without a byte in the middle of a transfer,
+                       return to the bootloader's start (drop the partial
+                       image, answer "VERS" again), as a bootloader's watchdog
+                       may; without it an interrupted transfer waits for ever
   --help               show this text
 Blocks count from 0 to 507.
 )";
@@ -117,6 +121,8 @@ int main(int argc, char** argv) {
             ok = IntArg(i, argc, argv, config.faults.lateAckAt);
         } else if (a == "--xoff-at") {
             ok = IntArg(i, argc, argv, config.faults.xoffAt);
+        } else if (a == "--reset-after-ms") {
+            ok = IntArg(i, argc, argv, config.resetAfterMs) && config.resetAfterMs >= 0;
         } else if (a == "--late-ms") {
             ok = IntArg(i, argc, argv, config.faults.lateAckMs) && config.faults.lateAckMs >= 0;
         } else {
@@ -165,5 +171,6 @@ int main(int argc, char** argv) {
                 r.versRequests, r.blocksAcknowledged, r.finalSent ? "sent" : "not sent");
     std::printf("PUSK %s%s\n", r.pusk ? "received" : "not received",
                 r.hungUp ? " (line hung up)" : "");
+    if (config.resetAfterMs >= 0) std::printf("returned to the start %d time(s)\n", r.resets);
     return 0;
 }
