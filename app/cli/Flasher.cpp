@@ -111,6 +111,18 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
                 return result;
             }
         }
+        if (schema_.SerialPort->LineLost() && !ended_.load()) {
+            // The line is gone: no reply can come, so there is no need to
+            // wait for the watchdog.
+            schema_.Abort();
+            if (!ended_.load()) {
+                result.lineLost = true;
+                result.blocks = progress_.load();
+                result.bytes = (long long)schema_.Writes->SingleByteWrites();
+                result.seconds = elapsed();
+                return result;
+            }
+        }
         if (!ended_.load() && Clock::now() >= next) {
             shown = Clock::now();
             show(progress_.load(), elapsed());

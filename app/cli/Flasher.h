@@ -25,6 +25,7 @@ struct TIdentifyResult {
     TIdentify outcome = TIdentify::no_answer;
     std::string device;  // UTF-8
     std::string version; // UTF-8
+    std::string port;    // the port's COM name
 };
 
 enum class TUpload { success, failed, interrupted };
@@ -37,6 +38,7 @@ struct TUploadResult {
     long long bytes = 0;   // image bytes written to the port
     double seconds = 0;    // from the first byte to the end
     bool timedOut = false; // failed: the device fell silent
+    bool lineLost = false; // failed: the line hung up or the adapter went away
     std::string reply;     // failed otherwise: the reply as hexadecimal text
     std::string expected;  // the running CRC the reply should have carried
 };

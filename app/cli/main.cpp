@@ -215,6 +215,7 @@ int Identify(TRun& run, TFlasher& flasher, TIdentifyResult& found) {
     }
     run.json.Add("port", name);
     found = flasher.Identify(name, kIdentifyTimeoutMs);
+    found.port = name;
     switch (found.outcome) {
     case TIdentify::found:
         run.json.Add("device", found.device);
@@ -343,7 +344,10 @@ int Write(TRun& run, TInterruptWatch& watch) {
         break;
     }
     flasher.Close();
-    std::string why = r.timedOut
+    std::string why = r.lineLost ? "the line to " + found.port +
+                                       " was lost (the adapter was unplugged or the device "
+                                       "went away); plug it in again"
+                      : r.timedOut
                           ? "the device stopped answering (no reply for 3 s)"
                           : "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
     run.json.Add("reply", r.reply);

@@ -6,6 +6,7 @@
 #include "CliProcess.h"
 #include "app/cli/Flasher.h"
 #include "elements/Crc16.h"
+#include "elements/qeMMTimer.h"
 #include "platform/Comm.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
@@ -301,6 +302,25 @@ TEST_F(Cli, CtrlCWithTheFinalAcknowledgementIsASuccess) {
     EXPECT_EQ(r.bytes, (long long)DeviceSimulator::ImageSize);
     EXPECT_EQ(flasher.Schema().Writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
     EXPECT_TRUE(sim.Report().matchesImage);
+}
+
+// A stray burst while the prompt is shown decides a failure: the write then
+// sends nothing, starts no watchdog and reports no negative time.
+TEST_F(Cli, AStrayBurstBeforeTheStartFailsTheWriteWithoutAByte) {
+    SimConfig c;
+    c.reply = "VARNOMIKSAL DEV 2.1";
+    c.faults.splitReplyAt = 17; // ".1" comes as a burst of its own
+    c.burstGapMs = 300;
+    StartDevice(c);
+    TInterruptWatch watch;
+    TFlasher flasher(watch);
+    ASSERT_EQ(flasher.Identify(kPort, 3000).outcome, TIdentify::found);
+    ASSERT_TRUE(flasher.Schema().Failure->WaitForCount(1, 3000));
+    TUploadResult r = flasher.Upload([](int, double) {});
+    EXPECT_EQ(r.outcome, TUpload::failed);
+    EXPECT_EQ(r.bytes, 0);
+    EXPECT_GE(r.seconds, 0.0);
+    EXPECT_FALSE(flasher.Schema().Upload()->Watchdog->timer.Enabled());
 }
 
 // On a terminal the write asks, --json or not; the prompt goes to stderr, so

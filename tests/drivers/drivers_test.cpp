@@ -48,7 +48,7 @@ protected:
     }
 
     CliRun Write(const Driver& d) {
-        return guest_->Run("write " + std::string(d.device) + " --yes --json");
+        return guest_->Run("write " + std::string(d.device) + " --yes --allow-placeholder --json");
     }
 
     // The whole image and "PUSK" arrived, byte for byte, and nothing else.
@@ -131,7 +131,8 @@ protected:
         config.faults.wrongCrcAt = 40;
         DeviceSimulator& sim = Device(d, config);
         auto before = LatencySettings();
-        guest_->Start("held", "write " + std::string(d.device) + " --yes --json");
+        guest_->Start("held",
+                      "write " + std::string(d.device) + " --yes --allow-placeholder --json");
         ASSERT_TRUE(
             sim.WaitFor([](const SimReport& r) { return r.received == 41 * kBlock; }, 30000));
         auto during = LatencySettings();
@@ -160,7 +161,7 @@ protected:
     // the write must end within 3 s with exit code 1, naming the lost port.
     void Unplug(SimConfig config, std::size_t bytes) {
         DeviceSimulator& sim = Device(kFtdi, config);
-        guest_->Start("unplug", "write /dev/ttyUSB0 --yes --json");
+        guest_->Start("unplug", "write /dev/ttyUSB0 --yes --allow-placeholder --json");
         ASSERT_TRUE(sim.WaitFor([&](const SimReport& r) { return r.received >= bytes; }, 30000));
         auto removed = std::chrono::steady_clock::now();
         Monitor(state_.runDir, "device_del ftdi0");
