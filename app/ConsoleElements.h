@@ -1,6 +1,7 @@
 // The window-less stand-ins for the window's visual elements that the console
 // schema wires in their place: recorders of what the window would show, the
-// hidden CRC field, and taps that watch the port's writes, bursts and opens.
+// hidden CRC field, a count of the image bytes written, and taps that watch
+// the port's bursts and opens.
 #pragma once
 
 #include "runtime/Share.h"
@@ -25,9 +26,15 @@ public:
         {
             std::lock_guard lock(mutex_);
             values_.push_back(value);
+            lastType_ = uint8_t(d.type & ~data_forward);
             changed_.notify_all();
         }
         if (listener) listener(value);
+    }
+    // The type of the last value (data_int, data_str, ...).
+    uint8_t LastType() const {
+        std::lock_guard lock(mutex_);
+        return lastType_;
     }
     std::vector<std::string> Values() const {
         std::lock_guard lock(mutex_);
@@ -55,6 +62,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<std::string> values_;
+    uint8_t lastType_ = data_null;
 };
 
 // The hidden CRC field: keeps the text it is given and answers pulls with it.
@@ -79,30 +87,17 @@ private:
     std::string text_;
 };
 
-// Sits in front of the port's write input and counts the writes by size:
-// one-byte writes (the image) by count, longer ones ("VERS", "PUSK") by text.
-class WriteTap : public TQeElement {
+// Counts the bytes of the image the port has written: the image goes out one
+// byte per write, so each completed one-byte write (onWrite with 1) is one.
+class ImageByteCount : public TQeElement {
 public:
-    TEventLink out;
-    void inWrite(TData& d, uint16_t) {
-        if ((d.type & ~data_forward) == data_str && d.sdata.size() == 1) {
-            singleBytes_.fetch_add(1, std::memory_order_relaxed);
-        } else {
-            std::lock_guard lock(mutex_);
-            others_.push_back(ToString(d));
-        }
-        Fire(out, d);
+    void inWritten(TData& d, uint16_t) {
+        if (ToInteger(d) == 1) count_.fetch_add(1, std::memory_order_relaxed);
     }
-    std::size_t SingleByteWrites() const { return singleBytes_.load(); }
-    std::vector<std::string> OtherWrites() const {
-        std::lock_guard lock(mutex_);
-        return others_;
-    }
+    std::size_t Count() const { return count_.load(); }
 
 private:
-    mutable std::mutex mutex_;
-    std::atomic<std::size_t> singleBytes_{0};
-    std::vector<std::string> others_;
+    std::atomic<std::size_t> count_{0};
 };
 
 // Passes each received burst on and counts it once its whole chain has

@@ -1,18 +1,13 @@
-// The console schema: the serial port element, the probe and upload
-// sub-schemas and the received-data switch, wired the way the main window
-// wires them, with recorders (app/ConsoleElements.h) in place of the visual
-// elements. The command-line program and the tests host it.
+// The console schema: the device session (the serial port, the probe and
+// upload sub-schemas and the received-data switch, wired as the window wires
+// them) with recorders (app/ConsoleElements.h) in place of the visual
+// elements. The command-line program, the tests and the benchmarks host it.
 #pragma once
 
 #include "app/ConsoleElements.h"
-#include "app/TClassMultiElementEx_25A8C60.h"
+#include "app/DeviceSession.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
-#include "runtime/MultiElementEx.h"
 #include "runtime/Share.h"
-#include "runtime/qeCommutator.h"
-#include "runtime/qeEventFromData.h"
-#include "runtime/qeHub.h"
-#include "serial/qeComAsync.h"
 
 #include <string>
 
@@ -31,23 +26,20 @@ public:
     // What closing the window does; dispatch ends.
     void Close();
 
-    TQeHub* PortWriteHub;
-    WriteTap* Writes;
-    TQeMultiElementEx* ProbeHost;
-    TQeMultiElementEx* UploadHost;
-    TQeCommutator* RxSwitch;
-    TQeComAsync* SerialPort;
-    BurstTap* Bursts;
-    OpenTap* Opened;
-    TQeEventFromData* SelectedPort;
-    TQeHub* PortSelectHub;
-    TQeHub* ClosePortHub;
+    // The identified device's name and firmware version, from the probe.
+    std::string Device();
+    std::string Version();
+
+    TDeviceSession Session;
+    BurstTap* Bursts; // between the port's reads and the switch
+    OpenTap* Opened;  // between the port's open result and the probe
     Recording* Status;
     Recording* DeviceFound;
     Recording* Progress;
     Recording* Success;
     Recording* Failure;
     TextField* CrcEdit;
+    ImageByteCount* ImageBytes;
 
-    TClassMultiElementEx_25A91E0* Upload() const;
+    TClassMultiElementEx_25A91E0* Upload() const { return Session.Upload(); }
 };

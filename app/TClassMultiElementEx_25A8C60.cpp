@@ -15,7 +15,7 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     // Elements, in creation order.
     InnerSide = Add<TQeEditMultiEx>();
     InnerSide->onPass.resize(3);
-    InnerSide->srcPass.resize(1);
+    InnerSide->srcPass.resize(3);
 
     StatusFormat = Add<TQeFormatStr>();
     StatusFormat->SetArgCount(2);
@@ -70,6 +70,10 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, ForwardHub);
     InnerSide->onPass[2] = MakeLink<&TQeMultiStrPart::inSplit>(0, ReplySplit);
     InnerSide->srcPass[0] = MakeLink<&TQeCounter::valCount>(0, RouteCounter);
+    // The device's name and version, as values of their own for hosts that
+    // do not read the status text.
+    InnerSide->srcPass[1] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
+    InnerSide->srcPass[2] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);
     StatusFormat->onResult = MakeLink<&TQeHub::inSpread>(1, TextHub);
     StatusFormat->srcArg[0] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
     StatusFormat->srcArg[1] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);

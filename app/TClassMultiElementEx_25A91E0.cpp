@@ -25,7 +25,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     InnerSide->onPass.resize(2);
 
     ByteToChar = Add<TQeConvertor>();
-    ByteToChar->Mode = 4;
+    ByteToChar->Mode = conv_int_to_char;
     ByteToChar->Digits = 1;
 
     ImageReader = Add<TQeDataToFile>();
@@ -82,7 +82,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ImageCrc->SwapOutput = 0;
 
     ByteToHex = Add<TQeConvertor>();
-    ByteToHex->Mode = 6;
+    ByteToHex->Mode = conv_int_to_hex;
     ByteToHex->Digits = 1;
 
     ByteHub = Add<TQeHub>();

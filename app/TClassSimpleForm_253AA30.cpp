@@ -1,6 +1,5 @@
 #include "app/TClassSimpleForm_253AA30.h"
 
-#include "app/TClassMultiElementEx_25A8C60.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
 #include "elements/qeMMTimer.h"
 #include "resources/ImageLabel.h"
@@ -102,55 +101,9 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     PortCombo->ItemHeight = 20;
     PortCombo->Init();
 
-    PortWriteHub = Add<TQeHub>();
-    PortWriteHub->SetOutCount(1);
-
-    ProbeHost = Add<TQeMultiElementEx>(window);
-    ProbeHost->Mode = 0;
-    ProbeHost->OwnerSchema = this;
-    ProbeHost->onPass.resize(5);
-
-    UploadHost = Add<TQeMultiElementEx>(window);
-    UploadHost->Mode = 0;
-    UploadHost->OwnerSchema = this;
-    UploadHost->onPass.resize(7);
-    UploadHost->srcPass.resize(1);
-
-    RxSwitch = Add<TQeCommutator>();
-    RxSwitch->SetOutCount(2);
-
-    SerialPort = Add<TQeComAsync>();
-    SerialPort->Port = "";
-    SerialPort->BaudRate = 38462;
-    SerialPort->Parity = 0;
-    SerialPort->DataBits = 3;
-    SerialPort->StopBits = 0;
-    SerialPort->EventChar = 0;
-    SerialPort->DiscardNull = false;
-    SerialPort->AbortOnError = true;
-    SerialPort->ParityCheck = false;
-    SerialPort->ReplaceErrors = false;
-    SerialPort->ErrorChar = 0;
-    SerialPort->DsrSensitivity = false;
-    SerialPort->CtsFlow = false;
-    SerialPort->DsrFlow = false;
-    SerialPort->TxContinueOnXoff = false;
-    SerialPort->XoffChar = 19;
-    SerialPort->XonChar = 17;
-    SerialPort->XonXoffIn = false;
-    SerialPort->XonXoffOut = false;
-    SerialPort->InBufferSize = 4096;
-    SerialPort->OutBufferSize = 4096;
-    SerialPort->RtsControl = 0;
-    SerialPort->DtrControl = 0;
-    SerialPort->EvRxChar = true;
-    SerialPort->ReadIntervalTimeout = 0xFFFFFFFF;
-    SerialPort->ReadTotalConstant = 0;
-    SerialPort->ReadTotalMultiplier = 0;
-    SerialPort->WriteTotalConstant = 1000;
-    SerialPort->WriteTotalMultiplier = 100;
-    SerialPort->CheckPorts = true;
-    SerialPort->FlushOnClose = false;
+    // The serial port, the port selection and the probe and upload hosts,
+    // with their settings and the links between them.
+    Session.Build(*this, window, this);
 
     WriteClickHub = Add<TQeHub>();
     WriteClickHub->SetOutCount(3);
@@ -168,9 +121,6 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 
     ComboOffData = Add<TQeDoData>();
     ComboOffData->Data = IntegerValue(0);
-
-    ClosePortHub = Add<TQeHub>();
-    ClosePortHub->SetOutCount(1);
 
     VersionLabel = Add<TQeLabel>(window);
     Place(VersionLabel, 110, 55, 272, 20, 0xFF00000F, 1, true, true);
@@ -209,11 +159,6 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 
     WriteEnableHub = Add<TQeHub>();
     WriteEnableHub->SetOutCount(1);
-
-    SelectedPort = Add<TQeEventFromData>();
-
-    PortSelectHub = Add<TQeHub>();
-    PortSelectHub->SetOutCount(3);
 
     UploadEndHub = Add<TQeHub>();
     UploadEndHub->SetOutCount(2);
@@ -296,42 +241,28 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     SuccessMarkData->Data = IntegerValue(0);
 
     // Links, in order.
-    MainForm->onCreate = MakeLink<&TQeComAsync::inEnumPorts>(4, SerialPort);
-    MainForm->onClose = MakeLink<&TQeHub::inSpread>(0, ClosePortHub);
-    SerialPort->onPort = MakeLink<&TQeComboBox::inAdd>(0, PortCombo);
-    SerialPort->onRxChar = MakeLink<&TQeComAsync::inRead>(3, SerialPort);
-    SerialPort->onRead = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
-    SerialPort->srcPort = MakeLink<&TQeEventFromData::valStored>(0, SelectedPort);
-    SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
-    PortCombo->onSelect = MakeLink<&TQeHub::inSpread>(0, PortSelectHub);
-    PortSelectHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, ClosePortHub);
-    PortSelectHub->onEvent[1] = MakeLink<&TQeEventFromData::inStore>(0, SelectedPort);
-    PortSelectHub->onEvent[2] = MakeLink<&TQeMultiElementEx::inPass>(1, ProbeHost);
-    ClosePortHub->onEvent[0] = MakeLink<&TQeComAsync::inClose>(1, SerialPort);
-    ProbeHost->onPass[0] = MakeLink<&TQeHub::inSpread>(0, PortWriteHub);
-    ProbeHost->onPass[1] = MakeLink<&TQeEdit::inSetText>(0, StatusEdit);
-    ProbeHost->onPass[2] = MakeLink<&TQeComAsync::inOpen>(0, SerialPort);
-    ProbeHost->onPass[4] = MakeLink<&TQeHub::inSpread>(0, DeviceFoundHub);
-    PortWriteHub->onEvent[0] = MakeLink<&TQeComAsync::inWrite>(2, SerialPort);
-    RxSwitch->srcOutput = MakeLink<&TQeMultiElementEx::valPass>(0, ProbeHost);
-    RxSwitch->onEvent[0] = MakeLink<&TQeMultiElementEx::inPass>(2, ProbeHost);
-    RxSwitch->onEvent[1] = MakeLink<&TQeMultiElementEx::inPass>(0, UploadHost);
+    MainForm->onCreate = MakeLink<&TQeComAsync::inEnumPorts>(serial_enum_ports, Session.SerialPort);
+    MainForm->onClose = MakeLink<&TQeHub::inSpread>(0, Session.ClosePortHub);
+    Session.SerialPort->onPort = MakeLink<&TQeComboBox::inAdd>(0, PortCombo);
+    PortCombo->onSelect = MakeLink<&TQeHub::inSpread>(0, Session.PortSelectHub);
+    Session.ProbeHost->onPass[probe_status] = MakeLink<&TQeEdit::inSetText>(0, StatusEdit);
+    Session.ProbeHost->onPass[probe_found] = MakeLink<&TQeHub::inSpread>(0, DeviceFoundHub);
     DeviceFoundHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, ComboOffData);
     DeviceFoundHub->onEvent[1] = MakeLink<&TQeHub::inSpread>(0, WriteEnableHub);
     ComboOffData->onEmit = MakeLink<&TQeComboBox::inSetEnabled>(7, PortCombo);
     WriteEnableHub->onEvent[0] = MakeLink<&TQeButton::inSetEnabled>(0, WriteButton);
     WriteButton->onClick = MakeLink<&TQeHub::inSpread>(0, WriteClickHub);
-    WriteClickHub->onEvent[0] = MakeLink<&TQeMultiElementEx::inPass>(1, UploadHost);
+    WriteClickHub->onEvent[0] =
+        MakeLink<&TQeMultiElementEx::inPass>(upload_start, Session.UploadHost);
     WriteClickHub->onEvent[1] = MakeLink<&TQeHub::inSpread>(1, WriteEnableHub);
     WriteClickHub->onEvent[2] = MakeLink<&TQeHub::inSpread>(0, FormEnableHub);
     FormEnableHub->onEvent[0] = MakeLink<&TQeSimpleForm::inSetEnabled>(1, MainForm);
-    UploadHost->onPass[0] = MakeLink<&TQeProgressBar::inSetPosition>(0, Progress);
-    UploadHost->onPass[1] = MakeLink<&TQeHub::inSpread>(1, PortWriteHub);
-    UploadHost->onPass[2] = MakeLink<&TQeHub::inSpread>(0, SuccessHub);
-    UploadHost->onPass[3] = MakeLink<&TQeHub::inSpread>(0, FailureHub);
-    UploadHost->onPass[4] = MakeLink<&TQeEdit::inSetText>(0, CrcEdit);
-    UploadHost->srcPass[0] = MakeLink<&TQeEdit::valText>(0, CrcEdit);
-    UploadHost->onPass[6] = MakeLink<&TQeComAsync::inBurstGap>(5, SerialPort);
+    Session.UploadHost->onPass[upload_progress] =
+        MakeLink<&TQeProgressBar::inSetPosition>(0, Progress);
+    Session.UploadHost->onPass[upload_success] = MakeLink<&TQeHub::inSpread>(0, SuccessHub);
+    Session.UploadHost->onPass[upload_failure] = MakeLink<&TQeHub::inSpread>(0, FailureHub);
+    Session.UploadHost->onPass[upload_crc] = MakeLink<&TQeEdit::inSetText>(0, CrcEdit);
+    Session.UploadHost->srcPass[0] = MakeLink<&TQeEdit::valText>(0, CrcEdit);
     SuccessHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(0, UploadEndHub);
     SuccessHub->onEvent[1] = MakeLink<&TQeDoData::inEmit>(0, SuccessMarkData);
     SuccessHub->onEvent[2] = MakeLink<&TQeDoData::inEmit>(0, SuccessShowData);
@@ -371,8 +302,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     PortCombo->SetIndexMapper(nullptr);
     PortCombo->SetItemPainter(nullptr);
     PortCombo->SetPictureSource(nullptr);
-    ProbeHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A8C60>);
-    UploadHost->SetCreationHook(&CreateSubSchema<TClassMultiElementEx_25A91E0>);
+    Session.CreateSubSchemas();
 
     // Tab moves through the controls now that they all exist.
     window->InstallTabNavigation();
@@ -386,8 +316,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 TClassSimpleForm_253AA30::~TClassSimpleForm_253AA30() {
     DisableDispatch();
     TData none;
-    SerialPort->inClose(none, 1);
-    if (auto* current = UploadHost->Current())
-        static_cast<TClassMultiElementEx_25A91E0*>(current->schema)->Watchdog->Halt();
+    Session.SerialPort->inClose(none, serial_close);
+    if (auto* upload = Session.Upload()) upload->Watchdog->Halt();
     FreeElements();
 }

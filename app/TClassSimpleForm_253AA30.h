@@ -3,6 +3,7 @@
 // probe and upload sub-schemas.
 #pragma once
 
+#include "app/DeviceSession.h"
 #include "runtime/Share.h"
 
 class TQeSimpleForm;
@@ -28,23 +29,17 @@ public:
     TQeButton* WriteButton;
     TQeEdit* StatusEdit;
     TQeComboBox* PortCombo;
-    TQeHub* PortWriteHub;
-    TQeMultiElementEx* ProbeHost;
-    TQeMultiElementEx* UploadHost;
-    TQeCommutator* RxSwitch;
-    TQeComAsync* SerialPort;
+    // The serial port, the port selection and the probe and upload hosts.
+    TDeviceSession Session;
     TQeHub* WriteClickHub;
     TQeProgressBar* Progress;
     TQeHub* DeviceFoundHub;
     TQeDoData* ComboOffData;
-    TQeHub* ClosePortHub;
     TQeLabel* VersionLabel;
     TQeEdit* CrcEdit;
     TQeLabel* CrcRxLabel;
     TQeLabel* CrcLabel;
     TQeHub* WriteEnableHub;
-    TQeEventFromData* SelectedPort;
-    TQeHub* PortSelectHub;
     TQeHub* UploadEndHub;
     TQeDoData* HideData;
     TQeDoData* ShowData;

@@ -1,4 +1,4 @@
-// Base of every element and of every generated schema.
+// Base of every element and of every schema class.
 #pragma once
 
 #include <memory>
@@ -21,13 +21,16 @@ public:
     TSchema& operator=(const TSchema&) = delete;
     virtual ~TSchema() { FreeElements(); }
 
-protected:
+    // Creates an element owned by the schema; also for parts of a schema
+    // built elsewhere (the device session, a test's tap).
     template <class T, class... Args> T* Add(Args&&... args) {
         auto element = std::make_unique<T>(std::forward<Args>(args)...);
         T* raw = element.get();
         elements_.push_back(std::move(element));
         return raw;
     }
+
+protected:
     void FreeElements() {
         while (!elements_.empty())
             elements_.pop_back();

@@ -1,23 +1,9 @@
 #include "app/cli/Flasher.h"
 
 #include "runtime/Text1251.h"
+#include "serial/qeComAsync.h"
 
 #include <algorithm>
-
-namespace {
-
-// The probe's status line for an identified device, split into its fields.
-void SplitStatus(const std::string& status, std::string& device, std::string& version) {
-    static const std::string prefix = Cp1251("Устройство: ");
-    static const std::string separator = Cp1251("   Текущая версия ПО: ");
-    std::string rest = status.rfind(prefix, 0) == 0 ? status.substr(prefix.size()) : status;
-    std::size_t at = rest.find(separator);
-    device = Cp1251ToUtf8(rest.substr(0, at));
-    version =
-        at == std::string::npos ? std::string() : Cp1251ToUtf8(rest.substr(at + separator.size()));
-}
-
-} // namespace
 
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
@@ -69,7 +55,8 @@ TIdentifyResult TFlasher::Identify(const std::string& comName, int timeoutMs) {
         return result;
     }
     result.outcome = TIdentify::found;
-    SplitStatus(schema_.Status->Last(), result.device, result.version);
+    result.device = schema_.Device();
+    result.version = schema_.Version();
     return result;
 }
 
@@ -106,19 +93,19 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
             if (!ended_.load()) {
                 result.outcome = TUpload::interrupted;
                 result.blocks = progress_.load();
-                result.bytes = (long long)schema_.Writes->SingleByteWrites();
+                result.bytes = (long long)schema_.ImageBytes->Count();
                 result.seconds = elapsed();
                 return result;
             }
         }
-        if (schema_.SerialPort->LineLost() && !ended_.load()) {
+        if (schema_.Session.SerialPort->LineLost() && !ended_.load()) {
             // The line is gone: no reply can come, so there is no need to
             // wait for the watchdog.
             schema_.Abort();
             if (!ended_.load()) {
-                result.lineLost = true;
+                result.failure = TUploadFailure::line_lost;
                 result.blocks = progress_.load();
-                result.bytes = (long long)schema_.Writes->SingleByteWrites();
+                result.bytes = (long long)schema_.ImageBytes->Count();
                 result.seconds = elapsed();
                 return result;
             }
@@ -132,17 +119,21 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     result.seconds = std::max(0.0, std::chrono::duration<double>(
                                        Clock::time_point(Clock::duration(endTicks_.load())) - start)
                                        .count());
-    result.bytes = (long long)schema_.Writes->SingleByteWrites();
+    result.bytes = (long long)schema_.ImageBytes->Count();
     if (schema_.Success->Count() > 0) {
         result.outcome = TUpload::success;
         result.blocks = int((result.bytes + 255) / 256);
-        succeeded_ = true;
     } else {
         result.outcome = TUpload::failed;
         result.blocks = progress_.load();
-        std::string why = schema_.Failure->Last();
-        result.timedOut = why == "3";
-        if (!result.timedOut) result.reply = why;
+        // The upload reports a time-out as an integer, a wrong reply as its
+        // hexadecimal text.
+        if (schema_.Failure->LastType() == data_int) {
+            result.failure = TUploadFailure::silence;
+        } else {
+            result.failure = TUploadFailure::unexpected_reply;
+            result.reply = schema_.Failure->Last();
+        }
         result.expected = schema_.CrcEdit->Text();
     }
     show(result.outcome == TUpload::success ? std::min(progress_.load() + 1, kImageBlocks)
@@ -152,6 +143,5 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
 }
 
 void TFlasher::Close() {
-    schema_.SerialPort->FlushOnClose = succeeded_;
     schema_.Close();
 }

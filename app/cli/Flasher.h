@@ -30,17 +30,23 @@ struct TIdentifyResult {
 
 enum class TUpload { success, failed, interrupted };
 
+// Why an upload failed.
+enum class TUploadFailure {
+    unexpected_reply, // the device answered something other than the acknowledgement
+    silence,          // the device fell silent for 3 s
+    line_lost,        // the line hung up or the adapter went away
+};
+
 struct TUploadResult {
     TUpload outcome = TUpload::failed;
     // On success the blocks sent; otherwise the blocks the device
     // acknowledged (the failed or interrupted one is the next).
     int blocks = 0;
-    long long bytes = 0;   // image bytes written to the port
-    double seconds = 0;    // from the first byte to the end
-    bool timedOut = false; // failed: the device fell silent
-    bool lineLost = false; // failed: the line hung up or the adapter went away
-    std::string reply;     // failed otherwise: the reply as hexadecimal text
-    std::string expected;  // the running CRC the reply should have carried
+    long long bytes = 0;                                       // image bytes written to the port
+    double seconds = 0;                                        // from the first byte to the end
+    TUploadFailure failure = TUploadFailure::unexpected_reply; // when failed
+    std::string reply;    // an unexpected reply as hexadecimal text
+    std::string expected; // the running CRC the reply should have carried
 };
 
 class TFlasher {
@@ -75,7 +81,6 @@ private:
     std::atomic<int32_t> openResult_{-1};
     std::atomic<int> progress_{0};
     std::atomic<bool> ended_{false};
-    bool succeeded_ = false;
     std::atomic<Clock::rep> endTicks_{0};
     Clock::time_point start_{};
     // When each block count was reached, as the reader thread saw it.

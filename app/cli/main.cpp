@@ -344,12 +344,19 @@ int Write(TRun& run, TInterruptWatch& watch) {
         break;
     }
     flasher.Close();
-    std::string why = r.lineLost ? "the line to " + found.port +
-                                       " was lost (the adapter was unplugged or the device "
-                                       "went away); plug it in again"
-                      : r.timedOut
-                          ? "the device stopped answering (no reply for 3 s)"
-                          : "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
+    std::string why;
+    switch (r.failure) {
+    case TUploadFailure::line_lost:
+        why = "the line to " + found.port +
+              " was lost (the adapter was unplugged or the device went away); plug it in again";
+        break;
+    case TUploadFailure::silence:
+        why = "the device stopped answering (no reply for 3 s)";
+        break;
+    case TUploadFailure::unexpected_reply:
+        why = "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
+        break;
+    }
     run.json.Add("reply", r.reply);
     return Fail(run, exit_transfer_failed,
                 Format("transfer failed: block %d of %d failed: %s; check the connection, %s", at,

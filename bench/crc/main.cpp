@@ -2,7 +2,7 @@
 // into hexadecimal digits, fed to TQeCRC16_32 (hex input, table rebuilt on
 // every call) with the previous result as the initial value. Compared with
 // the same element fed whole blocks, and with a plain table-driven CRC.
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "elements/MemStream.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"

@@ -1,6 +1,6 @@
 #include "ReferenceUploader.h"
 
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "platform/Comm.h"
 #include "platform/Resources.h"
 

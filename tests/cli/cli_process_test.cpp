@@ -5,9 +5,10 @@
 // The tests write the build's placeholder image (--allow-placeholder).
 #include "CliProcess.h"
 #include "app/cli/Flasher.h"
-#include "elements/Crc16.h"
 #include "elements/qeMMTimer.h"
 #include "platform/Comm.h"
+#include "testing/Crc16.h"
+#include "testing/WriteTap.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
@@ -290,6 +291,7 @@ TEST_F(Cli, CtrlCWithTheFinalAcknowledgementIsASuccess) {
     DeviceSimulator& sim = StartDevice();
     TInterruptWatch watch;
     TFlasher flasher(watch);
+    WriteTap* writes = TapWrites(flasher.Schema(), flasher.Schema().Session);
     ASSERT_EQ(flasher.Identify(kPort, 3000).outcome, TIdentify::found);
     auto announce = flasher.Schema().Success->listener;
     flasher.Schema().Success->listener = [&](const std::string& value) {
@@ -300,7 +302,7 @@ TEST_F(Cli, CtrlCWithTheFinalAcknowledgementIsASuccess) {
     EXPECT_TRUE(watch.Interrupted());
     EXPECT_EQ(r.outcome, TUpload::success);
     EXPECT_EQ(r.bytes, (long long)DeviceSimulator::ImageSize);
-    EXPECT_EQ(flasher.Schema().Writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
+    EXPECT_EQ(writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
     EXPECT_TRUE(sim.Report().matchesImage);
 }
 

@@ -1,5 +1,5 @@
 #include "Probe.h"
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
 

@@ -1,5 +1,5 @@
 #include "Probe.h"
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "elements/MemStream.h"
 #include "elements/qeDataToFile.h"
 #include "elements/qeMemoryStream.h"

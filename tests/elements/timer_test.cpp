@@ -182,9 +182,11 @@ TEST(MMTimerElementLife, DestructionWhileTheTickWaitsForTheWaitingThread) {
         TQeMMTimer* timer = nullptr;
         std::atomic<bool> inTick{false};
         std::atomic<bool> sawServed{false};
+        std::atomic<bool> stopped{false};
         void tick(TData&, uint16_t) {
-            if (inTick.exchange(true)) return;
+            if (stopped.exchange(true)) return;
             Send<&TQeMMTimer::inStop>(*timer, TData{}, 1);
+            inTick = true; // only now: the destroying thread must find the timer stopped
             auto until = std::chrono::steady_clock::now() + 3s;
             while (!served && std::chrono::steady_clock::now() < until)
                 std::this_thread::sleep_for(1ms);

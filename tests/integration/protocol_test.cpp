@@ -1,6 +1,9 @@
 // The probe and the upload against the device simulator, over real ptys.
 #include "app/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
+#include "runtime/qeCommutator.h"
+#include "serial/qeComAsync.h"
+#include "testing/WriteTap.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
@@ -32,6 +35,7 @@ protected:
         std::string error;
         ASSERT_TRUE(sim_->Start(dir_, port, error)) << error;
         harness_ = std::make_unique<TConsoleSchema>();
+        writes_ = TapWrites(*harness_, harness_->Session);
     }
     // Chooses the device's port and waits until the reply's whole chain has
     // run, so that the routing and the found event are settled too.
@@ -62,7 +66,7 @@ protected:
         SimReport r = sim_->Report();
         EXPECT_EQ(r.received, blocks * 256);
         EXPECT_FALSE(r.pusk);
-        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        EXPECT_EQ(writes_->OtherWrites(), std::vector<std::string>{"VERS"});
         EXPECT_FALSE(harness_->Upload()->Watchdog->timer.Enabled());
     }
     // Waits until the upload ends one way or the other.
@@ -85,6 +89,7 @@ protected:
     std::string dir_;
     std::unique_ptr<DeviceSimulator> sim_;
     std::unique_ptr<TConsoleSchema> harness_;
+    WriteTap* writes_ = nullptr;
 };
 
 SimConfig Reply(std::string reply) {
@@ -110,9 +115,9 @@ TEST_F(Protocol, IdentificationTexts) {
         EXPECT_EQ(Identify(), c.status) << c.reply;
         bool identified = c.status != kNotFound;
         EXPECT_EQ(harness_->DeviceFound->Count(), identified ? 1u : 0u) << c.reply;
-        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        EXPECT_EQ(writes_->OtherWrites(), std::vector<std::string>{"VERS"});
         TData none;
-        EXPECT_EQ(ReadInteger(none, harness_->RxSwitch->srcOutput, -1), identified ? 1 : 0);
+        EXPECT_EQ(ReadInteger(none, harness_->Session.RxSwitch->srcOutput, -1), identified ? 1 : 0);
         harness_.reset();
         sim_.reset();
     }
@@ -129,7 +134,7 @@ TEST_F(Protocol, AReplyInTwoBurstsIsParsedBurstByBurst) {
     EXPECT_EQ(harness_->Failure->Last(), "2E31");
     // The failure is decided: a start now sends nothing and starts no watchdog.
     harness_->ClickWrite();
-    EXPECT_EQ(harness_->Writes->SingleByteWrites(), 0u);
+    EXPECT_EQ(writes_->SingleByteWrites(), 0u);
     EXPECT_FALSE(harness_->Upload()->Watchdog->timer.Enabled());
 
     SimConfig noSpace = Reply("VARNOMIKSAL DEV 2.1");
@@ -151,7 +156,7 @@ TEST_F(Protocol, BadPortNamesFailWithoutWriting) {
         EXPECT_EQ(harness_->Status->Last(), kNotFound) << name;
     }
     EXPECT_EQ(harness_->Status->Count(), 6u);
-    EXPECT_TRUE(harness_->Writes->OtherWrites().empty());
+    EXPECT_TRUE(writes_->OtherWrites().empty());
     EXPECT_EQ(sim_->Report().versRequests, 0);
 }
 
@@ -167,8 +172,8 @@ TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
     EXPECT_TRUE(r.matchesImage);
     EXPECT_EQ(r.received, DeviceSimulator::ImageSize);
     EXPECT_EQ(r.beyondImage, 0u);
-    EXPECT_EQ(harness_->Writes->SingleByteWrites(), DeviceSimulator::ImageSize);
-    EXPECT_EQ(harness_->Writes->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
+    EXPECT_EQ(writes_->SingleByteWrites(), DeviceSimulator::ImageSize);
+    EXPECT_EQ(writes_->OtherWrites(), (std::vector<std::string>{"VERS", "PUSK"}));
     std::vector<std::string> progress = harness_->Progress->Values();
     ASSERT_EQ(progress.size(), 507u);
     for (int i = 0; i < 507; ++i)
@@ -189,7 +194,7 @@ TEST_F(Protocol, RepliesDribbledByteByByteAreWholeReplies) {
         Start(c);
         ASSERT_EQ(Identify(), Found("VMX-1", "8.3")) << dribbleUs;
         ExpectWholeUpload();
-        EXPECT_EQ(harness_->SerialPort->BurstGapInUse(), TQeComAsync::default_burst_gap_us);
+        EXPECT_EQ(harness_->Session.SerialPort->BurstGapInUse(), TQeComAsync::default_burst_gap_us);
         harness_.reset();
         sim_.reset();
     }
@@ -225,7 +230,7 @@ TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
         EXPECT_EQ(harness_->Success->Count(), 0u);
         EXPECT_EQ(sim_->Report().received, 4u * 256) << fault; // nothing after block 3
         EXPECT_EQ(harness_->Progress->Count(), 3u);
-        EXPECT_EQ(harness_->Writes->OtherWrites(), std::vector<std::string>{"VERS"});
+        EXPECT_EQ(writes_->OtherWrites(), std::vector<std::string>{"VERS"});
         harness_.reset();
         sim_.reset();
     }
@@ -277,7 +282,7 @@ TEST_F(Protocol, AStalledWriteStillEndsInFailure) {
     SimConfig c;
     c.faults.xoffAt = 3;
     Start(c);
-    harness_->SerialPort->XonXoffOut = true;
+    harness_->Session.SerialPort->XonXoffOut = true;
     ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
     harness_->ClickWrite();
     ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.blocksAcknowledged >= 4; }, 3000));

@@ -2,7 +2,7 @@
 // holds its far end and plays the device (platform/VirtualPort.h).
 #pragma once
 
-#include "platform/VirtualPort.h"
+#include "testing/platform/VirtualPort.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,6 +2,7 @@
 // recorder of every event the element fires.
 #pragma once
 
+#include "app/DeviceSession.h"
 #include "runtime/Share.h"
 #include "serial/qeComAsync.h"
 #include "tests/platform/PtyPort.h"
@@ -14,20 +15,9 @@
 #include <thread>
 #include <vector>
 
-// The property values the main window gives its serial port.
+// The property values the program gives its serial port.
 inline void UseProgramSettings(TQeComAsync& com) {
-    com.BaudRate = 38462;
-    com.DataBits = 3;
-    com.AbortOnError = true;
-    com.XoffChar = 19;
-    com.XonChar = 17;
-    com.InBufferSize = 4096;
-    com.OutBufferSize = 4096;
-    com.EvRxChar = true;
-    com.ReadIntervalTimeout = 0xFFFFFFFF;
-    com.WriteTotalConstant = 1000;
-    com.WriteTotalMultiplier = 100;
-    com.CheckPorts = true;
+    ApplyProgramLineSettings(com);
 }
 
 struct TFired {

@@ -3,7 +3,7 @@
 // so that uploads can be checked against it.
 //   imagecrc            ->  STREAM0 130048 bytes CRC-16/MODBUS 1234
 //   imagecrc FILE...    ->  FILE 130048 bytes CRC-16/MODBUS 1234
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "elements/MemStream.h"
 
 #include <cstdio>

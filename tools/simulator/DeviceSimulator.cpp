@@ -1,6 +1,6 @@
 #include "tools/simulator/DeviceSimulator.h"
 
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 #include "platform/Resources.h"
 #include "platform/ThreadPriority.h"
 

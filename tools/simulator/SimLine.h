@@ -3,7 +3,7 @@
 // virtual machine's serial device is joined to (SocketLine.h).
 #pragma once
 
-#include "platform/VirtualPort.h"
+#include "testing/platform/VirtualPort.h"
 
 #include <cstddef>
 #include <cstdint>

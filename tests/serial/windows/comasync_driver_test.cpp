@@ -2,9 +2,9 @@
 // driver: line errors under abort-on-error, and a write that completes with
 // an error.
 #include "app/ConsoleSchema.h"
-#include "elements/Crc16.h"
 #include "elements/qeMMTimer.h"
 #include "runtime/Text1251.h"
+#include "testing/Crc16.h"
 #include "tests/platform/windows/FakeCommDriver.h"
 #include "tests/serial/ComTestKit.h"
 
@@ -115,7 +115,7 @@ TEST(ComAsyncDriver, ABreakInAnAcknowledgementFailsTheUploadAndThePortGoesOn) {
     ASSERT_TRUE(schema.Bursts->WaitHandled(4, 5000));
     EXPECT_EQ(schema.Success->Count(), 0u);
     EXPECT_EQ(schema.Progress->Count(), 2u);
-    EXPECT_EQ(schema.Writes->SingleByteWrites(), 3u * 256);
+    EXPECT_EQ(schema.ImageBytes->Count(), 3u * 256);
     EXPECT_FALSE(schema.Upload()->Watchdog->timer.Enabled());
 
     // The same open port still receives and sends.

@@ -1,4 +1,4 @@
-#include "platform/VirtualPort.h"
+#include "testing/platform/VirtualPort.h"
 
 #include "platform/CommTermios2.h"
 

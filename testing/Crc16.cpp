@@ -1,4 +1,4 @@
-#include "elements/Crc16.h"
+#include "testing/Crc16.h"
 
 #include <array>
 

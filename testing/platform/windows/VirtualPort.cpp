@@ -2,7 +2,7 @@
 // program (tools/nullmodem makes them for a wine prefix); this side opens the
 // cable's other port through the comm layer, and announces the program's end
 // in the registry's list of serial ports, as a driver does.
-#include "platform/VirtualPort.h"
+#include "testing/platform/VirtualPort.h"
 
 #include <windows.h>
 
