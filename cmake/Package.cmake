@@ -1,7 +1,7 @@
 # The Debian package (scripts/package.sh): both programs, the desktop entry
-# with the icon in the hicolor theme, the man pages, the copyright file and
-# the changelog. Its dependencies come from the programs' shared libraries
-# (dpkg-shlibdeps).
+# with the icon in the hicolor theme, the AppStream metainfo, the man pages,
+# the copyright file and the changelog. Its dependencies come from the
+# programs' shared libraries (dpkg-shlibdeps).
 set(pkg_dir ${PROJECT_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${pkg_dir})
 
@@ -45,23 +45,55 @@ foreach(size 16 32)
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${pkg_gzipped} ${pkg_icons})
 
+# The software centres' metainfo. Its release is the changelog's latest entry,
+# dated as there, so that the package stays the same from one build to the
+# next. The screenshots are those of docs/screenshots/linux, where the
+# project's site publishes them.
+set(VARNO_HOMEPAGE "https://varnomiksal.invalid" CACHE STRING
+    "The project's site, which publishes docs/screenshots/linux as <site>/screenshots/linux")
+set(VARNO_APPSTREAM_ID invalid.varnomiksal.bootloader)
+set(VARNO_SCREENSHOTS_URL ${VARNO_HOMEPAGE}/screenshots/linux)
+string(REGEX REPLACE "^.*<(.*)>$" "\\1" VARNO_MAINTAINER_EMAIL "${VARNO_MAINTAINER}")
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog trailer REGEX "^ -- " LIMIT_COUNT 1)
+if(NOT trailer MATCHES ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+  message(FATAL_ERROR "packaging/changelog: no date in the first entry's trailer line")
+endif()
+set(month_numbers Jan 01 Feb 02 Mar 03 Apr 04 May 05 Jun 06 Jul 07 Aug 08 Sep 09 Oct 10 Nov 11 Dec 12)
+list(FIND month_numbers ${CMAKE_MATCH_2} month)
+math(EXPR month "${month} + 1")
+list(GET month_numbers ${month} month)
+set(VARNO_RELEASE_DATE ${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1})
+configure_file(${PROJECT_SOURCE_DIR}/packaging/varnomiksal.metainfo.xml.in
+               ${pkg_dir}/${VARNO_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${pkg_dir}/${VARNO_APPSTREAM_ID}.metainfo.xml DESTINATION share/metainfo)
+
 # Relocations resolved at start-up, so they can be made read-only (Debian's
 # hardening "bindnow").
 target_link_options(varnomiksal PRIVATE -Wl,-z,now)
 target_link_options(varnomiksal-cli PRIVATE -Wl,-z,now)
 install(TARGETS varnomiksal varnomiksal-cli RUNTIME DESTINATION bin)
+# A stripped program also loses the compilers' names and versions (the
+# ".comment" section), as Debian's own packages do.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(prog varnomiksal varnomiksal-cli)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/\${prog}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/varnomiksal.desktop DESTINATION share/applications)
 install(FILES ${pkg_dir}/varnomiksal.1.gz ${pkg_dir}/varnomiksal-cli.1.gz
         DESTINATION share/man/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${pkg_dir}/changelog.gz
-        DESTINATION share/doc/varnomiksal)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright ${pkg_dir}/copyright @ONLY)
+install(FILES ${pkg_dir}/copyright ${pkg_dir}/changelog.gz DESTINATION share/doc/varnomiksal)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME varnomiksal)
 set(CPACK_PACKAGE_VERSION ${VARNO_PACKAGE_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGE_CONTACT "Varnomiksal maintainers <maintainers@varnomiksal.example>")
+set(CPACK_PACKAGE_CONTACT "${VARNO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Varnomiksal devices")
 # The long description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core
   g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine
-  dpkg-dev desktop-file-utils lintian
+  dpkg-dev desktop-file-utils lintian appstream
   nsis
   qemu-system-x86 busybox-static cpio
 )

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds the Windows installer and zip from the build tree, then, in the test
-# run's wine prefix ($WINEPREFIX): installs silently, checks the installed
-# folder against the zip, the Start-menu folder and the installed-programs
-# entry, runs the installed programs, installs again over the installation,
-# and uninstalls silently.
+# Builds the Windows installer and zip from the build tree, and an older
+# installer that carries one file more, then, in the test run's wine prefix
+# ($WINEPREFIX): installs the older one silently with the folder on PATH,
+# updates it with the new one (which removes the older one's files and PATH
+# entry), checks the installed folder against the zip, the Start-menu folder
+# and the installed-programs entry, runs the installed programs, installs
+# again with the folder on PATH and runs the flasher from a new command
+# prompt by name, and uninstalls silently, which leaves no key and no PATH
+# entry behind.
 # Usage: installer_test.sh <build dir> <version> <wine> <window program: 0|1>
 set -euo pipefail
 build=$1
@@ -38,6 +42,8 @@ win_dir="C:\\Program Files\\$product"
 inst_dir="$WINEPREFIX/drive_c/Program Files/$product"
 menu_dir="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$product"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\varnomiksal'
+vendor_key='HKLM\Software\Varnomiksal'
+env_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 programs=(varnomiksal-cli.exe)
 links=("Uninstall.lnk" "$product command line.lnk")
 if [ "$window" = 1 ]; then
@@ -54,12 +60,33 @@ installer=$work/out/$name.exe
 [ -f "$installer" ] || fail "no installer $name.exe"
 [ -f "$work/out/$name.zip" ] || fail "no zip $name.zip"
 
-# The zip: one folder holding the programs, stripped, and the copyright file.
+# The installer's own version resource (its strings are UTF-16).
+tr -d '\0' <"$installer" >"$work/installer.txt"
+for field in "ProductName$product" "CompanyNameVarnomiksal" "ProductVersion$version"; do
+  grep -aq "$field" "$work/installer.txt" || fail "the installer's version resource lacks $field"
+done
+
+# An older installer of the same programs that carries one file more, which
+# the newer one drops.
+mkdir "$work/extra"
+echo "dropped by the newer version" >"$work/extra/dropped.txt"
+cat >"$work/old.cmake" <<EOF
+include("$build/CPackConfig.cmake")
+set(CPACK_PACKAGE_VERSION 0.9)
+set(CPACK_PACKAGE_FILE_NAME varnomiksal-0.9-win64)
+set(CPACK_INSTALLED_DIRECTORIES "$work/extra;.")
+EOF
+(cd "$build" && cpack -G NSIS --config "$work/old.cmake" -B "$work/old" >/dev/null)
+old_installer=$work/old/varnomiksal-0.9-win64.exe
+[ -f "$old_installer" ] || fail "no older installer"
+
+# The zip: one folder holding the programs, stripped, the licence and the
+# notices of the libraries linked into the programs.
 mkdir "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$work/out/$name.zip")
 [ "$(ls "$work/zip")" = "$name" ] || fail "the zip holds more than the folder $name: $(ls "$work/zip")"
 unpacked=$work/zip/$name
-for f in "${programs[@]}" copyright.txt; do
+for f in "${programs[@]}" LICENSE.txt THIRD-PARTY-NOTICES.txt; do
   [ -f "$unpacked/$f" ] || fail "the zip lacks $f"
 done
 for f in "${programs[@]}"; do
@@ -67,7 +94,10 @@ for f in "${programs[@]}"; do
     fail "$f is not stripped"
   fi
 done
-grep -q $'^Copyright: .*\r$' "$unpacked/copyright.txt" || fail "copyright.txt lacks Windows line ends"
+grep -q $'^MIT License\r$' "$unpacked/LICENSE.txt" || fail "LICENSE.txt is no MIT licence with Windows line ends"
+for part in "GCC Runtime Library Exception" "mingw-w64 runtime" "winpthreads"; do
+  grep -q "$part" "$unpacked/THIRD-PARTY-NOTICES.txt" || fail "THIRD-PARTY-NOTICES.txt lacks $part"
+done
 
 # The installed folder holds what the zip holds, and the uninstaller.
 check_installed() {
@@ -75,7 +105,7 @@ check_installed() {
   expected=$( (cd "$unpacked" && find . -type f && echo ./Uninstall.exe) | sort)
   installed=$(cd "$inst_dir" && find . -type f | sort)
   [ "$installed" = "$expected" ] || fail "installed files differ from the zip's: $installed"
-  for f in "${programs[@]}" copyright.txt; do
+  for f in "${programs[@]}" LICENSE.txt THIRD-PARTY-NOTICES.txt; do
     cmp -s "$unpacked/$f" "$inst_dir/$f" || fail "the installed $f differs from the zip's"
   done
   for link in "${links[@]}"; do
@@ -95,6 +125,12 @@ check_installed() {
   [ "$(reg_value DisplayVersion)" = "$version" ] || fail "DisplayVersion: $(reg_value DisplayVersion)"
   [ "$(reg_value DisplayIcon)" = "$win_dir\\${programs[-1]}" ] ||
     fail "DisplayIcon: $(reg_value DisplayIcon)"
+}
+
+# path_value: the machine PATH.
+path_value() {
+  wine_run reg query "$env_key" /v Path || fail "no machine PATH"
+  reg_value Path
 }
 
 # The installed programs run.
@@ -129,14 +165,26 @@ run_installed_window() {
   [ "$rc" = 0 ] || fail "the installed varnomiksal.exe ended with $rc"
 }
 
-wine_run "$installer" /S || fail "the silent install exits with $?"
-check_installed
-run_installed
+path_before=$(path_value)
 
-# A second install (an update) lays its files over the first.
-wine_run "$installer" /S || fail "the silent install over an installation exits with $?"
+wine_run "$old_installer" /S /PATH=1 || fail "the older installer exits with $?"
+[ -f "$inst_dir/dropped.txt" ] || fail "the older installer did not install dropped.txt"
+[ "$(path_value)" = "$path_before;$win_dir" ] || fail "the older installer's PATH: $(path_value)"
+
+# The update removes the older version first: its files (dropped.txt too) and
+# its PATH entry; silently and without /PATH=1 it adds none.
+wine_run "$installer" /S || fail "the silent update exits with $?"
 check_installed
 run_installed
+[ "$(path_value)" = "$path_before" ] || fail "PATH after the update without /PATH=1: $(path_value)"
+
+# Again, with the folder on PATH: a new command prompt finds the flasher by
+# name, from another folder.
+wine_run "$installer" /S /PATH=1 || fail "the silent install with /PATH=1 exits with $?"
+check_installed
+[ "$(path_value)" = "$path_before;$win_dir" ] || fail "PATH after /PATH=1: $(path_value)"
+wine_run cmd /c "cd /d C:\ && varnomiksal-cli --version" || fail "varnomiksal-cli by name exits with $?"
+[[ $(wine_output) == "varnomiksal-cli $version "* ]] || fail "varnomiksal-cli by name: $(wine_output)"
 
 # The uninstaller copies itself away and returns at once; the copy removes
 # the programs, the folder, the shortcuts and the entries.
@@ -150,4 +198,8 @@ done
 if wine_run reg query "$uninstall_key"; then
   fail "the uninstall left the installed-programs entry"
 fi
+if wine_run reg query "$vendor_key"; then
+  fail "the uninstall left $vendor_key"
+fi
+[ "$(path_value)" = "$path_before" ] || fail "PATH after the uninstall: $(path_value)"
 echo "installer ok: $name.exe, $name.zip"
