@@ -4,6 +4,7 @@
 #include "app/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
 #include "runtime/Text1251.h"
+#include "runtime/qeHub.h"
 #include "testing/Crc16.h"
 #include "tests/platform/windows/FakeCommDriver.h"
 #include "tests/serial/ComTestKit.h"
@@ -123,6 +124,6 @@ TEST(ComAsyncDriver, ABreakInAnAcknowledgementFailsTheUploadAndThePortGoesOn) {
     EXPECT_TRUE(schema.Bursts->WaitHandled(5, 5000));
     TData ping;
     SetString(ping, "ping");
-    Fire(MakeLink<&TQeHub::inSpread>(0, schema.PortWriteHub), ping);
+    Fire(MakeLink<&TQeHub::inSpread>(0, schema.Session.PortWriteHub), ping);
     EXPECT_EQ(driver.Line().substr(4 + 3 * 256), "ping");
 }
