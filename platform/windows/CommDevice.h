@@ -1,0 +1,435 @@
+// The state of an open serial device on Windows and the transfers and waits
+// on it: the comm API on an overlapped handle. A receiver
+// thread of the device's own keeps a one-byte read pending and, whenever it
+// completes, takes what else the driver holds; the bytes wait in a staged
+// input queue that waits, counts and reads work on. Every read of the device
+// happens on that thread, which keeps the bytes in order, and the handle's
+// read timeouts stay "wait for the bytes asked for", so the read timeouts the
+// caller sets are kept by this file.
+//
+// Line errors. Under abort-on-error the driver fails every read and write
+// after a framing error, an overrun or a break until ClearCommError has
+// taken the error. After a transfer that failed or was aborted, the receiver
+// and writes take the errors and go on; the flags wait for ClearError and
+// raise ev_err (framing, overrun, parity) and ev_break for a wait that
+// watches them. Only a failure that no line error explains ends reception.
+//
+// The comm API is called through a table (CommApi.h), the real one unless a
+// test put in a fake driver.
+// Only platform/windows/Comm.cpp includes this.
+#pragma once
+
+#include "platform/Comm.h"
+#include "platform/CommTimeouts.h"
+#include "platform/windows/CommApi.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+using Clock = std::chrono::steady_clock;
+
+// The input queue's size when none was set.
+inline constexpr uint32_t default_in_queue = 4096;
+
+// Aborted transfers in a row that no line error explains, before the port
+// counts as failed. One such abort is normal: another thread may have taken
+// the errors first, and the next transfer works.
+inline constexpr int max_unexplained_aborts = 8;
+
+// An event for one overlapped transfer.
+struct TOverlapped {
+    OVERLAPPED ov{};
+    TOverlapped() { ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+    ~TOverlapped() {
+        if (ov.hEvent) CloseHandle(ov.hEvent);
+    }
+    TOverlapped(const TOverlapped&) = delete;
+    TOverlapped& operator=(const TOverlapped&) = delete;
+    void Reset() {
+        HANDLE e = ov.hEvent;
+        ov = OVERLAPPED{};
+        ov.hEvent = e;
+        ResetEvent(e);
+    }
+};
+
+// How an overlapped transfer ended.
+struct TTransfer {
+    bool ok = false;      // completed without error
+    DWORD count = 0;      // bytes moved, also when it failed or was stopped
+    DWORD error = 0;      // the error when not ok
+    bool stopped = false; // cancelled because the device is closing
+};
+
+// Milliseconds to wait until deadline, rounded up; INFINITE for none (max).
+inline DWORD MsUntil(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return INFINITE;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return DWORD(std::clamp<int64_t>(left, 0, 0x7FFFFFFF));
+}
+
+// The line events that error flags raise, as the driver raises them.
+inline uint32_t EventsOf(uint32_t errors) {
+    uint32_t events = 0;
+    if (errors & (ce_frame | ce_overrun | ce_rxparity)) events |= ev_err;
+    if (errors & ce_break) events |= ev_break;
+    return events;
+}
+
+struct TComm::Impl {
+    explicit Impl(const TCommApi& comm) : api(comm) {}
+
+    const TCommApi& api;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE stopEvent = nullptr; // ends the receiver
+    std::atomic<uint32_t> rxAbortGen{0};
+    std::atomic<uint32_t> mask{0};
+    std::atomic<bool> closed{false};
+
+    // An abort of writes (Purge with purge_txabort) bumps txAbortGen and
+    // cancels the write in progress; the lock orders the two against a
+    // write's own check before it waits, so that no abort is lost.
+    std::mutex abortLock;
+    std::atomic<uint32_t> txAbortGen{0};
+    OVERLAPPED* activeWrite = nullptr; // guarded by abortLock
+
+    std::mutex settingsLock;
+    TCommTimeouts timeouts;
+    uint32_t inQueueSize = default_in_queue;
+
+    // The staged input queue, filled by the receiver.
+    std::mutex rxLock;
+    std::condition_variable rxChanged;
+    std::string rxStage;
+    uint64_t staged = 0;      // bytes ever staged
+    bool rxFailed = false;    // the device failed or hung up: nothing more comes
+    uint32_t wakeCount = 0;   // bumped by SetMask and Close
+    uint32_t lineErrors = 0;  // error flags taken from the driver, for ClearError
+    uint32_t errorEvents = 0; // ev_err and ev_break not yet reported
+    std::thread receiver;
+
+    // The completion record of writes, made once: one write at a time.
+    std::mutex writeLock;
+    TOverlapped writeRecord;
+    std::once_flag receiverStarted;
+
+    // Used only by the waiting thread.
+    uint64_t reportedRx = 0;
+    bool rx80Reported = false;
+
+    ~Impl() { Shut(); }
+
+    void Shut() {
+        if (closed.exchange(true)) return;
+        {
+            std::lock_guard lock(rxLock);
+            ++wakeCount;
+        }
+        rxChanged.notify_all();
+        if (stopEvent) SetEvent(stopEvent);
+        if (receiver.joinable()) receiver.join();
+        if (handle != INVALID_HANDLE_VALUE) api.CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        if (stopEvent) CloseHandle(stopEvent);
+        stopEvent = nullptr;
+        timeEndPeriod(1);
+    }
+
+    // The receiver starts with the first wait or read, so that opening a port
+    // only to see that it can be opened changes nothing on it. Its reads wait
+    // for the bytes they ask for: the handle has no read timeouts.
+    void StartReceiver() {
+        std::call_once(receiverStarted, [this] {
+            COMMTIMEOUTS none{};
+            if (closed || !api.SetCommTimeouts(handle, &none)) return Fail();
+            try {
+                receiver = std::thread([this] { Receive(); });
+            } catch (...) {
+                Fail();
+            }
+        });
+    }
+
+    uint32_t QueueSize() {
+        std::lock_guard lock(settingsLock);
+        return inQueueSize ? inQueueSize : default_in_queue;
+    }
+
+    // Takes the driver's error flags (which ends its error state) and the
+    // line status; the flags are kept for ClearError and raise their events.
+    bool TakeErrors(COMSTAT* status = nullptr, DWORD* taken = nullptr) {
+        DWORD flags = 0;
+        COMSTAT stat{};
+        if (!api.ClearCommError(handle, &flags, &stat)) return false;
+        if (status) *status = stat;
+        if (taken) *taken = flags;
+        if (flags) {
+            {
+                std::lock_guard lock(rxLock);
+                lineErrors |= flags;
+                errorEvents |= EventsOf(flags);
+            }
+            rxChanged.notify_all();
+        }
+        return true;
+    }
+
+    // After a transfer that failed with `error`: takes the line errors. True
+    // when the port goes on: a line error explains the failure, or an abort
+    // whose errors another thread took (a few times in a row at most).
+    bool Recover(DWORD error, int& unexplained) {
+        DWORD flags = 0;
+        if (closed || !TakeErrors(nullptr, &flags) || (flags & ce_mode)) return false;
+        if (flags) {
+            unexplained = 0;
+            return true;
+        }
+        return error == ERROR_OPERATION_ABORTED && ++unexplained <= max_unexplained_aborts;
+    }
+
+    // Waits for an overlapped transfer; on a stop it is cancelled first.
+    TTransfer Finish(TOverlapped& t, HANDLE stop) {
+        HANDLE events[2] = {t.ov.hEvent, stop};
+        DWORD r = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, INFINITE);
+        TTransfer end;
+        end.stopped = r == WAIT_OBJECT_0 + 1;
+        if (end.stopped) api.CancelIoEx(handle, &t.ov);
+        end.ok = api.GetOverlappedResult(handle, &t.ov, &end.count, TRUE);
+        if (!end.ok) end.error = GetLastError();
+        return end;
+    }
+
+    // One read of `size` bytes, waited for.
+    TTransfer ReadNow(TOverlapped& t, char* buffer, DWORD size) {
+        t.Reset();
+        DWORD got = 0;
+        if (!api.ReadFile(handle, buffer, size, &got, &t.ov)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) return {false, 0, error, false};
+        }
+        return Finish(t, stopEvent);
+    }
+
+    // The receiver: one byte at a time while the line is idle, then
+    // everything the driver holds, into the staged queue.
+    void Receive() {
+        TOverlapped t;
+        char buffer[4096];
+        int unexplained = 0;
+        for (;;) {
+            {
+                // Wait for room; a full queue leaves the bytes in the driver.
+                std::unique_lock lock(rxLock);
+                rxChanged.wait(lock, [&] { return closed || rxStage.size() < QueueSize(); });
+                if (closed) return;
+            }
+            const TTransfer first = ReadNow(t, buffer, 1);
+            std::size_t have = first.count;
+            if (first.stopped) return Stage(buffer, have);
+            if (!first.ok) {
+                if (!Recover(first.error, unexplained)) {
+                    Stage(buffer, have);
+                    return Fail();
+                }
+                if (have == 0) continue;
+            } else if (have == 0) {
+                // With no read timeouts a read ends early only when the device is gone.
+                return Fail();
+            }
+            unexplained = 0;
+            COMSTAT stat{};
+            if (TakeErrors(&stat) && stat.cbInQue > 0) {
+                std::size_t room = QueueSize();
+                {
+                    std::lock_guard lock(rxLock);
+                    room = room > rxStage.size() + have ? room - rxStage.size() - have : 0;
+                }
+                const DWORD want =
+                    DWORD(std::min<std::size_t>({stat.cbInQue, room, sizeof buffer - have}));
+                if (want > 0) {
+                    const TTransfer more = ReadNow(t, buffer + have, want);
+                    have += more.count;
+                    if (!more.ok && !more.stopped && !Recover(more.error, unexplained)) {
+                        Stage(buffer, have);
+                        return Fail();
+                    }
+                }
+            }
+            Stage(buffer, have);
+        }
+    }
+
+    void Stage(const char* bytes, std::size_t count) {
+        if (count == 0) return;
+        {
+            std::lock_guard lock(rxLock);
+            rxStage.append(bytes, count);
+            staged += count;
+        }
+        rxChanged.notify_all();
+    }
+
+    void Fail() {
+        {
+            std::lock_guard lock(rxLock);
+            rxFailed = true;
+        }
+        rxChanged.notify_all();
+    }
+
+    bool WaitEvent(uint32_t& events) {
+        events = 0;
+        std::unique_lock lock(rxLock);
+        for (;;) {
+            const uint32_t watch = mask.load();
+            if (watch == 0 || closed) return false;
+            const uint32_t size = QueueSize();
+            bool full = uint64_t(rxStage.size()) * 5 >= uint64_t(size) * 4;
+            // Bytes that a read took with an earlier report are not news.
+            if ((watch & ev_rxchar) && staged > reportedRx && !rxStage.empty()) events |= ev_rxchar;
+            if ((watch & ev_rx80full) && full && !rx80Reported) events |= ev_rx80full;
+            events |= errorEvents & watch;
+            reportedRx = staged;
+            rx80Reported = full;
+            errorEvents = 0;
+            if (events) return true;
+            if (rxFailed) return false;
+            const uint32_t wake = wakeCount;
+            const uint64_t seen = staged;
+            rxChanged.wait(lock, [&] {
+                return staged > seen || rxFailed || closed || wakeCount != wake ||
+                       (errorEvents & mask.load());
+            });
+        }
+    }
+
+    bool WaitMoreInput(uint32_t quietUs) {
+        const Clock::time_point deadline = Clock::now() + std::chrono::microseconds(quietUs);
+        std::unique_lock lock(rxLock);
+        const uint32_t wake = wakeCount;
+        const uint64_t before = staged;
+        rxChanged.wait_until(lock, deadline, [&] {
+            return staged > before || rxFailed || closed || wakeCount != wake;
+        });
+        if (staged == before || mask.load() == 0 || closed) return false;
+        reportedRx = staged; // part of the report being made
+        return rxStage.size() < QueueSize();
+    }
+
+    // Reads with the caller's timeouts, from the staged queue.
+    bool Read(std::string& out, std::size_t count) {
+        out.clear();
+        if (closed) return false;
+        StartReceiver();
+        TCommTimeouts t;
+        {
+            std::lock_guard lock(settingsLock);
+            t = timeouts;
+        }
+        const TReadPlan plan = TReadPlan::For(t, count);
+        const uint32_t gen = rxAbortGen.load();
+        std::unique_lock lock(rxLock);
+        Clock::time_point lastByte{};
+        for (;;) {
+            std::size_t take = std::min(rxStage.size(), count - out.size());
+            if (take > 0) {
+                out.append(rxStage, 0, take);
+                rxStage.erase(0, take);
+                lastByte = Clock::now();
+                rxChanged.notify_all(); // room for the receiver
+            }
+            if (plan.Done(out.size(), count)) break;
+            if (rxFailed || closed) return !out.empty();
+            const Clock::time_point deadline = plan.Deadline(out.size(), lastByte);
+            const uint64_t before = staged;
+            auto more = [&] {
+                return staged > before || rxFailed || closed || rxAbortGen.load() != gen;
+            };
+            if (deadline == Clock::time_point::max())
+                rxChanged.wait(lock, more);
+            else if (!rxChanged.wait_until(lock, deadline, more))
+                break;
+            if (rxAbortGen.load() != gen) {
+                take = std::min(rxStage.size(), count - out.size());
+                out.append(rxStage, 0, take);
+                rxStage.erase(0, take);
+                break;
+            }
+        }
+        return true;
+    }
+
+    // Writes within the write timeout. A write that the driver refuses or
+    // aborts for a line error goes on with the bytes left once the errors
+    // are taken. True once a WriteFile has started, whatever its outcome:
+    // written is then what went out (0 when it completed with an error).
+    bool Write(std::string_view bytes, std::size_t& written) {
+        written = 0;
+        if (closed) return false;
+        TCommTimeouts t;
+        {
+            std::lock_guard lock(settingsLock);
+            t = timeouts;
+        }
+        const Clock::time_point deadline = WriteDeadline(t, bytes.size());
+        if (bytes.empty()) return true;
+        const uint32_t gen = txAbortGen.load();
+        std::lock_guard writing(writeLock);
+        TOverlapped& w = writeRecord;
+        bool started = false;
+        int unexplained = 0;
+        auto goOn = [&] {
+            return txAbortGen.load() == gen && Clock::now() < deadline &&
+                   Recover(ERROR_OPERATION_ABORTED, unexplained);
+        };
+        while (written < bytes.size()) {
+            w.Reset();
+            DWORD n = 0;
+            if (!api.WriteFile(handle, bytes.data() + written, DWORD(bytes.size() - written), &n,
+                               &w.ov)) {
+                const DWORD error = GetLastError();
+                if (error != ERROR_IO_PENDING) {
+                    if (error == ERROR_OPERATION_ABORTED && goOn()) continue;
+                    break;
+                }
+            }
+            started = true;
+            const bool byDriver = AwaitWrite(w, gen, deadline);
+            DWORD done = 0;
+            const bool ok = api.GetOverlappedResult(handle, &w.ov, &done, TRUE);
+            const DWORD error = ok ? 0 : GetLastError();
+            written += done;
+            if (ok || !byDriver || error != ERROR_OPERATION_ABORTED || !goOn()) break;
+        }
+        return started;
+    }
+
+    // Waits until a started write completes, its time is up or an abort ends
+    // it. True when it completed by itself (well or not); otherwise it has
+    // been cancelled.
+    bool AwaitWrite(TOverlapped& w, uint32_t gen, Clock::time_point deadline) {
+        {
+            std::lock_guard lock(abortLock);
+            if (txAbortGen.load() != gen) {
+                api.CancelIoEx(handle, &w.ov);
+                return false;
+            }
+            activeWrite = &w.ov;
+        }
+        const DWORD r = WaitForSingleObject(w.ov.hEvent, MsUntil(deadline));
+        std::lock_guard lock(abortLock);
+        activeWrite = nullptr;
+        if (r != WAIT_OBJECT_0) {
+            api.CancelIoEx(handle, &w.ov);
+            return false;
+        }
+        return txAbortGen.load() == gen;
+    }
+};
