@@ -1,4 +1,4 @@
-// Base of every element and of every generated schema.
+// Base of every element and of every schema class.
 #pragma once
 
 #include <memory>

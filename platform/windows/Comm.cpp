@@ -17,7 +17,7 @@
 // test put in a fake driver.
 #include "platform/Comm.h"
 
-#include "platform/CommTimeouts.h"
+#include "platform/shared/CommTimeouts.h"
 #include "platform/windows/CommApi.h"
 
 #include <windows.h>

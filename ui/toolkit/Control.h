@@ -12,7 +12,7 @@
 // TImpl and the member functions marked as backend below.
 #pragma once
 
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Pixels.h"
 #include "ui/toolkit/Styles.h"

@@ -3,7 +3,7 @@
 // <windows.h>, whose macros would otherwise rename their constants.
 #pragma once
 
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Colors.h"
