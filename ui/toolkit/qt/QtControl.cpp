@@ -1,6 +1,7 @@
 // The Qt backend of the control object: a Qt widget renders the state.
 #include "ui/toolkit/Control.h"
 
+#include "runtime/Strings.h"
 #include "runtime/Text1251.h"
 #include "ui/toolkit/GuiThread.h"
 #include "ui/toolkit/qt/ControlWidgets.h"
