@@ -20,24 +20,12 @@ QString ToWidgetText(const std::string& text) {
     return FromCp1251(t);
 }
 
+// In the order of TControlKind.
 const TQtKind& QtKindOf(TControlKind kind) {
-    switch (kind) {
-    case TControlKind::Form:
-        return QtFormKind();
-    case TControlKind::Button:
-        return QtButtonKind();
-    case TControlKind::Label:
-        return QtLabelKind();
-    case TControlKind::Picture:
-        return QtPictureKind();
-    case TControlKind::Edit:
-        return QtEditKind();
-    case TControlKind::Combo:
-        return QtComboKind();
-    case TControlKind::Progress:
-        break;
-    }
-    return QtProgressKind();
+    static const TQtKind* const kinds[] = {&QtFormKind(),    &QtButtonKind(), &QtLabelKind(),
+                                           &QtPictureKind(), &QtEditKind(),   &QtComboKind(),
+                                           &QtProgressKind()};
+    return *kinds[int(kind)];
 }
 
 namespace {

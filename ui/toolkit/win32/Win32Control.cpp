@@ -8,24 +8,12 @@
 
 #include <algorithm>
 
+// In the order of TControlKind.
 const TWin32Kind& Win32KindOf(TControlKind kind) {
-    switch (kind) {
-    case TControlKind::Form:
-        return Win32FormKind();
-    case TControlKind::Button:
-        return Win32ButtonKind();
-    case TControlKind::Label:
-        return Win32LabelKind();
-    case TControlKind::Picture:
-        return Win32PictureKind();
-    case TControlKind::Edit:
-        return Win32EditKind();
-    case TControlKind::Combo:
-        return Win32ComboKind();
-    case TControlKind::Progress:
-        break;
-    }
-    return Win32ProgressKind();
+    static const TWin32Kind* const kinds[] = {
+        &Win32FormKind(), &Win32ButtonKind(), &Win32LabelKind(),   &Win32PictureKind(),
+        &Win32EditKind(), &Win32ComboKind(),  &Win32ProgressKind()};
+    return *kinds[int(kind)];
 }
 
 namespace {
