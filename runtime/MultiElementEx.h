@@ -8,9 +8,9 @@
 class TQeMultiElementEx;
 class TQeEditMultiEx;
 
-// Base of every generated sub-schema. Its elements are freed in reverse
-// creation order; the generated constructor creates the inner side first, so
-// it is freed last.
+// Base of every sub-schema class (the probe's, the upload's). Its elements are
+// freed in reverse creation order; a sub-schema's constructor creates the inner
+// side first, so it is freed last.
 class TClassMultiBase : public TSchema {
 public:
     TClassMultiBase(TQeMultiElementEx* /*host*/, void* /*parentWindow*/, void* /*ownerSchema*/) {}
@@ -20,7 +20,7 @@ public:
 using TCreationHook = TQeEditMultiEx* (*)(TQeMultiElementEx* host, void* parentWindow,
                                           void* ownerSchema);
 
-// The creation hook generated for a sub-schema class S.
+// The creation hook of a sub-schema class S.
 template <class S>
 TQeEditMultiEx* CreateSubSchema(TQeMultiElementEx* host, void* parentWindow, void* ownerSchema) {
     return (new S(host, parentWindow, ownerSchema))->inner;

@@ -3,8 +3,10 @@
 
 #include "runtime/Dispatch.h"
 #include "runtime/Element.h"
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
+#include "runtime/Services.h"
 #include "runtime/Startup.h"
+#include "runtime/Strings.h"
 #include "runtime/TData.h"
 #include "runtime/TEventLink.h"
 #include "runtime/Text1251.h"

@@ -2,10 +2,10 @@
 // waits, an eventfd to wake a wait and another to abort transfers.
 #include "platform/Comm.h"
 
-#include "platform/CommTermios2.h"
-#include "platform/CommTimeouts.h"
 #include "platform/Ports.h"
 #include "platform/linux/CommDevice.h"
+#include "platform/linux/CommTermios2.h"
+#include "platform/shared/CommTimeouts.h"
 
 #include <algorithm>
 #include <atomic>

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "platform/Comm.h"
-#include "platform/CommTermios2.h"
-#include "platform/CommTimeouts.h"
+#include "platform/linux/CommTermios2.h"
+#include "platform/shared/CommTimeouts.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/CommTermios2.h"
+#include "platform/linux/CommTermios2.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

@@ -1,44 +1,25 @@
 #include "platform/MMTimer.h"
 
-#include <atomic>
+#include "platform/shared/MMTimerRegistry.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct TTimer {
+struct TTimer : TMMTimerEntry {
     std::mutex m;
     std::condition_variable cv;
-    bool killed = false;   // no call starts once set
-    bool finished = false; // the thread has left its loop
+    bool killed = false;     // no call starts once set
+    bool finished = false;   // the thread has left its loop
     bool selfKilled = false; // killed from its own call: nobody waits for the end
     std::thread thread;
 };
-
-// The table of live timers, by id. Never destroyed, so that timer threads
-// still running at process exit find it intact.
-struct TRegistry {
-    std::mutex m;
-    std::unordered_map<uint32_t, std::shared_ptr<TTimer>> timers;
-    uint32_t lastId = 0;
-};
-TRegistry& Registry() {
-    static TRegistry* registry = new TRegistry;
-    return *registry;
-}
-
-std::atomic<void (*)(bool (*)(void*), void*)> g_hookWait{nullptr};
-std::atomic<void (*)()> g_hookWake{nullptr};
-
-void Wake() {
-    if (auto wake = g_hookWake.load()) wake();
-}
 
 void Run(std::shared_ptr<TTimer> t, Clock::duration period, bool periodic, TMMTimerProc proc,
          void* user) {
@@ -65,7 +46,7 @@ void Run(std::shared_ptr<TTimer> t, Clock::duration period, bool periodic, TMMTi
     lock.unlock();
     // A thread killed from its own call is detached and may still be here
     // while the process exits: it touches nothing but its own timer.
-    if (waitedFor) Wake();
+    if (waitedFor) MMTimerHookWake();
 }
 
 bool Finished(void* context) {
@@ -86,25 +67,12 @@ uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t, TMMTimerProc proc, void* us
     } catch (...) {
         return 0;
     }
-    TRegistry& reg = Registry();
-    std::lock_guard regLock(reg.m);
-    uint32_t id = ++reg.lastId;
-    while (id == 0 || reg.timers.count(id))
-        id = ++reg.lastId;
-    reg.timers.emplace(id, t);
-    return id;
+    return MMTimerRegister(t);
 }
 
 void MMTimerKillEvent(uint32_t id) {
-    std::shared_ptr<TTimer> t;
-    {
-        TRegistry& reg = Registry();
-        std::lock_guard lock(reg.m);
-        auto it = reg.timers.find(id);
-        if (it == reg.timers.end()) return;
-        t = std::move(it->second);
-        reg.timers.erase(it);
-    }
+    auto t = std::static_pointer_cast<TTimer>(MMTimerUnregister(id));
+    if (!t) return;
     const bool own = std::this_thread::get_id() == t->thread.get_id();
     {
         std::lock_guard lock(t->m);
@@ -116,22 +84,9 @@ void MMTimerKillEvent(uint32_t id) {
         t->thread.detach(); // killed from its own call: the loop ends after it
         return;
     }
-    if (auto wait = g_hookWait.load()) {
-        wait(&Finished, t.get());
-    } else {
+    if (!MMTimerHookWait(&Finished, t.get())) {
         std::unique_lock lock(t->m);
         t->cv.wait(lock, [&] { return t->finished; });
     }
     t->thread.join();
-}
-
-std::size_t MMTimerActiveCount() {
-    TRegistry& reg = Registry();
-    std::lock_guard lock(reg.m);
-    return reg.timers.size();
-}
-
-void SetMMTimerWaitHook(const TMMTimerWaitHook& hook) {
-    g_hookWait.store(hook.wait);
-    g_hookWake.store(hook.wake);
 }

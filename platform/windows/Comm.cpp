@@ -2,7 +2,7 @@
 // (CommDevice.h).
 #include "platform/Comm.h"
 
-#include "platform/CommTimeouts.h"
+#include "platform/shared/CommTimeouts.h"
 #include "platform/windows/CommApi.h"
 #include "platform/windows/CommDevice.h"
 

@@ -20,7 +20,7 @@
 #pragma once
 
 #include "platform/Comm.h"
-#include "platform/CommTimeouts.h"
+#include "platform/shared/CommTimeouts.h"
 #include "platform/windows/CommApi.h"
 
 #include <windows.h>

@@ -5,19 +5,19 @@
 // returns at once, and no call starts after a kill.
 #include "platform/MMTimer.h"
 
+#include "platform/shared/MMTimerRegistry.h"
+
 #include <windows.h>
 
 #include <mmsystem.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 
 namespace {
 
-struct TTimer {
+struct TTimer : TMMTimerEntry {
     TMMTimerProc proc = nullptr;
     void* user = nullptr;
     bool periodic = false;
@@ -43,31 +43,10 @@ UINT Retire(TTimer& t) {
     return t.systemId;
 }
 
-// The live timers by our id. winmm is handed our id, not a pointer, so a
-// late callback after a kill finds nothing. Never destroyed, so that a
-// callback at process exit finds it intact.
-struct TRegistry {
-    std::mutex m;
-    std::unordered_map<uint32_t, std::shared_ptr<TTimer>> timers;
-    uint32_t lastId = 0;
-};
-TRegistry& Registry() {
-    static TRegistry* registry = new TRegistry;
-    return *registry;
-}
-
-std::shared_ptr<TTimer> Find(uint32_t id) {
-    TRegistry& reg = Registry();
-    std::lock_guard lock(reg.m);
-    auto it = reg.timers.find(id);
-    return it == reg.timers.end() ? nullptr : it->second;
-}
-
-std::atomic<void (*)(bool (*)(void*), void*)> g_hookWait{nullptr};
-std::atomic<void (*)()> g_hookWake{nullptr};
-
 void CALLBACK Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
-    std::shared_ptr<TTimer> t = Find(uint32_t(user));
+    // winmm is handed our id, not a pointer, so a late call after a kill
+    // finds nothing.
+    auto t = std::static_pointer_cast<TTimer>(MMTimerFind(uint32_t(user)));
     if (!t) return;
     UINT retire = 0;
     {
@@ -89,7 +68,7 @@ void CALLBACK Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
         t->callThread = 0;
     }
     t->cv.notify_all();
-    if (auto wake = g_hookWake.load()) wake();
+    MMTimerHookWake();
 }
 
 bool CallDone(void* context) {
@@ -111,20 +90,11 @@ uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t resolutionMs, TMMTimerProc p
     // Registered before winmm can call: the first call may come before
     // timeSetEvent returns. winmm gets our id, not a pointer, so a call that
     // comes after a kill finds nothing.
-    TRegistry& reg = Registry();
-    uint32_t id;
-    {
-        std::lock_guard lock(reg.m);
-        id = ++reg.lastId;
-        while (id == 0 || reg.timers.count(id))
-            id = ++reg.lastId;
-        reg.timers.emplace(id, t);
-    }
+    const uint32_t id = MMTimerRegister(t);
     const UINT systemId = timeSetEvent(delayMs, resolutionMs, &Tick, DWORD_PTR(id),
                                        TIME_CALLBACK_FUNCTION | TIME_PERIODIC);
     if (systemId == 0) {
-        std::lock_guard lock(reg.m);
-        reg.timers.erase(id);
+        MMTimerUnregister(id);
         return 0;
     }
     bool retiredMeanwhile;
@@ -138,15 +108,8 @@ uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t resolutionMs, TMMTimerProc p
 }
 
 void MMTimerKillEvent(uint32_t id) {
-    std::shared_ptr<TTimer> t;
-    {
-        TRegistry& reg = Registry();
-        std::lock_guard lock(reg.m);
-        auto it = reg.timers.find(id);
-        if (it == reg.timers.end()) return;
-        t = std::move(it->second);
-        reg.timers.erase(it);
-    }
+    auto t = std::static_pointer_cast<TTimer>(MMTimerUnregister(id));
+    if (!t) return;
     UINT retire;
     bool wait;
     {
@@ -158,21 +121,8 @@ void MMTimerKillEvent(uint32_t id) {
     }
     if (retire) timeKillEvent(retire);
     if (!wait) return;
-    if (auto hookWait = g_hookWait.load()) {
-        hookWait(&CallDone, t.get());
-    } else {
+    if (!MMTimerHookWait(&CallDone, t.get())) {
         std::unique_lock lock(t->m);
         t->cv.wait(lock, [&] { return !t->inCall; });
     }
-}
-
-std::size_t MMTimerActiveCount() {
-    TRegistry& reg = Registry();
-    std::lock_guard lock(reg.m);
-    return reg.timers.size();
-}
-
-void SetMMTimerWaitHook(const TMMTimerWaitHook& hook) {
-    g_hookWait.store(hook.wait);
-    g_hookWake.store(hook.wake);
 }

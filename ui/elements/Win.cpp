@@ -1,25 +1,12 @@
 #include "ui/elements/Win.h"
 
-TQeWin::TQeWin(TControl* parentControl) : ParentControl(parentControl) {
-    if (ParentControl) Color = ParentControl->Color();
-    Font = MakeFontRec("MS Sans Serif", 8, 0, 0, 1);
-}
-
 TQeWin::~TQeWin() {
-    if (Control) {
-        Control->hooks = TControlHooks{};
-        if (!WindowGone) Control->SetVisible(false);
-    }
+    DetachControl();
     if (HintTool && HintManagerRef) HintManagerRef->DestroyTool(HintTool);
-    delete Control;
 }
 
 void TQeWin::inSetVisible(TData& d, uint16_t) {
     Control->SetVisible(IsTrue(d));
-}
-
-void TQeWin::inSetEnabled(TData& d, uint16_t) {
-    Control->SetEnabled(IsTrue(d));
 }
 
 void TQeWin::SetLayout(void* manager) {
@@ -34,43 +21,23 @@ void TQeWin::SetHintManager(TQeHintManager* manager) {
     HintManagerRef = m;
 }
 
-void TQeWin::KeyDown(int& key) {
-    FireInteger(onKeyDown, key);
-}
-
-void TQeWin::KeyUp(int& key) {
-    FireInteger(onKeyUp, key);
-}
-
 void TQeWin::KeyChar(int& ch) {
     FireString(onKeyChar, std::string(1, char(ch)));
 }
 
-void TQeWin::MouseDown(const TMouseEvent& m) {
-    MouseDownOf(*this, m);
-}
-
 void TQeWin::MouseMove(const TMouseEvent& m) {
     if (HintManagerRef) HintManagerRef->MouseMove(HintTool, MouseState.x, MouseState.y);
-    MouseMoveOf(*this, m);
+    TQeWinBase::MouseMove(m);
 }
 
 void TQeWin::MouseEnter() {
     if (HintManagerRef) HintManagerRef->MouseEnter(HintTool);
-    FireNull(onMouseEnter);
+    TQeWinBase::MouseEnter();
 }
 
 void TQeWin::MouseLeave() {
     if (HintManagerRef) HintManagerRef->MouseLeave(HintTool);
-    FireNull(onMouseLeave);
-}
-
-void TQeWin::MouseUp(const TMouseEvent& m) {
-    MouseUpOf(*this, m);
-}
-
-void TQeWin::MouseWheel(const TMouseEvent& m) {
-    MouseWheelOf(*this, m);
+    TQeWinBase::MouseLeave();
 }
 
 // A proposed change of size goes through the filters: each may answer an
@@ -93,21 +60,9 @@ void TQeWin::SizeFilter(TWindowPos& pos) {
 }
 
 bool TQeWin::Message(TMessage& m) {
-    FireWindowEvents(*this, m);
+    FireWindowEvents(m);
     if (m.msg == WM_WINDOWPOSCHANGING && m.pos && !m.pos->noSize) SizeFilter(*m.pos);
-    return ChainedHook ? ChainedHook(m) : false;
-}
-
-void TQeWin::Destroyed() {
-    WindowGone = true;
-}
-
-void TQeWin::Resized() {
-    FireNull(onResize);
-}
-
-void TQeWin::Shown() {
-    FireNull(onShow);
+    return CallChained(m);
 }
 
 void TQeWin::InitWin() {
@@ -131,7 +86,7 @@ void TQeWin::InitWin() {
     // 6. Tab order.
     if (TabOrder != 0) Control->SetTabOrder(TabOrder);
     // 7. Hooks.
-    InstallWindowHooks(*this);
+    InstallWindowHooks();
     TControlHooks& h = Control->hooks;
     h.keyDown = [this](int& key) {
         KeyResult = -1;

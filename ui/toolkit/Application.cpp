@@ -3,7 +3,7 @@
 #include "ui/toolkit/Application.h"
 
 #include "platform/MMTimer.h"
-#include "runtime/SharedOps.h"
+#include "runtime/Services.h"
 #include "ui/toolkit/GuiThread.h"
 
 #include <mutex>

@@ -8,11 +8,14 @@
 // carried to the GUI thread and waited for (GuiThread.h); reads are served
 // from a guarded copy of the state.
 //
-// Control.cpp holds the state and the rules; the backend's source defines
-// TImpl and the member functions marked as backend below.
+// The portable part holds the state and the rules: Control.cpp (state, text,
+// colours, messages), ControlGeometry.cpp, and one file per kind with rules
+// of its own (FormControl, EditControl, ComboControl, ProgressControl). Each
+// backend defines TImpl and the member functions marked as backend below, in
+// one file per kind and a common one.
 #pragma once
 
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Pixels.h"
 #include "ui/toolkit/Styles.h"
@@ -136,6 +139,7 @@ public:
     void SetProgress(int pos);
     int Progress() const;
     void SetBarColor(uint32_t color);
+    uint32_t BarColor() const;
 
     // Combo box items. Indexes are 0-based; -1 means none.
     int AddItem(const std::string& text);
@@ -143,7 +147,8 @@ public:
     int ItemCount() const;
     std::string ItemText(int index) const;
     void SetItemText(int index, const std::string& text);
-    // Item data: 0 until set; -1 for an index outside the list.
+    // Item data: 0 until set; -1 for an index outside the list. Items and
+    // their data are read from the control's own copy.
     int ItemData(int index) const;
     void SetItemData(int index, int data);
     void SetCurSel(int index);
@@ -202,6 +207,10 @@ public:
     bool ApplyingText() const { return applyingText_; }
 
 private:
+    struct TItem {
+        std::string text;
+        int data = 0;
+    };
     struct TState {
         TStyles styles;
         int left = 0, top = 0, width = 0, height = 0;
@@ -224,6 +233,7 @@ private:
         int itemHeight = 0;
         int droppedHeight = 0;
         std::string toolTip;
+        std::vector<TItem> items; // a combo box's
     };
 
     TRect AlignedRect() const;
@@ -246,6 +256,16 @@ private:
     void ApplyRange();
     void ApplyProgress();
     void ApplyToolTip();
+    // Whether the window exists (creating it may have failed).
+    bool HasWindow() const;
+    // A combo box's list shows the items: insert one, change one's text
+    // (keeping its selection), remove all; select one (-1: none) and read
+    // the selection, which the user changes too.
+    void ApplyInsertItem(int index, const std::string& text);
+    void ApplyItemText(int index, const std::string& text);
+    void ApplyClearItems();
+    void ApplyCurSel(int index);
+    int WindowCurSel() const;
     // The extent of the text in the font: width, height of its lines, and
     // the height of one line. False when the window cannot measure.
     bool MeasureText(const std::string& text, const TFontRec& font, int& width, int& height,

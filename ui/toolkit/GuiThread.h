@@ -15,6 +15,12 @@ bool OnGuiThread();
 // have been closed (the main form accepted its close), returns at once
 // without running fn. Returns whether fn ran.
 bool GuiCall(const std::function<void()>& fn);
+// The same for a call with a result: `def` when the call did not run.
+template <class R, class F> R GuiResult(F&& fn, R def) {
+    R result = def;
+    GuiCall([&] { result = fn(); });
+    return result;
+}
 
 // Queues fn for the GUI thread without waiting for it; it runs in order with
 // the other carried calls. On the GUI thread fn runs at once; after calls

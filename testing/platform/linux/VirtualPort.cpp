@@ -1,6 +1,6 @@
 #include "testing/platform/VirtualPort.h"
 
-#include "platform/CommTermios2.h"
+#include "platform/linux/CommTermios2.h"
 
 #include <cerrno>
 #include <cstdlib>

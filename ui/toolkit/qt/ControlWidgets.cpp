@@ -1,82 +1,14 @@
+// The event filter that turns a control widget's Qt events into the
+// control's messages and hooks.
 #include "ui/toolkit/qt/ControlWidgets.h"
 
 #include "ui/toolkit/qt/KeyMap.h"
 #include "ui/toolkit/qt/QtBridge.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QWheelEvent>
-
-TFormWidget::TFormWidget(TControl* control, QWidget* owner)
-    : QWidget(owner, Qt::Window), control_(control) {}
-
-void TFormWidget::closeEvent(QCloseEvent* e) {
-    // The user's close request: the form may refuse it.
-    if (control_->CloseRequested(0))
-        e->accept();
-    else
-        e->ignore();
-}
-
-// The window's outer position follows the moves of the user and the window
-// system while it is shown. Before that the platform may report a frame it
-// has not placed yet (offscreen: the client area where the frame goes), and
-// the position is the one the program set.
-void TFormWidget::moveEvent(QMoveEvent* e) {
-    QWidget::moveEvent(e);
-    if (isVisible()) control_->WindowMoved(frameGeometry().x(), frameGeometry().y());
-}
-
-TPictureWidget::TPictureWidget(TControl* control, QWidget* parent)
-    : QFrame(parent), control_(control) {}
-
-void TPictureWidget::paintEvent(QPaintEvent* e) {
-    QFrame::paintEvent(e); // the edge, if any
-    QPainter painter(this);
-    const QRect client = contentsRect();
-    painter.setClipRect(client);
-    painter.translate(client.topLeft());
-    TQtCanvas canvas(painter);
-    if (control_->hooks.paint) {
-        control_->hooks.paint(canvas);
-    } else {
-        const TRect r = control_->ClientRect();
-        canvas.FillRect(r, control_->Color());
-    }
-}
-
-TComboWidget::TComboWidget(TControl* control, QWidget* parent)
-    : QComboBox(parent), control_(control) {}
-
-// The open list shows at most eight items: the combo's height while open is
-// its closed height times (n + 1) plus 2, n the item count within 1..8.
-void TComboWidget::showPopup() {
-    const int n = std::clamp(count(), 1, 8);
-    const int closed = height();
-    const int dropped = closed * (n + 1) + 2;
-    control_->SetDroppedHeight(dropped);
-    QComboBox::showPopup();
-    if (QWidget* popup = view() ? view()->window() : nullptr)
-        if (popup != window()) popup->resize(popup->width(), dropped - closed);
-}
-
-// Qt gives an edit field a completer, and on Enter or when the field loses
-// the focus makes the item whose text matches the current one and reports it
-// as chosen. The list control reports only items chosen in the list or with
-// the arrow keys.
-void TComboWidget::SetEditable(bool editable) {
-    setEditable(editable);
-    if (!editable) return;
-    setCompleter(nullptr);
-    QLineEdit* field = lineEdit();
-    QObject::disconnect(field, &QLineEdit::returnPressed, this, nullptr);
-    QObject::disconnect(field, &QLineEdit::editingFinished, this, nullptr);
-}
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Conversions at the Qt boundary, shared by the toolkit's sources.
 #pragma once
 
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
 #include "runtime/Text1251.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Colors.h"

@@ -3,7 +3,7 @@
 // <windows.h>, whose macros would otherwise rename their constants.
 #pragma once
 
-#include "runtime/SharedOps.h"
+#include "runtime/Font.h"
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Colors.h"
@@ -77,3 +77,63 @@ private:
 
 // An icon handle made of the icon's largest image (null for none).
 HICON MakeIcon(TIconHandle icon);
+
+// ---- what the control sources share ----
+
+// The window property that holds a subclassed window's previous procedure.
+inline constexpr wchar_t kPrevProcProp[] = L"PREV_PROC";
+
+// The control's form: itself, or its topmost parent.
+TControl* FormOf(TControl* c);
+// Runs the control's click hook, if any.
+void Click(TControl* c);
+// The background brush of a control in its colour, made again when the
+// colour changes.
+HBRUSH BrushOf(TControl* c);
+// Moves the window unless it is where it was put last.
+void PlaceWindow(TControl::TImpl& impl, int x, int y, int w, int h);
+// Key routing of a key message of the control (or of its combo box's edit
+// field, `subclassed`, whose previous procedure is `proc`).
+LRESULT KeyMessage(TControl* c, WNDPROC proc, bool subclassed, HWND hwnd, UINT msg, WPARAM wParam,
+                   LPARAM lParam);
+
+// The registered class of the kind's windows, "obj_<base>" (registered at
+// the first call).
+std::wstring RegisteredClassOf(TControlKind kind);
+
+// What a kind of control does with its window beyond what every window does
+// (one per kind, in Win32<Kind>.cpp).
+class TWin32Kind {
+public:
+    virtual ~TWin32Kind() = default;
+    // The window has just been made.
+    virtual void Created(TControl&, HWND) const {}
+    // A notification of the control, reflected from its parent; true when
+    // handled.
+    virtual bool Command(TControl&, HWND, UINT /*code*/) const { return false; }
+    // A message of the window's own that the kind handles in full; true
+    // with the result when handled.
+    virtual bool Message(TControl&, HWND, UINT, WPARAM, LPARAM, LRESULT&) const { return false; }
+    // The style words change from `oldStyle` to `style`: tell the class what
+    // it keeps apart from them.
+    virtual void StylesChanging(HWND, DWORD /*style*/, DWORD /*oldStyle*/) const {}
+    // Moves the window to the control's rectangle in its parent.
+    virtual void Place(TControl& c, HWND, const TRect& r) const {
+        PlaceWindow(c.Impl(), r.left, r.top, r.Width(), r.Height());
+    }
+    // Shows the window text.
+    virtual void ApplyText(TControl&, HWND hwnd, const std::wstring& text) const {
+        SetWindowTextW(hwnd, text.c_str());
+    }
+    // Colours of the kind's own beyond the background brush.
+    virtual void ApplyPalette(TControl&, HWND) const {}
+};
+
+const TWin32Kind& Win32FormKind();
+const TWin32Kind& Win32ButtonKind();
+const TWin32Kind& Win32LabelKind(); // the label and the picture box's click
+const TWin32Kind& Win32PictureKind();
+const TWin32Kind& Win32EditKind();
+const TWin32Kind& Win32ComboKind();
+const TWin32Kind& Win32ProgressKind();
+const TWin32Kind& Win32KindOf(TControlKind kind);

@@ -1,20 +1,4 @@
-#include "runtime/SharedOps.h"
-
-#include "runtime/Text1251.h"
-
-#include <atomic>
-#include <cstdio>
-
-namespace {
-TRuntimeServices g_services;
-}
-
-void SetRuntimeServices(const TRuntimeServices& services) {
-    g_services = services;
-}
-const TRuntimeServices& RuntimeServices() {
-    return g_services;
-}
+#include "runtime/Strings.h"
 
 int PosFrom(std::string_view sub, std::string_view s, int from) {
     if (sub.empty()) return 0;
@@ -57,50 +41,4 @@ int CompareTextAscii(const char* a, const char* b) {
         int ca = fold((unsigned char)*a), cb = fold((unsigned char)*b);
         if (ca != cb || ca == 0) return ca - cb;
     }
-}
-
-int PointsToHeight(int points) {
-    static std::atomic<int> resolution{0};
-    int r = resolution.load();
-    if (r == 0) {
-        r = g_services.screenLogPixelsY ? g_services.screenLogPixelsY() : 96;
-        if (r <= 0) r = 96;
-        resolution.store(r);
-    }
-    return (points * r + 36) / -72;
-}
-
-TFontRec MakeFontRec(std::string name, uint8_t size, uint8_t style, uint32_t color,
-                     uint8_t charset) {
-    TFontRec f;
-    f.Name = std::move(name);
-    f.Size = size;
-    f.Style = style;
-    f.Color = color;
-    f.CharSet = charset;
-    return f;
-}
-
-intptr_t CallIfAssigned(TCallback method, void* object, intptr_t a, intptr_t b) {
-    return method ? method(object, a, b) : 0;
-}
-
-void DebugMessage(const std::string& text) {
-    static const std::string caption = "String-Debug";
-    if (g_services.messageBox) {
-        g_services.messageBox(caption, text);
-        return;
-    }
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), Cp1251ToUtf8(text).c_str());
-}
-
-void* MainWindowHandle() {
-    return g_services.mainWindowHandle ? g_services.mainWindowHandle() : nullptr;
-}
-
-void WaitForOtherThread(const std::function<void()>& wait) {
-    if (g_services.waitForOtherThread)
-        g_services.waitForOtherThread(wait);
-    else
-        wait();
 }

@@ -1,34 +1,11 @@
-// Operations shared by several elements, and the runtime's platform services.
+// What the runtime asks of its surroundings: callbacks, a debug message, the
+// main window, and waiting for another thread. The window toolkit installs
+// the platform services behind them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
-
-// 1-based position of sub in s at or after `from`; 0 when absent.
-int PosFrom(std::string_view sub, std::string_view s, int from);
-
-using TReplaceFilter = bool (*)(void* object, int pos);
-void ReplaceAll(std::string& s, std::string_view oldText, std::string_view newText,
-                TReplaceFilter filter = nullptr, void* filterObject = nullptr);
-
-int CompareTextAscii(const char* a, const char* b);
-
-int PointsToHeight(int points);
-
-struct TFontRec {
-    std::string Name;
-    uint8_t Size = 0;
-    uint8_t Style = 0;
-    uint32_t Color = 0;
-    uint8_t CharSet = 0;
-};
-// Style bits.
-enum : uint8_t { fs_bold = 1, fs_italic = 2, fs_underline = 4, fs_strikeout = 8 };
-
-TFontRec MakeFontRec(std::string name, uint8_t size, uint8_t style, uint32_t color,
-                     uint8_t charset);
 
 using TCallback = intptr_t (*)(void* object, intptr_t a, intptr_t b);
 intptr_t CallIfAssigned(TCallback method, void* object, intptr_t a, intptr_t b);
@@ -42,9 +19,10 @@ void* MainWindowHandle();
 // meanwhile, so the two threads can never wait for each other.
 void WaitForOtherThread(const std::function<void()>& wait);
 
-// Platform services behind DebugMessage, MainWindowHandle and PointsToHeight.
-// The window toolkit installs its own; unset entries fall back to standard
-// error, no window and 96 pixels per inch.
+// Platform services behind DebugMessage, MainWindowHandle, PointsToHeight
+// (runtime/Font.h) and WaitForOtherThread. The window toolkit installs its
+// own; unset entries fall back to standard error, no window, 96 pixels per
+// inch and a plain wait.
 struct TRuntimeServices {
     // Modal box with `caption`, `text` (Windows-1251) and one OK button.
     void (*messageBox)(const std::string& caption, const std::string& text) = nullptr;

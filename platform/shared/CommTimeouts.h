@@ -1,5 +1,6 @@
 // How the five transfer timeouts bound a read or a write, in their usual
-// meaning; shared by the backends that keep the timeouts themselves.
+// meaning. Internal to the platform layer: shared by the two serial backends,
+// which keep the timeouts themselves; no other layer includes it.
 #pragma once
 
 #include "platform/Comm.h"
@@ -15,7 +16,7 @@ struct TReadPlan {
     bool immediate = false;     // return at once with the bytes already received
     bool firstByteWait = false; // wait up to the total for a first byte, then return
     Clock::time_point total = Clock::time_point::max(); // the whole read's deadline
-    uint32_t intervalMs = 0;    // the most time between two bytes; 0 for no limit
+    uint32_t intervalMs = 0; // the most time between two bytes; 0 for no limit
 
     // Whether a read that has `got` of its `count` bytes is done.
     bool Done(std::size_t got, std::size_t count) const {
