@@ -9,12 +9,12 @@
 #include "app/cli/Flasher.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
+#include "testing/ui/toolkit/Drive.h"
 #include "ui/elements/qeButton.h"
 #include "ui/elements/qeComboBox.h"
 #include "ui/elements/qeSimpleForm.h"
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/Control.h"
-#include "ui/toolkit/Drive.h"
 #include "ui/toolkit/WinDefs.h"
 #endif
 

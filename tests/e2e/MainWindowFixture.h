@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/TClassSimpleForm_253AA30.h"
+#include "testing/ui/toolkit/Drive.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
@@ -14,7 +15,6 @@
 #include "ui/elements/qeSimpleForm.h"
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/Control.h"
-#include "ui/toolkit/Drive.h"
 #include "ui/toolkit/WinDefs.h"
 
 #include <gtest/gtest.h>

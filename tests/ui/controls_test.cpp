@@ -1,11 +1,11 @@
 // Buttons, edits, labels and progress bars on a started form.
 #include "UiTestSupport.h"
 
+#include "testing/ui/toolkit/Drive.h"
 #include "ui/elements/qeButton.h"
 #include "ui/elements/qeEdit.h"
 #include "ui/elements/qeLabel.h"
 #include "ui/elements/qeProgressBar.h"
-#include "ui/toolkit/Drive.h"
 
 TEST_F(FormTest, ButtonFiresACopyOfDataOnMouseClickAndSpace) {
     auto* button = Place<TQeButton>(schema, form, 5, 50, 85, 30);

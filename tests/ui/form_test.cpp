@@ -2,12 +2,12 @@
 // disabled form and where the focus goes.
 #include "UiTestSupport.h"
 
+#include "testing/ui/toolkit/Drive.h"
 #include "ui/elements/qeButton.h"
 #include "ui/elements/qeComboBox.h"
 #include "ui/elements/qeEdit.h"
 #include "ui/elements/qeLabel.h"
 #include "ui/elements/qeProgressBar.h"
-#include "ui/toolkit/Drive.h"
 
 TEST_F(FormTest, BorderStyleOneGivesAFixedWindowWithoutMaximiseBox) {
     form->Init();

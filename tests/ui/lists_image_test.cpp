@@ -1,9 +1,9 @@
 // The combo box element and the image element.
 #include "UiTestSupport.h"
 
+#include "testing/ui/toolkit/Drive.h"
 #include "ui/elements/qeComboBox.h"
 #include "ui/elements/qeImage.h"
-#include "ui/toolkit/Drive.h"
 
 namespace {
 TQeComboBox* PortCombo(TTestSchema* schema, TQeSimpleForm* form) {

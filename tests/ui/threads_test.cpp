@@ -2,10 +2,10 @@
 // for that thread, and closes the form.
 #include "UiTestSupport.h"
 
+#include "testing/ui/toolkit/Drive.h"
 #include "ui/elements/qeEdit.h"
 #include "ui/elements/qeLabel.h"
 #include "ui/elements/qeProgressBar.h"
-#include "ui/toolkit/Drive.h"
 #include "ui/toolkit/GuiThread.h"
 
 #include <atomic>

@@ -4,6 +4,7 @@
 // The Windows build makes them under wine (on an X display), where the device
 // is on a null-modem cable. scripts/screenshots.sh runs both builds' tools.
 #include "app/TClassSimpleForm_253AA30.h"
+#include "testing/ui/toolkit/Drive.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
 #include "ui/elements/qeComboBox.h"
@@ -11,7 +12,6 @@
 #include "ui/elements/qeSimpleForm.h"
 #include "ui/toolkit/Application.h"
 #include "ui/toolkit/Control.h"
-#include "ui/toolkit/Drive.h"
 #include "ui/toolkit/WinDefs.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // system sends for input go to the windows through their procedures.
 #include "ui/toolkit/win32/Win32.h"
 
-#include "ui/toolkit/Drive.h"
+#include "testing/ui/toolkit/Drive.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/toolkit/Drive.h"
+#include "testing/ui/toolkit/Drive.h"
 
 #include "ui/toolkit/Control.h"
 #include "ui/toolkit/GuiThread.h"
