@@ -1,24 +1,11 @@
-#include "tests/serial/ComTestKit.h"
+#include "tests/serial/ComAsyncFixture.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
 
-class ComAsyncOpen : public ::testing::Test {
-protected:
-    void SetUp() override {
-        EnableDispatch();
-        UseProgramSettings(com);
-        rec.Attach(com);
-    }
-    void TearDown() override {
-        Send(com, &TQeComAsync::inClose);
-        DisableDispatch();
-    }
-    TQeComAsync com;
-    TRecorder rec;
-};
+class ComAsyncOpen : public ComAsyncFixture {};
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "tests/serial/ComTestKit.h"
+#include "tests/serial/ComAsyncFixture.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,17 +9,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ComAsyncReader : public ::testing::Test {
+class ComAsyncReader : public ComAsyncFixture {
 protected:
-    void SetUp() override {
-        EnableDispatch();
-        UseProgramSettings(com);
-        rec.Attach(com);
-    }
-    void TearDown() override {
-        Send(com, &TQeComAsync::inClose);
-        DisableDispatch();
-    }
     // Links onRxChar to inRead, as the program does.
     void ReadOnRxChar(std::function<void(const std::string&, TData&)> more = {}) {
         rec.then = [this, more](const std::string& name, TData& d) {
@@ -36,8 +27,6 @@ protected:
         rec.Clear();
         return ok;
     }
-    TQeComAsync com;
-    TRecorder rec;
 };
 
 double CpuSeconds() {

@@ -1,4 +1,4 @@
-#include "tests/serial/ComTestKit.h"
+#include "tests/serial/ComAsyncFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ComAsyncTransfer : public ::testing::Test {
+class ComAsyncTransfer : public ComAsyncFixture {
 protected:
     void SetUp() override {
-        EnableDispatch();
-        UseProgramSettings(com);
-        rec.Attach(com);
+        ComAsyncFixture::SetUp();
         // As the program wires it: every onRxChar reads that many bytes.
         rec.then = [this](const std::string& name, TData& d) {
             if (name == "onRxChar") {
@@ -20,17 +18,11 @@ protected:
             }
         };
     }
-    void TearDown() override {
-        Send(com, &TQeComAsync::inClose);
-        DisableDispatch();
-    }
     void Open(TPtyPort& pty) {
         OpenPort(com, pty.name);
         ASSERT_EQ(rec.Trace(), "onBeforeOpen onOpen(" + pty.name.substr(3) + ")");
         rec.Clear();
     }
-    TQeComAsync com;
-    TRecorder rec;
 };
 
 TData Str(std::string s) {
