@@ -15,10 +15,12 @@ std::string AccessNoticeText(const std::vector<std::string>& ports,
         names += (names.empty() ? "" : ", ") + p;
     for (const auto& g : groups)
         joined += (joined.empty() ? "" : ", ") + g;
-    std::string text = (ports.size() == 1 ? "Порт " + names + " не показан в списке: нет прав на "
-                                                                "доступ к нему."
-                                          : "Порты " + names + " не показаны в списке: нет прав на "
-                                                                "доступ к ним.");
+    std::string text = (ports.size() == 1 ? "Порт " + names +
+                                                " не показан в списке: нет прав на "
+                                                "доступ к нему."
+                                          : "Порты " + names +
+                                                " не показаны в списке: нет прав на "
+                                                "доступ к ним.");
     std::string first = groups.empty() ? "dialout" : groups[0];
     return text + "\r\nДобавьте себя в группу " + (joined.empty() ? first : joined) +
            " (sudo usermod -aG " + first + " $USER) и войдите в систему заново.";

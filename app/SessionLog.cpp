@@ -126,10 +126,10 @@ void TSessionLog::CloseBlock() {
     if (block_.reply.empty()) {
         line += "none";
     } else {
-        line += block_.reply + "  after " +
-                Milliseconds(std::chrono::duration<double, std::milli>(block_.replyAt -
-                                                                       block_.sentAt)
-                                 .count());
+        line +=
+            block_.reply + "  after " +
+            Milliseconds(
+                std::chrono::duration<double, std::milli>(block_.replyAt - block_.sentAt).count());
     }
     Add(line);
 }
@@ -261,8 +261,9 @@ void TSessionLog::inFailure(TData& d, uint16_t) {
         else if (ToInteger(d) == 3)
             Add("failed at " + where + ": no reply for 3 s");
         else
-            Add("failed at " + where + ": the device acknowledged the last block as an "
-                                       "ordinary one; no image is left to send");
+            Add("failed at " + where +
+                ": the device acknowledged the last block as an "
+                "ordinary one; no image is left to send");
         Add("outcome: failure, " + std::to_string(bytes_.load()) + " bytes written");
         uploading_ = false;
     }

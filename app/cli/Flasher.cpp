@@ -48,8 +48,8 @@ bool TFlasher::Wait(int timeoutMs) {
     while (!woken_ && !watch_.Interrupted()) {
         auto now = Clock::now();
         if (now >= deadline) break;
-        wakeup_.wait_for(lock, std::min<Clock::duration>(deadline - now,
-                                                         std::chrono::milliseconds(slice_ms)));
+        wakeup_.wait_for(
+            lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(slice_ms)));
     }
     woken_ = false;
     return watch_.Interrupted();

@@ -26,8 +26,8 @@ int ImageCommand(TRun& run) {
     }
     Say(run, "Size:     " + std::to_string(image.bytes.size()) + " bytes in " +
                  std::to_string(image.bytes.size() / 256) + " blocks");
-    Say(run, "CRC-16:   " + crc + " (the device answers the last block with " + crc +
-                 " and \"FZ\")");
+    Say(run,
+        "CRC-16:   " + crc + " (the device answers the last block with " + crc + " and \"FZ\")");
     Say(run, "SHA-256:  " + sha);
     run.json.Add("bytes", (long long)image.bytes.size());
     run.json.Add("crc16", crc);

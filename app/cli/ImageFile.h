@@ -9,8 +9,8 @@ inline constexpr std::size_t kImageFileBytes = 508 * 256;
 
 struct TWriteImage {
     std::string bytes;
-    std::string file;  // the file's name as given; empty for the carried image
-    std::string title; // how messages name it: the carried image's title, or the file's name
+    std::string file;       // the file's name as given; empty for the carried image
+    std::string title;      // how messages name it: the carried image's title, or the file's name
     std::string newVersion; // what the device will run: the version, or the file's name
     bool placeholder = false;
 };

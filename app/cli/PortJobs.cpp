@@ -94,8 +94,8 @@ void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<v
                 break;
             case TPortArgument::bad_name:
                 job->code = exit_usage;
-                job->message = "'" + job->argument +
-                               "' is no port name: use COM1 to COM255 or a device path";
+                job->message =
+                    "'" + job->argument + "' is no port name: use COM1 to COM255 or a device path";
                 continue;
             case TPortArgument::no_such:
                 job->code = exit_no_device;

@@ -22,8 +22,8 @@ void TProgressOutput::Show() {
         // cover what a longer line left behind.
         TPortJob& job = *jobs_[0];
         int columns = TerminalColumns();
-        std::string line = ProgressBarLine(job.done.load(), kImageBlocks, job.seconds.load(),
-                                           columns);
+        std::string line =
+            ProgressBarLine(job.done.load(), kImageBlocks, job.seconds.load(), columns);
         std::size_t length = line.size();
         std::size_t cover = std::min<std::size_t>(barLength_, columns > 1 ? columns - 1 : 79);
         if (length < cover) line.append(cover - length, ' ');

@@ -7,8 +7,9 @@ namespace {
 
 // Characters, not bytes: device names and the arrow are UTF-8.
 std::size_t Width(const std::string& text) {
-    return std::size_t(std::count_if(text.begin(), text.end(),
-                                     [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    return std::size_t(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
 }
 
 std::string Pad(const std::string& text, std::size_t width) {
@@ -32,14 +33,15 @@ std::string ClosingLine(long long bytes, double seconds, const std::string& devi
 }
 
 std::string SummaryTable(const std::vector<TSummaryRow>& rows) {
-    std::vector<std::vector<std::string>> cells = {{"port", "device", "version", "result",
-                                                    "seconds"}};
+    std::vector<std::vector<std::string>> cells = {
+        {"port", "device", "version", "result", "seconds"}};
     for (const auto& row : rows) {
         char seconds[32] = "-";
         if (row.seconds >= 0) std::snprintf(seconds, sizeof seconds, "%.1f", row.seconds);
-        std::string version = row.oldVersion.empty() ? "-" : row.oldVersion + " → " + row.newVersion;
-        cells.push_back({row.port, row.device.empty() ? "-" : row.device, version, row.result,
-                         seconds});
+        std::string version =
+            row.oldVersion.empty() ? "-" : row.oldVersion + " → " + row.newVersion;
+        cells.push_back(
+            {row.port, row.device.empty() ? "-" : row.device, version, row.result, seconds});
     }
     std::vector<std::size_t> widths(5, 0);
     for (const auto& line : cells)

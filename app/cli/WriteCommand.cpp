@@ -41,8 +41,8 @@ void AddImageFields(const TWrite& w, TJsonResult& json) {
 // Asks on the terminal (on stderr, so that stdout keeps only results);
 // Ctrl+C at the prompt declines.
 bool Confirm(TWrite& w, const std::vector<TPortJob*>& jobs) {
-    std::string what = w.image.file.empty() ? w.image.title
-                                            : w.image.title + " (SHA-256 " + w.sha256 + ")";
+    std::string what =
+        w.image.file.empty() ? w.image.title : w.image.title + " (SHA-256 " + w.sha256 + ")";
     std::string where;
     for (TPortJob* job : jobs)
         where += (where.empty() ? "" : ", ") + job->found.device + " on " + job->port;
@@ -73,8 +73,8 @@ void Upload(TWrite& w, TPortJob& job) {
     switch (r.outcome) {
     case TUpload::success:
         job.code = exit_ok;
-        job.message = ClosingLine(r.bytes, r.seconds, job.found.device, job.port,
-                                  job.found.version, w.image.newVersion);
+        job.message = ClosingLine(r.bytes, r.seconds, job.found.device, job.port, job.found.version,
+                                  w.image.newVersion);
         job.flasher->Note(job.message);
         return;
     case TUpload::interrupted:
@@ -100,8 +100,8 @@ void Upload(TWrite& w, TPortJob& job) {
         break;
     }
     job.code = exit_transfer_failed;
-    job.message = Format("transfer failed: block %d of %d failed: %s; check the connection, %s",
-                         at, kImageBlocks, why.c_str(), kRecover);
+    job.message = Format("transfer failed: block %d of %d failed: %s; check the connection, %s", at,
+                         kImageBlocks, why.c_str(), kRecover);
 }
 
 void AddUploadFields(const TPortJob& job, TJsonResult& json) {
@@ -120,8 +120,10 @@ std::string ResultWord(const TPortJob& job, bool uploaded) {
     case exit_interrupted:
         return "interrupted";
     case exit_transfer_failed:
-        return job.upload.outcome == TUpload::failed && job.upload.failure == TUploadFailure::silence
-                   ? Format("failed at block %d: no reply", std::min(job.upload.blocks + 1, kImageBlocks))
+        return job.upload.outcome == TUpload::failed &&
+                       job.upload.failure == TUploadFailure::silence
+                   ? Format("failed at block %d: no reply",
+                            std::min(job.upload.blocks + 1, kImageBlocks))
                    : Format("failed at block %d", std::min(job.upload.blocks + 1, kImageBlocks));
     default:
         return uploaded ? "failed" : "no device";
@@ -222,11 +224,11 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         if (interrupted) return Fail(run, exit_interrupted, "interrupted");
         if (jobs.empty())
             return Fail(run, exit_no_device,
-                        all.empty() ? std::string("no serial ports found; is the adapter plugged in?")
-                                    : "no device answered on any of the " +
-                                          std::to_string(all.size()) +
-                                          " port(s); check the cables, and that the devices are "
-                                          "in their bootloader");
+                        all.empty()
+                            ? std::string("no serial ports found; is the adapter plugged in?")
+                            : "no device answered on any of the " + std::to_string(all.size()) +
+                                  " port(s); check the cables, and that the devices are "
+                                  "in their bootloader");
         if (jobs.size() > 1 && !o.all) {
             std::string list;
             for (auto& job : jobs)
@@ -262,11 +264,11 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         }
     }
     if (w.image.file.empty())
-        Say(run, "Image:    " + w.image.title + ", " + std::to_string(kImageBytes) +
-                     " bytes in " + std::to_string(kImageBlocks) + " blocks");
+        Say(run, "Image:    " + w.image.title + ", " + std::to_string(kImageBytes) + " bytes in " +
+                     std::to_string(kImageBlocks) + " blocks");
     else
-        Say(run, "Image:    " + w.image.title + ", " + std::to_string(kImageBytes) +
-                     " bytes in " + std::to_string(kImageBlocks) + " blocks, SHA-256 " + w.sha256);
+        Say(run, "Image:    " + w.image.title + ", " + std::to_string(kImageBytes) + " bytes in " +
+                     std::to_string(kImageBlocks) + " blocks, SHA-256 " + w.sha256);
     if (!ready.empty() && !o.yes && StdinIsTerminal() && !Confirm(w, ready)) {
         for (TPortJob* job : ready) {
             job->code = exit_interrupted;
@@ -285,11 +287,12 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         TPortJobs running;
         for (auto& job : jobs)
             if (job->code == exit_ok) running.push_back(std::move(job));
-        RunJobs(running, [&w](TPortJob& job) { Upload(w, job); },
-                [&] {
-                    progress.Show();
-                    WriteLogs(w, running);
-                });
+        RunJobs(
+            running, [&w](TPortJob& job) { Upload(w, job); },
+            [&] {
+                progress.Show();
+                WriteLogs(w, running);
+            });
         // Back in their places.
         for (auto& job : jobs)
             if (!job)

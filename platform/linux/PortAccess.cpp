@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TPortProblem CheckPortAccess(const std::string& device) {

@@ -38,7 +38,8 @@ std::string PortNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
     if (key == INVALID_HANDLE_VALUE) return {};
     char name[64] = {};
     DWORD size = sizeof name - 1, type = 0;
-    LONG r = RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    LONG r =
+        RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
     RegCloseKey(key);
     return r == ERROR_SUCCESS && type == REG_SZ ? std::string(name) : std::string();
 }
@@ -75,7 +76,8 @@ TUsbInfo UsbInfoFor(const std::string& device) {
     TUsbInfo info;
     // "\\.\COM3" names the port COM3.
     std::string port = device.substr(device.rfind('\\') + 1);
-    HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    HDEVINFO set =
+        SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE) return info;
     SP_DEVINFO_DATA data{};
     data.cbSize = sizeof data;
