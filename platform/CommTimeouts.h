@@ -15,7 +15,7 @@ struct TReadPlan {
     bool immediate = false;     // return at once with the bytes already received
     bool firstByteWait = false; // wait up to the total for a first byte, then return
     Clock::time_point total = Clock::time_point::max(); // the whole read's deadline
-    uint32_t intervalMs = 0; // the most time between two bytes; 0 for no limit
+    uint32_t intervalMs = 0;    // the most time between two bytes; 0 for no limit
 
     // Whether a read that has `got` of its `count` bytes is done.
     bool Done(std::size_t got, std::size_t count) const {

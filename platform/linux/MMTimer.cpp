@@ -15,8 +15,8 @@ using Clock = std::chrono::steady_clock;
 struct TTimer {
     std::mutex m;
     std::condition_variable cv;
-    bool killed = false;     // no call starts once set
-    bool finished = false;   // the thread has left its loop
+    bool killed = false;   // no call starts once set
+    bool finished = false; // the thread has left its loop
     bool selfKilled = false; // killed from its own call: nobody waits for the end
     std::thread thread;
 };
