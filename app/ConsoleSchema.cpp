@@ -1,9 +1,17 @@
 #include "app/ConsoleSchema.h"
 
 #include "elements/qeMMTimer.h"
+#include "elements/qeMemoryStream.h"
 #include "runtime/Text1251.h"
 #include "runtime/qeHub.h"
 #include "serial/qeComAsync.h"
+
+#include <atomic>
+
+namespace {
+// Console schemas not yet closed: dispatch is one switch for the process.
+std::atomic<int> g_openSchemas{0};
+} // namespace
 
 TConsoleSchema::TConsoleSchema() {
     Session.Build(*this, nullptr, this);
@@ -16,6 +24,7 @@ TConsoleSchema::TConsoleSchema() {
     Failure = Add<Recording>();
     CrcEdit = Add<TextField>("FFFF");
     ImageBytes = Add<ImageByteCount>();
+    Log = Add<TSessionLog>();
 
     // The window's outputs, with recorders for the visual elements.
     InsertTap<&BurstTap::inRead>(Session.SerialPort->onRead, Bursts);
@@ -28,8 +37,10 @@ TConsoleSchema::TConsoleSchema() {
     Session.UploadHost->onPass[upload_failure] = MakeLink<&Recording::inEvent>(0, Failure);
     Session.UploadHost->onPass[upload_crc] = MakeLink<&TextField::inSetText>(0, CrcEdit);
     Session.UploadHost->srcPass[0] = MakeLink<&TextField::valText>(0, CrcEdit);
+    Log->Attach(Session);
 
     Session.CreateSubSchemas();
+    g_openSchemas.fetch_add(1);
     EnableDispatch();
 }
 
@@ -60,7 +71,16 @@ void TConsoleSchema::Abort() {
 
 void TConsoleSchema::Close() {
     FireNull(MakeLink<&TQeHub::inSpread>(0, Session.ClosePortHub));
-    DisableDispatch();
+    if (!open_) return;
+    open_ = false;
+    if (g_openSchemas.fetch_sub(1) == 1) DisableDispatch();
+}
+
+void TConsoleSchema::UseImage(const std::string& image) {
+    auto stream = std::make_unique<TMemStream>();
+    stream->Write(image.data(), int32_t(image.size()));
+    stream->Seek(0);
+    Upload()->ImageStream->Stream = std::move(stream);
 }
 
 std::string TConsoleSchema::Device() {

@@ -6,6 +6,7 @@
 
 #include "app/ConsoleElements.h"
 #include "app/DeviceSession.h"
+#include "app/SessionLog.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
 #include "runtime/Share.h"
 
@@ -23,8 +24,13 @@ public:
     // Stops an upload where it stands: the watchdog stops and the port is
     // closed (which waits for the reader thread). Dispatch stays on.
     void Abort();
-    // What closing the window does; dispatch ends.
+    // What closing the window does. Dispatch ends with the last console
+    // schema of the process that is closed: several may run side by side,
+    // one per port.
     void Close();
+    // Uploads `image` (the whole image, 130,048 bytes) instead of the one
+    // the program carries; before the upload starts.
+    void UseImage(const std::string& image);
 
     // The identified device's name and firmware version, from the probe.
     std::string Device();
@@ -40,6 +46,10 @@ public:
     Recording* Failure;
     TextField* CrcEdit;
     ImageByteCount* ImageBytes;
+    TSessionLog* Log;
 
     TClassMultiElementEx_25A91E0* Upload() const { return Session.Upload(); }
+
+private:
+    bool open_ = true;
 };

@@ -1,5 +1,8 @@
 #include "app/TClassSimpleForm_253AA30.h"
 
+#include "app/AccessNotice.h"
+#include "app/LastSessionFile.h"
+#include "app/SessionLog.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
 #include "elements/qeMMTimer.h"
 #include "resources/ImageLabel.h"
@@ -288,6 +291,15 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     ShowOkHub->onEvent[1] = MakeLink<&TQeButton::inSetVisible>(0, OkButton);
     OkButton->onClick = MakeLink<&TQeSimpleForm::inClose>(0, MainForm);
 
+    // The transcript taps the session's outputs; it is written when a
+    // session ends. The notice follows the listing of the ports.
+    Log = Add<TSessionLog>();
+    Log->Attach(Session);
+    Log->ended = [this] { WriteLastSession(Log->LastSession()); };
+    AccessNotice = Add<TAccessNotice>();
+    AccessNotice->out = MainForm->onCreate;
+    MainForm->onCreate = MakeLink<&TAccessNotice::inCreate>(0, AccessNotice);
+
     // Finish the visual elements, then create the sub-schemas: probe first.
     for (TQeWin* w : {static_cast<TQeWin*>(WriteButton), static_cast<TQeWin*>(StatusEdit),
                       static_cast<TQeWin*>(PortCombo), static_cast<TQeWin*>(Progress),
@@ -317,6 +329,7 @@ TClassSimpleForm_253AA30::~TClassSimpleForm_253AA30() {
     DisableDispatch();
     TData none;
     Session.SerialPort->inClose(none, serial_close);
+    Log->Finish();
     if (auto* upload = Session.Upload()) upload->Watchdog->Halt();
     FreeElements();
 }

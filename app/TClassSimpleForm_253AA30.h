@@ -19,6 +19,8 @@ class TQeDoData;
 class TQeLabel;
 class TQeEventFromData;
 class TQeImage;
+class TSessionLog;
+class TAccessNotice;
 
 class TClassSimpleForm_253AA30 : public TSchema {
 public:
@@ -58,4 +60,8 @@ public:
     TQeLabel* HintLabel;
     TQeEventFromData* SuccessMark;
     TQeDoData* SuccessMarkData;
+    // Outside the window's own graph: the session's transcript, kept in the
+    // user's state folder, and the notice of ports the user may not open.
+    TSessionLog* Log;
+    TAccessNotice* AccessNotice;
 };

@@ -11,6 +11,11 @@ bool StderrIsTerminal();
 // drawn; 0 when unknown. Asked anew each time: the user may resize it.
 int TerminalColumns();
 
+// True when the terminal on standard error takes the cursor-up and
+// erase-line sequences (ESC [ n A, ESC [ K) that redraw several lines in
+// place; on Windows this turns the console's sequence handling on first.
+bool StderrTakesCursorMoves();
+
 enum class TStdStream { out, err };
 
 // Writes UTF-8 text to standard output or error, unbuffered. A console is

@@ -13,3 +13,11 @@ enum class TPortProblem {
 };
 
 TPortProblem CheckPortAccess(const std::string& device);
+
+// True when the user may not open the device at all (on Linux: its mode
+// and group leave the user out); asked without opening it, so listing the
+// ports disturbs no line. Always false on Windows, which has no such case.
+bool PortAccessDenied(const std::string& device);
+// The group whose members may open the device ("dialout"); empty when
+// unknown, and on Windows.
+std::string PortAccessGroup(const std::string& device);

@@ -16,6 +16,26 @@ bool ParseProgress(const std::string& value, TProgressMode& mode) {
     return true;
 }
 
+// The value of an option given as "--name=value" or "--name value".
+bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                 std::string& value, std::string& error) {
+    const std::string& a = args[i];
+    if (a == name) {
+        if (i + 1 >= args.size()) {
+            error = name + " needs a value";
+            return false;
+        }
+        value = args[++i];
+    } else {
+        value = a.substr(name.size() + 1);
+    }
+    return true;
+}
+
+bool IsOption(const std::string& a, const std::string& name) {
+    return a == name || a.rfind(name + "=", 0) == 0;
+}
+
 } // namespace
 
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
@@ -37,6 +57,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             options.json = true;
         } else if (a == "--allow-placeholder") {
             options.allowPlaceholder = true;
+        } else if (a == "--all") {
+            options.all = true;
+        } else if (a == "-v" || a == "--verbose") {
+            options.verbose = true;
+        } else if (IsOption(a, "--log")) {
+            if (!OptionValue(args, i, "--log", options.logFile, error)) return false;
+        } else if (IsOption(a, "--image")) {
+            if (!OptionValue(args, i, "--image", options.imageFile, error)) return false;
         } else if (a.rfind("--progress=", 0) == 0 || a == "--progress") {
             std::string value;
             if (a == "--progress") {
@@ -73,26 +101,36 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         return false;
     }
     const std::string& command = words[0];
-    std::size_t wanted = 2;
+    // The most ports the command takes.
+    std::size_t most = 0;
     if (command == "list") {
         options.command = TCliCommand::list;
-        wanted = 1;
+    } else if (command == "image") {
+        options.command = TCliCommand::image;
     } else if (command == "identify") {
         options.command = TCliCommand::identify;
+        most = 1;
     } else if (command == "write") {
         options.command = TCliCommand::write;
+        most = 255;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
-    if (words.size() < wanted) {
-        error = "'" + command + "' needs a port, e.g. COM3 or /dev/ttyUSB0";
+    if (words.size() > most + 1) {
+        error = "unexpected argument '" + words[most + 1] + "'";
         return false;
     }
-    if (words.size() > wanted) {
-        error = "unexpected argument '" + words[wanted] + "'";
+    options.ports.assign(words.begin() + 1, words.end());
+    if (!options.ports.empty()) options.port = options.ports[0];
+    if (options.all && (options.command != TCliCommand::write || !options.ports.empty())) {
+        error = "--all goes with write alone, without ports";
         return false;
     }
-    if (wanted == 2) options.port = words[1];
+    if (!options.imageFile.empty() && options.command != TCliCommand::write &&
+        options.command != TCliCommand::image) {
+        error = "--image goes with write or image";
+        return false;
+    }
     return true;
 }

@@ -1,18 +1,23 @@
-// The command line of varnomiksal-cli: the command, its port and options.
+// The command line of varnomiksal-cli: the command, its ports and options.
 #pragma once
 
 #include <string>
 #include <vector>
 
-enum class TCliCommand { none, help, version, list, identify, write };
+enum class TCliCommand { none, help, version, list, identify, write, image };
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {
     TCliCommand command = TCliCommand::none;
-    std::string port;
+    std::vector<std::string> ports; // as given; none: found by probing (or $VARNOMIKSAL_PORT)
+    std::string port;               // the first of them, or empty
+    bool all = false;               // write: every port where a device answered
     bool yes = false;
     bool json = false;
     bool allowPlaceholder = false; // write the placeholder image too
+    bool verbose = false;          // the session log on stderr too
+    std::string logFile;           // the session log's file, or empty
+    std::string imageFile;         // the image to write instead of the carried one
     TProgressMode progress = TProgressMode::automatic;
 };
 

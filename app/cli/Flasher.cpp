@@ -7,7 +7,13 @@
 
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
-    schema_.Bursts->listener = [this] { watch_.Wake(); };
+    schema_.Bursts->listener = [this] { Wake(); };
+    // Lines are only queued where they are made (often the reader thread);
+    // the host writes them out from its own thread.
+    schema_.Log->sink = [this](const std::string& line) {
+        std::lock_guard lock(logMutex_);
+        log_.push_back(line);
+    };
     schema_.Progress->listener = [this](const std::string& count) {
         int n = std::atoi(count.c_str());
         if (n >= 0 && n <= kImageBlocks)
@@ -23,7 +29,7 @@ TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
         if (schema_.Success->Count() > 0) // the final acknowledgement counts the last block
             ackTicks_[std::size_t(std::min(progress_.load() + 1, kImageBlocks))] = now;
         if (ended_.exchange(true)) return;
-        watch_.Wake();
+        Wake();
     };
     schema_.Success->listener = end;
     schema_.Failure->listener = end;
@@ -31,6 +37,37 @@ TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
 
 TFlasher::~TFlasher() {
     Close();
+}
+
+bool TFlasher::Wait(int timeoutMs) {
+    // An interrupt wakes the process's watch only, so it is looked for at
+    // least every 20 ms.
+    constexpr int slice_ms = 20;
+    std::unique_lock lock(wakeMutex_);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    while (!woken_ && !watch_.Interrupted()) {
+        auto now = Clock::now();
+        if (now >= deadline) break;
+        wakeup_.wait_for(
+            lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(slice_ms)));
+    }
+    woken_ = false;
+    return watch_.Interrupted();
+}
+
+void TFlasher::Wake() {
+    {
+        std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wakeup_.notify_all();
+}
+
+std::vector<std::string> TFlasher::TakeLog() {
+    std::lock_guard lock(logMutex_);
+    std::vector<std::string> lines;
+    lines.swap(log_);
+    return lines;
 }
 
 TIdentifyResult TFlasher::Identify(const std::string& comName, int timeoutMs) {
@@ -45,7 +82,7 @@ TIdentifyResult TFlasher::Identify(const std::string& comName, int timeoutMs) {
     while (schema_.Bursts->Handled() == 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return result; // no answer
-        if (watch_.Wait(int(left.count()) + 1)) {
+        if (Wait(int(left.count()) + 1)) {
             result.outcome = TIdentify::interrupted;
             return result;
         }
@@ -84,13 +121,14 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         auto next = shown + redraw;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         int wait = std::clamp(int(left.count()) + 1, 1, slice_ms);
-        if (watch_.Wait(wait) && !ended_.load()) {
+        if (Wait(wait) && !ended_.load()) {
             // Stop where it stands: no further block, the port released.
             // The reader may be handling the final acknowledgement right
             // now; closing the port waits for it, and if that decided the
             // upload, its outcome stands ("PUSK" has gone out).
             schema_.Abort();
             if (!ended_.load()) {
+                Note("outcome: interrupted");
                 result.outcome = TUpload::interrupted;
                 result.blocks = progress_.load();
                 result.bytes = (long long)schema_.ImageBytes->Count();
@@ -103,6 +141,8 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
             // wait for the watchdog.
             schema_.Abort();
             if (!ended_.load()) {
+                Note("failed: the line was lost (a hang-up, or the adapter went away)");
+                Note("outcome: failure");
                 result.failure = TUploadFailure::line_lost;
                 result.blocks = progress_.load();
                 result.bytes = (long long)schema_.ImageBytes->Count();

@@ -1,7 +1,9 @@
 // The command-line program's two jobs on the console schema: identify the
-// device on a port, and upload the carried image to it. Everything runs on
-// the calling thread except what the serial port's reader and the upload's
-// watchdog do inside the element graph; those only record and wake.
+// device on a port, and upload the image to it. Everything runs on the
+// calling thread except what the serial port's reader and the upload's
+// watchdog do inside the element graph; those only record and wake. Several
+// flashers may run side by side, each on a thread of its own; an interrupt
+// stops them all.
 #pragma once
 
 #include "app/ConsoleSchema.h"
@@ -10,8 +12,11 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 // The carried image's size; its name is its label (resources/ImageLabel.h).
 inline constexpr int kImageBlocks = 508;
@@ -71,12 +76,27 @@ public:
     // the window waits for the user's OK.
     void Close();
 
+    // Adds a line to the session log (an interruption, a lost line).
+    void Note(const std::string& text) { schema_.Log->Note(text); }
+    // The session log's lines made since the last call, oldest first.
+    std::vector<std::string> TakeLog();
+
     TConsoleSchema& Schema() { return schema_; }
 
 private:
     using Clock = std::chrono::steady_clock;
 
+    // Sleeps until Wake(), an interrupt or the end of timeoutMs; true when
+    // interrupted. Interrupts are seen within a short slice.
+    bool Wait(int timeoutMs);
+    void Wake();
+
     TInterruptWatch& watch_;
+    std::mutex wakeMutex_;
+    std::condition_variable wakeup_;
+    bool woken_ = false;
+    std::mutex logMutex_;
+    std::vector<std::string> log_;
     TConsoleSchema schema_;
     std::atomic<int32_t> openResult_{-1};
     std::atomic<int> progress_{0};

@@ -18,8 +18,10 @@
 #include "ui/toolkit/WinDefs.h"
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -57,20 +59,30 @@ Timing CliUpload(const std::string& dir, int baud) {
     return t;
 }
 
-// The command-line program as a process: its own upload time (from its JSON
-// result) and its whole CPU time, start-up and identification included.
-Timing CliProcess(const std::string& dir, int baud) {
-    SimulatorProcess sim(dir, 205, baud);
+// The command-line program as a process writing `ports`, each to a device
+// of its own: its upload time (the slowest port's, from its JSON result) and
+// its whole CPU time per port, start-up and identification included.
+Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& ports) {
+    std::vector<std::unique_ptr<SimulatorProcess>> sims;
+    std::vector<std::string> names;
+    for (int port : ports) {
+        sims.push_back(std::make_unique<SimulatorProcess>(dir, port, baud));
+        names.push_back("COM" + std::to_string(port));
+    }
     int out[2];
     if (pipe(out) != 0) return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const char* argv[] = {CLI_PATH, "write", "COM205", "--yes", "--json", "--allow-placeholder",
-                          nullptr};
+    std::vector<const char*> argv = {CLI_PATH, "write"};
+    for (const auto& name : names)
+        argv.push_back(name.c_str());
+    for (const char* a : {"--yes", "--json", "--allow-placeholder"})
+        argv.push_back(a);
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    posix_spawn(&pid, CLI_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn(&pid, CLI_PATH, &actions, nullptr, const_cast<char**>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     std::string json;
@@ -83,13 +95,25 @@ Timing CliProcess(const std::string& dir, int baud) {
     wait4(pid, &status, 0, &usage);
     Timing t;
     t.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    std::size_t at = json.find("\"seconds\": ");
-    if (at != std::string::npos) t.wall = std::atof(json.c_str() + at + 11);
-    t.sys = Seconds(usage.ru_stime);
-    t.cpu = Seconds(usage.ru_utime) + t.sys;
-    t.preempted = usage.ru_nivcsw;
-    t.switches = usage.ru_nvcsw + usage.ru_nivcsw;
+    for (std::size_t at = json.find("\"seconds\": "); at != std::string::npos;
+         at = json.find("\"seconds\": ", at + 1))
+        t.wall = std::max(t.wall, std::atof(json.c_str() + at + 11));
+    double n = double(ports.size());
+    t.sys = Seconds(usage.ru_stime) / n;
+    t.cpu = Seconds(usage.ru_utime) / n + t.sys;
+    t.preempted = long(double(usage.ru_nivcsw) / n);
+    t.switches = long(double(usage.ru_nvcsw + usage.ru_nivcsw) / n);
     return t;
+}
+
+Timing CliProcess(const std::string& dir, int baud) {
+    return CliProcessOn(dir, baud, {205});
+}
+
+// Four devices written at once by one process, each through its own console
+// schema: the slowest upload, and the CPU time per upload.
+Timing CliProcessFour(const std::string& dir, int baud) {
+    return CliProcessOn(dir, baud, {206, 207, 208, 209});
 }
 
 #ifdef BENCH_WINDOW
@@ -162,9 +186,8 @@ void Run(const char* title, const std::string& dir, int baud, const std::string&
         Timing (*upload)(const std::string&, int);
     };
     const Host hosts[] = {
-        {"element graph", OurUpload},
-        {"cli", CliUpload},
-        {"cli process", CliProcess},
+        {"element graph", OurUpload}, {"cli", CliUpload},
+        {"cli process", CliProcess},  {"cli 4 ports", CliProcessFour},
 #ifdef BENCH_WINDOW
         {"window", WindowUpload},
 #endif
@@ -175,6 +198,17 @@ void Run(const char* title, const std::string& dir, int baud, const std::string&
         if (only.empty() || only == h.name) runs.push_back({h.name, h.upload(dir, baud)});
     if (only.empty() || only == "reference") runs.push_back({"reference", ref});
     Report(title, runs, ref, baud);
+    // Four at once against one, in this run: the slowest of the four over
+    // the single upload.
+    const Timing *one = nullptr, *four = nullptr;
+    for (const Named& r : runs) {
+        if (std::string(r.name) == "cli process") one = &r.t;
+        if (std::string(r.name) == "cli 4 ports") four = &r.t;
+    }
+    if (one && four && one->wall > 0)
+        std::printf("  four ports at once: slowest %.3f s = %.4f of one port's %.3f s; cpu per "
+                    "upload %.3f s (one port: %.3f s)\n",
+                    four->wall, four->wall / one->wall, one->wall, four->cpu, one->cpu);
 }
 
 } // namespace
@@ -190,7 +224,8 @@ int main(int argc, char** argv) {
             only = argv[++i];
         } else {
             std::fprintf(stderr, "usage: bench_upload [--instant-only] [--only HOST]\n"
-                                 "HOST: element graph, cli, cli process, window, reference\n");
+                                 "HOST: element graph, cli, cli process, cli 4 ports, window, "
+                                 "reference\n");
             return 2;
         }
     }

@@ -23,6 +23,10 @@ int TerminalColumns() {
     return 0;
 }
 
+bool StderrTakesCursorMoves() {
+    return StderrIsTerminal();
+}
+
 bool ConsoleWrite(TStdStream stream, const std::string& text) {
     int fd = stream == TStdStream::out ? STDOUT_FILENO : STDERR_FILENO;
     std::size_t done = 0;

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TPortProblem CheckPortAccess(const std::string& device) {
@@ -26,4 +28,18 @@ TPortProblem CheckPortAccess(const std::string& device) {
     bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
     return locked ? TPortProblem::busy : TPortProblem::none;
+}
+
+bool PortAccessDenied(const std::string& device) {
+    return ::access(device.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
+}
+
+std::string PortAccessGroup(const std::string& device) {
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0) return {};
+    struct group entry {};
+    struct group* found = nullptr;
+    char buffer[4096];
+    if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) != 0 || !found) return {};
+    return found->gr_name;
 }

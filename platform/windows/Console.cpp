@@ -43,6 +43,14 @@ int TerminalColumns() {
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+bool StderrTakesCursorMoves() {
+    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!IsConsole(handle) || !GetConsoleMode(handle, &mode)) return false;
+    // ENABLE_VIRTUAL_TERMINAL_PROCESSING: consoles before Windows 10 refuse it.
+    return SetConsoleMode(handle, mode | 0x0004) != 0;
+}
+
 bool ConsoleWrite(TStdStream stream, const std::string& text) {
     HANDLE handle = StreamHandle(stream);
     if (handle == INVALID_HANDLE_VALUE) return false;

@@ -21,3 +21,11 @@ TPortProblem CheckPortAccess(const std::string& device) {
         return TPortProblem::other;
     }
 }
+
+bool PortAccessDenied(const std::string&) {
+    return false;
+}
+
+std::string PortAccessGroup(const std::string&) {
+    return {};
+}

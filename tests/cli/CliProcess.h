@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 struct TCliStdio {
     bool terminalStdin = false; // stdin is a terminal: Type() answers prompts
     bool closedStdout = false;  // stdout's reader has gone before the first write
+    int uid = -1;               // run as this user (and group, without others); -1: as the test
 };
 
 class TCliProcess {
@@ -38,6 +40,10 @@ public:
             ::dup2(in, 0);
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
+            if (stdio.uid >= 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(stdio.uid)) != 0 ||
+                 ::setuid(uid_t(stdio.uid)) != 0))
+                ::_exit(126);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(CLI_PATH));
             for (const auto& a : args)
@@ -125,8 +131,8 @@ private:
 };
 
 inline int RunCli(const std::vector<std::string>& args, std::string* out = nullptr,
-                  std::string* err = nullptr) {
-    TCliProcess p(args);
+                  std::string* err = nullptr, TCliStdio stdio = {}) {
+    TCliProcess p(args, stdio);
     int code = p.Wait();
     if (out) *out = p.out;
     if (err) *err = p.err;

@@ -1,11 +1,20 @@
 // The command-line program's parts: its options, how a PORT argument becomes
 // a COM name, the plain progress lines and the progress bar, and JSON text.
+#include "app/SessionLog.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/CliRun.h"
+#include "app/cli/ImageFile.h"
 #include "app/cli/JsonResult.h"
 #include "app/cli/PortArgument.h"
 #include "app/cli/ProgressView.h"
+#include "app/cli/Sha256.h"
+#include "app/cli/Summary.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
 
 #include <algorithm>
 #include <filesystem>
@@ -40,16 +49,31 @@ TEST(CliOptions, CommandsPortsAndOptionsInAnyOrder) {
     // --help and --version answer whatever else the line holds.
     EXPECT_EQ(Parse({"write", "--help"}).command, TCliCommand::help);
     EXPECT_EQ(Parse({"bogus", "--version"}).command, TCliCommand::version);
+
+    // Several ports, none (found by asking), --all, the log and an image file.
+    TCliOptions many = Parse({"write", "COM3", "/dev/ttyUSB0", "COM7", "-v", "--log=s.log"});
+    EXPECT_EQ(many.ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB0", "COM7"}));
+    EXPECT_EQ(many.port, "COM3");
+    EXPECT_TRUE(many.verbose);
+    EXPECT_EQ(many.logFile, "s.log");
+    TCliOptions all = Parse({"write", "--all", "--image", "fw.bin", "--log", "b.log"});
+    EXPECT_TRUE(all.all && all.ports.empty());
+    EXPECT_EQ(all.imageFile, "fw.bin");
+    EXPECT_EQ(all.logFile, "b.log");
+    EXPECT_TRUE(Parse({"identify"}).ports.empty());
+    EXPECT_EQ(Parse({"image", "--image=x.bin"}).command, TCliCommand::image);
 }
 
 TEST(CliOptions, UsageErrors) {
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
              {},
              {"flash", "COM3"},
-             {"write"},
-             {"identify"},
              {"list", "COM3"},
-             {"write", "COM3", "COM4"},
+             {"identify", "COM3", "COM4"},
+             {"write", "--all", "COM3"},
+             {"identify", "--all"},
+             {"list", "--image", "fw.bin"},
+             {"write", "--log"},
              {"write", "COM3", "--force"},
              {"write", "COM3", "--progress=fancy"},
              {"write", "COM3", "--progress"},
@@ -145,4 +169,50 @@ TEST(JsonResult, EscapesAndKeepsOrder) {
     json.Add("ok", true);
     EXPECT_EQ(json.Text(), "{\"device\": \"A \\\"B\\\"\\\\\\n\\u0001\", \"blocks\": 508, "
                            "\"seconds\": 1.500, \"ok\": true}");
+}
+
+TEST(Summary, ClosingLineTableAndWorstExitCode) {
+    EXPECT_EQ(ClosingLine(130048, 35.1, "VMX-1", "COM3", "8.3", "8.4 (KMV-4)"),
+              "Wrote 130048 bytes in 35.1 s (29.6 kbit/s) to VMX-1 on COM3: 8.3 → 8.4 (KMV-4)");
+    EXPECT_EQ(BytesPerSecond(1000, 0), 0.0);
+    // Columns as wide as their widest entry, counted in characters.
+    EXPECT_EQ(SummaryTable({{"COM3", "VMX-1", "8.3", "8.4", "success", 35.14},
+                            {"COM12", "", "", "", "no device", -1}}),
+              "port   device  version    result     seconds\n"
+              "COM3   VMX-1   8.3 → 8.4  success    35.1\n"
+              "COM12  -       -          no device  -\n");
+    // 1 over 2 over 130 over 0, whatever the order they come in.
+    for (auto [a, b, worst] : std::vector<std::array<int, 3>>{
+             {0, 130, 130}, {130, 2, 2}, {2, 1, 1}, {1, 0, 1}, {130, 0, 130}, {0, 0, 0}}) {
+        EXPECT_EQ(WorseExit(a, b), worst) << a << " " << b;
+        EXPECT_EQ(WorseExit(b, a), worst) << a << " " << b;
+    }
+}
+
+TEST(ImageFile, DigestsAndSizeCheck) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // Two blocks of padding: 56 bytes.
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(ImageCrc16("123456789"), 0x4B37);
+    EXPECT_EQ(CarriedImage().bytes.size(), kImageFileBytes);
+
+    auto file = std::filesystem::temp_directory_path() / "varno-short-image.bin";
+    std::ofstream(file, std::ios::binary) << "short";
+    TWriteImage image;
+    std::string error;
+    EXPECT_FALSE(ImageFromFile(file.string(), image, error));
+    EXPECT_NE(error.find(" is 5 bytes; an image must be exactly 130048 bytes"), std::string::npos)
+        << error;
+    std::filesystem::resize_file(file, kImageFileBytes);
+    ASSERT_TRUE(ImageFromFile(file.string(), image, error)) << error;
+    EXPECT_EQ(image.title, "varno-short-image.bin");
+    EXPECT_EQ(image.bytes.substr(0, 6), std::string("short\0", 6));
+    std::filesystem::remove(file);
+}
+
+TEST(SessionLog, BytesAsHexAndText) {
+    EXPECT_EQ(HexBytes(std::string("VERS\0", 5)), "56 45 52 53 00");
+    EXPECT_EQ(PrintableText(std::string("OK\r\n\xC2", 5)), "OK..В");
 }

@@ -54,10 +54,13 @@ TEST_F(Cli, WriteSucceedsWithPlainProgressOnStderrWhenItIsNoTerminal) {
     std::string out, err;
     ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << out << err;
     // Results on stdout, progress on stderr.
-    EXPECT_EQ(out, "Device:   VMX-1, firmware 8.3\n"
-                   "Image:    placeholder image (not a firmware), 130048 bytes in 508 blocks\n"
-                   "placeholder image (not a firmware) written: 130048 bytes in 508 blocks in " +
-                       out.substr(out.rfind(" in ") + 4));
+    EXPECT_EQ(out,
+              "Device:   VMX-1, firmware 8.3\n"
+              "Image:    placeholder image (not a firmware), 130048 bytes in 508 blocks\n"
+              "Wrote 130048 bytes in " +
+                  out.substr(out.rfind(" in ") + 4, out.find(" to VMX-1") - out.rfind(" in ") - 4) +
+                  " to VMX-1 on COM150: 8.3 → placeholder image (not a firmware)\n");
+    EXPECT_TRUE(Has(out, " kbit/s) to VMX-1")) << out;
     // One line at each true tenth: 10 % is block 51 of 508.
     std::vector<std::string> progress;
     for (const auto& line : Lines(err))
@@ -92,7 +95,8 @@ TEST_F(Cli, JsonResultsForSuccessAndFailure) {
                          "\"device\": \"VMX-1\", \"version\": \"8.3\", \"blocks\": 508, "
                          "\"bytes\": 130048, \"seconds\": "))
         << out;
-    EXPECT_TRUE(Has(out, "\"result\": \"success\", \"exit_code\": 0, \"message\": \"placeholder"))
+    EXPECT_TRUE(Has(out, "\"bytes_per_second\": ")) << out;
+    EXPECT_TRUE(Has(out, "\"result\": \"success\", \"exit_code\": 0, \"message\": \"Wrote 130048 "))
         << out;
 
     SimConfig wrong;
@@ -140,7 +144,7 @@ TEST_F(Cli, SuccessReportsTheBlocksAndBytesSent) {
     EXPECT_EQ(device.Read(4), "PUSK");
     EXPECT_EQ(cli.Wait(), 0) << cli.err;
     EXPECT_TRUE(Has(cli.out, "\"blocks\": 2, \"bytes\": 512, ")) << cli.out;
-    EXPECT_TRUE(Has(cli.out, "written: 512 bytes in 2 blocks")) << cli.out;
+    EXPECT_TRUE(Has(cli.out, "\"message\": \"Wrote 512 bytes in ")) << cli.out;
 }
 
 TEST_F(Cli, TransferFailuresExitWithOne) {
@@ -219,8 +223,12 @@ TEST_F(Cli, PortsByDevicePathAndTheirList) {
 
 TEST_F(Cli, UsageErrorsExitWithThree) {
     std::string out, err;
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {}, {"flash"}, {"write"}, {"write", "COM150", "--force"}, {"list", "extra"}}) {
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"flash"},
+                                               {"identify", "COM1", "COM2"},
+                                               {"write", "COM150", "--force"},
+                                               {"list", "extra"}}) {
         EXPECT_EQ(RunCli(args, &out, &err), 3) << ::testing::PrintToString(args);
         EXPECT_TRUE(Has(err, "(try --help)")) << err;
     }
@@ -254,7 +262,7 @@ TEST_F(Cli, CtrlCStopsTheUploadAndTheDeviceNeedsAResetBeforeTheNextWrite) {
                              "transfer: reset or power-cycle the device into its bootloader, then "
                              "run the write again"))
         << cli.err;
-    EXPECT_FALSE(Has(cli.out, "written"));
+    EXPECT_FALSE(Has(cli.out, "Wrote"));
     // Stopped at once: the device got far less than the image and no "PUSK".
     SimReport r = sim.Report();
     EXPECT_LT(r.received, DeviceSimulator::ImageSize / 2);

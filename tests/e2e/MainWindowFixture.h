@@ -2,6 +2,7 @@
 // under wine), against the device simulator on a virtual serial port.
 #pragma once
 
+#include "app/LastSessionFile.h"
 #include "app/TClassSimpleForm_253AA30.h"
 #include "testing/ui/toolkit/Drive.h"
 #include "tests/platform/PtyPort.h"
@@ -21,9 +22,36 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
+
+// The state folder of this test process, where the window keeps its last
+// session's transcript (set in the environment on both systems).
+inline const std::string& TestStateDir() {
+    static const std::string dir = [] {
+        auto path = std::filesystem::path(TestPortDir()).string() + "-state";
+        std::filesystem::create_directories(path);
+        static std::string xdg = "XDG_STATE_HOME=" + path;
+        static std::string local = "LOCALAPPDATA=" + path;
+        putenv(xdg.data());
+        putenv(local.data());
+        return path;
+    }();
+    return dir;
+}
+
+// The window's transcript file (or the one before it, with ".1").
+inline std::string ReadLastSession(const std::string& suffix = "") {
+    auto path = LastSessionPath();
+    path += suffix;
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -31,6 +59,7 @@ protected:
         static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
         if (!std::getenv("QT_QPA_PLATFORM")) putenv(offscreen);
         dir_ = TestPortDir();
+        TestStateDir();
         TApplication::Instance();
     }
     void TearDown() override {

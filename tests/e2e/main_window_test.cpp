@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -16,6 +17,16 @@ std::string Found(const std::string& name, const std::string& version) {
 
 bool PortIsFree(const std::string& name) {
     return TComm::Open(name) != nullptr;
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string Hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
 }
 
 } // namespace
@@ -73,6 +84,20 @@ TEST_F(MainWindow, AFullUploadEndsInSuccessAndOkEndsTheProgram) {
     TApplication::Instance().Run(); // returns: the window has closed
     EXPECT_FALSE(DispatchEnabled());
     EXPECT_TRUE(PortIsFree("COM250"));
+
+    // The session's transcript, written when the port closed: every block
+    // with the CRC the device computed over what it received.
+    std::string log = ReadLastSession();
+    EXPECT_TRUE(Has(log, "  opened COM250 (")) << log;
+    EXPECT_TRUE(Has(log, ": 38462 baud, 8 data bits, no parity, 1 stop bit, no flow control\n"));
+    EXPECT_TRUE(Has(log, "  sent 56 45 52 53  \"VERS\"\n"));
+    EXPECT_TRUE(Has(log, "  identified: device VMX-1, firmware 8.3\n"));
+    EXPECT_TRUE(Has(log, "  block 1/508  crc "));
+    std::string crc = Hex4(r.crc);
+    EXPECT_TRUE(Has(log, "  block 508/508  crc " + crc + "  reply " + crc + "465A  after ")) << crc;
+    EXPECT_TRUE(Has(log, "  final acknowledgement " + crc + "465A; sent \"PUSK\"\n"));
+    EXPECT_TRUE(Has(log, "  outcome: success, 130048 bytes written\n"));
+    EXPECT_TRUE(Has(log, "  port closed\n"));
 }
 
 TEST_F(MainWindow, FailedUploadsShowTheErrorDisplay) {
@@ -93,6 +118,24 @@ TEST_F(MainWindow, FailedUploadsShowTheErrorDisplay) {
         EXPECT_EQ(schema_->ErrorLabel->Control->Text(), Cp1251("Ошибка при передаче данных!"));
         CloseWindow();
         EXPECT_TRUE(fault == 2 || PortIsFree("COM250"));
+        // The transcript names the failed block (11, counting from 1) and,
+        // for a wrong reply, the CRC the device had computed; the session
+        // before it is kept beside it.
+        std::string log = ReadLastSession();
+        std::string crc = Hex4(sims_.back()->Report().crc);
+        if (fault == 0) {
+            EXPECT_TRUE(Has(log, "  block 11/508  crc " + crc + "  reply ")) << log;
+            EXPECT_TRUE(Has(log, "  failed at block 11: reply ")) << log;
+            EXPECT_TRUE(Has(log, " does not match the CRC " + crc + "\n")) << log;
+        }
+        if (fault == 1) {
+            EXPECT_TRUE(Has(log, "  block 11/508  crc " + crc + "  reply none\n")) << log;
+            EXPECT_TRUE(Has(log, "  failed at block 11: no reply for 3 s\n")) << log;
+        }
+        EXPECT_TRUE(Has(log, "  outcome: failure, ")) << log;
+        if (fault == 1) {
+            EXPECT_TRUE(Has(ReadLastSession(".1"), " does not match the CRC "));
+        }
         sims_.clear();
     }
 }

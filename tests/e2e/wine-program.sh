@@ -11,7 +11,8 @@
 # (taskkill without /F sends the close message).
 # Usage: wine-program.sh <varnomiksal.exe> <varnomiksal-sim.exe> success|failure|info
 # The window is read through its pixels (tests/e2e/xpixels.py): the texts of
-# a wine window are not visible to X.
+# a wine window are not visible to X. The transcript the window keeps of its
+# last session (in %LOCALAPPDATA%\Varnomiksal) must tell the outcome.
 set -u
 app=$1 sim=$2 mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -82,6 +83,11 @@ for _ in $(seq 100); do grep -q "COM$port" "$simout" && break; sleep 0.1; done
 check "the simulator serves COM$port" 'grep -q "COM$port" "$simout"'
 [ $fail = 0 ] || exit 1
 
+# The prefix's local application data, where the transcript goes.
+local_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+transcript="$local_data/Varnomiksal/last-session.log"
+rm -f "$transcript" "$transcript.1"
+
 wine "$app" </dev/null >/dev/null 2>&1 &
 apppid=$!
 win=$(find_window '^Varnomiksal bootloader$')
@@ -135,6 +141,14 @@ check "OK ends the program" '! kill -0 $apppid 2>/dev/null'
 wait "$apppid"
 check "the program exits with 0" '[ $? -eq 0 ]'
 apppid=
+
+if [ "$mode" = success ]; then
+  check "the transcript has every block and the success" \
+    'grep -q "  block 508/508  crc " "$transcript" && grep -q "  outcome: success, 130048 bytes written" "$transcript"'
+else
+  check "the transcript names the failed block" \
+    'grep -q "  failed at block 6: reply " "$transcript" && grep -q "  outcome: failure, 1536 bytes written" "$transcript"'
+fi
 
 if [ "$mode" = success ]; then
   until_true 15 '! kill -0 $simpid 2>/dev/null'

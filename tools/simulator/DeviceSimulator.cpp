@@ -1,8 +1,8 @@
 #include "tools/simulator/DeviceSimulator.h"
 
-#include "testing/Crc16.h"
 #include "platform/Resources.h"
 #include "platform/ThreadPriority.h"
+#include "testing/Crc16.h"
 
 #include <algorithm>
 #include <chrono>
@@ -56,6 +56,11 @@ void DeviceSimulator::Stop() {
 SimReport DeviceSimulator::Report() const {
     std::lock_guard lock(mutex_);
     return report_;
+}
+
+std::vector<uint8_t> DeviceSimulator::Received() const {
+    std::lock_guard lock(mutex_);
+    return image_;
 }
 
 bool DeviceSimulator::WaitFor(const std::function<bool(const SimReport&)>& done,

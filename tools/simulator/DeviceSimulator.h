@@ -76,6 +76,8 @@ public:
     // The port's device node; empty on a line given to Start.
     const std::string& DevicePath() const { return port_ ? port_->DevicePath() : noPath_; }
     SimReport Report() const;
+    // The image bytes received so far, in order.
+    std::vector<uint8_t> Received() const;
     // Waits until `done` holds for the report, or the time runs out.
     bool WaitFor(const std::function<bool(const SimReport&)>& done, int timeoutMs) const;
 

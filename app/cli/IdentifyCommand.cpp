@@ -1,0 +1,86 @@
+// identify: the device on one port, or on every listed port at once.
+#include "app/cli/Commands.h"
+#include "app/cli/LogOutput.h"
+#include "app/cli/PortJobs.h"
+#include "platform/Console.h"
+
+#include <cstdlib>
+
+std::vector<std::string> PortsToUse(const TRun& run) {
+    if (!run.options.ports.empty()) return run.options.ports;
+    const char* port = std::getenv("VARNOMIKSAL_PORT");
+    if (port && *port && !run.options.all) return {port};
+    return {};
+}
+
+namespace {
+
+void WriteLogs(TLogOutput& log, TPortJobs& jobs, bool prefix) {
+    for (auto& job : jobs)
+        if (job->flasher) log.Write(job->flasher->TakeLog(), prefix ? job->port + " " : "");
+}
+
+int IdentifyOne(TRun& run, TInterruptWatch& watch, TLogOutput& log, const std::string& port) {
+    TPortJobs jobs = JobsFor({port});
+    IdentifyJobs(jobs, watch, nullptr);
+    WriteLogs(log, jobs, false);
+    TPortJob& job = *jobs[0];
+    if (!job.port.empty()) run.json.Add("port", job.port);
+    if (job.code != exit_ok) return Fail(run, job.code, job.message);
+    run.json.Add("device", job.found.device);
+    run.json.Add("version", job.found.version);
+    Say(run, "Device:   " + job.found.device);
+    Say(run, "Firmware: " + job.found.version);
+    run.json.Add("result", std::string("success"));
+    return Finish(run, exit_ok, job.found.device + " " + job.found.version);
+}
+
+} // namespace
+
+int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
+    run.json.Add("command", std::string("identify"));
+    TLogOutput log;
+    std::string error;
+    if (!log.Open(run.options.logFile, run.options.verbose, error))
+        return Fail(run, exit_usage, error);
+    std::vector<std::string> ports = PortsToUse(run);
+    if (!ports.empty()) return IdentifyOne(run, watch, log, ports[0]);
+
+    // Every listed port at once: each waits for its answer in parallel.
+    TPortJobs jobs = JobsForAllPorts();
+    IdentifyJobs(jobs, watch, nullptr);
+    WriteLogs(log, jobs, true);
+    std::string devices = "[";
+    int found = 0;
+    for (auto& job : jobs) {
+        if (job->code == exit_interrupted) return Fail(run, exit_interrupted, "interrupted");
+        if (job->code != exit_ok) continue;
+        ++found;
+        std::string line = job->port;
+        line.resize(std::max<std::size_t>(line.size(), 7), ' ');
+        Say(run, line + job->found.device + "  firmware " + job->found.version);
+        devices += std::string(devices.size() > 1 ? ", " : "") +
+                   "{\"port\": " + JsonString(job->port) +
+                   ", \"device\": " + JsonString(job->found.device) +
+                   ", \"version\": " + JsonString(job->found.version) + "}";
+    }
+    run.json.Add("ports_probed", (long long)jobs.size());
+    if (found == 0) {
+        std::string message =
+            jobs.empty() ? std::string("no serial ports found; is the adapter plugged in?")
+                         : "no device answered on any of the " + std::to_string(jobs.size()) +
+                               " port(s); check the cables, and that the devices are in their "
+                               "bootloader ('varnomiksal-cli list' shows the ports)";
+        return Fail(run, exit_no_device, message);
+    }
+    run.json.Add("result", std::string("success"));
+    std::string message = std::to_string(found) + " device(s) found";
+    run.json.Add("exit_code", (long long)exit_ok);
+    run.json.Add("message", message);
+    if (run.options.json) {
+        std::string text = run.json.Text();
+        text.insert(text.size() - 1, ", \"devices\": " + devices + "]");
+        ConsoleWrite(TStdStream::out, text + "\n");
+    }
+    return exit_ok;
+}

@@ -1,0 +1,37 @@
+// image: what the program carries (or the file --image names): its version,
+// size, the CRC-16 the device reports after the last block, and SHA-256.
+#include "app/cli/Commands.h"
+#include "app/cli/ImageFile.h"
+#include "app/cli/Sha256.h"
+
+int ImageCommand(TRun& run) {
+    run.json.Add("command", std::string("image"));
+    TWriteImage image;
+    if (!run.options.imageFile.empty()) {
+        std::string error;
+        if (!ImageFromFile(run.options.imageFile, image, error))
+            return Fail(run, exit_usage, error);
+    } else {
+        image = CarriedImage();
+    }
+    std::string crc = Format("%04X", ImageCrc16(image.bytes));
+    std::string sha = Sha256Hex(image.bytes);
+    if (image.file.empty()) {
+        Say(run, "Image:    " + image.title);
+        run.json.Add("image_version", image.newVersion);
+        run.json.Add("image_placeholder", image.placeholder);
+    } else {
+        Say(run, "Image:    " + image.file);
+        run.json.Add("image_file", image.file);
+    }
+    Say(run, "Size:     " + std::to_string(image.bytes.size()) + " bytes in " +
+                 std::to_string(image.bytes.size() / 256) + " blocks");
+    Say(run,
+        "CRC-16:   " + crc + " (the device answers the last block with " + crc + " and \"FZ\")");
+    Say(run, "SHA-256:  " + sha);
+    run.json.Add("bytes", (long long)image.bytes.size());
+    run.json.Add("crc16", crc);
+    run.json.Add("sha256", sha);
+    run.json.Add("result", std::string("success"));
+    return Finish(run, exit_ok, image.title + " " + sha);
+}

@@ -1,0 +1,26 @@
+// The image a write sends: the one the program carries, or a file given
+// with --image, which must be exactly the size of an image.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+inline constexpr std::size_t kImageFileBytes = 508 * 256;
+
+struct TWriteImage {
+    std::string bytes;
+    std::string file;       // the file's name as given; empty for the carried image
+    std::string title;      // how messages name it: the carried image's title, or the file's name
+    std::string newVersion; // what the device will run: the version, or the file's name
+    bool placeholder = false;
+};
+
+// The image the program carries.
+TWriteImage CarriedImage();
+// The file `path`; false with a message when it cannot be read or its size
+// is not kImageFileBytes.
+bool ImageFromFile(const std::string& path, TWriteImage& image, std::string& error);
+
+// The CRC-16/MODBUS of the bytes, as the device keeps it over the image: what
+// it reports after the last block (with "FZ").
+uint16_t ImageCrc16(const std::string& bytes);

@@ -1,0 +1,60 @@
+// list: every serial port, with its device, where a link leads, the USB
+// adapter's details, and whether the user may open it.
+#include "app/cli/Commands.h"
+#include "platform/Console.h"
+#include "platform/PortAccess.h"
+#include "platform/Ports.h"
+#include "platform/UsbInfo.h"
+
+#include <algorithm>
+#include <filesystem>
+
+int ListCommand(TRun& run) {
+    run.json.Add("command", std::string("list"));
+    std::vector<TPortEntry> ports = ListPorts();
+    std::string items = "[";
+    for (const auto& port : ports) {
+        TUsbInfo usb = UsbInfoFor(port.device);
+        std::string line = port.name;
+        line.resize(std::max<std::size_t>(line.size(), 7), ' ');
+        line += port.device;
+        // A port directory's link: show where it leads too.
+        std::error_code ec;
+        std::string target = std::filesystem::canonical(port.device, ec).string();
+        if (!ec && target != port.device) line += " -> " + target;
+        std::string item =
+            "{\"port\": " + JsonString(port.name) + ", \"device\": " + JsonString(port.device);
+        if (usb.usb) {
+            line += "  USB " + usb.vendorId + ":" + usb.productId;
+            if (!usb.serial.empty()) line += " serial " + usb.serial;
+            if (!usb.manufacturer.empty() || !usb.product.empty())
+                line += " (" + usb.manufacturer + (usb.manufacturer.empty() ? "" : " ") +
+                        usb.product + ")";
+            item += ", \"usb\": {\"vendor\": " + JsonString(usb.vendorId) +
+                    ", \"product\": " + JsonString(usb.productId) +
+                    ", \"serial\": " + JsonString(usb.serial) +
+                    ", \"manufacturer\": " + JsonString(usb.manufacturer) +
+                    ", \"name\": " + JsonString(usb.product) + "}";
+        }
+        if (PortAccessDenied(port.device)) {
+            std::string group = PortAccessGroup(port.device);
+            line += "  no permission: join the group '" + group + "' (sudo usermod -aG " + group +
+                    " $USER, then log in again)";
+            item += ", \"no_permission\": true, \"group\": " + JsonString(group);
+        }
+        Say(run, line);
+        items += (items.size() > 1 ? ", " : "") + item + "}";
+    }
+    if (ports.empty()) Say(run, "no serial ports found");
+    run.json.Add("result", std::string("success"));
+    // The list goes into the object as it is.
+    std::string message = std::to_string(ports.size()) + " port(s)";
+    run.json.Add("exit_code", (long long)exit_ok);
+    run.json.Add("message", message);
+    if (run.options.json) {
+        std::string text = run.json.Text();
+        text.insert(text.size() - 1, ", \"ports\": " + items + "]");
+        ConsoleWrite(TStdStream::out, text + "\n");
+    }
+    return exit_ok;
+}

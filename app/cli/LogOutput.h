@@ -1,0 +1,26 @@
+// Where the session log goes: a file (--log FILE) and stderr (-v). Lines are
+// written from the command's own thread, never from the reader's; with
+// several ports each line starts with its port.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class TLogOutput {
+public:
+    TLogOutput() = default;
+    ~TLogOutput();
+    TLogOutput(const TLogOutput&) = delete;
+    TLogOutput& operator=(const TLogOutput&) = delete;
+
+    // Opens (and empties) the file; false with a message when it cannot.
+    bool Open(const std::string& file, bool toStderr, std::string& error);
+    bool Active() const { return file_ || toStderr_; }
+    // Writes the lines, each after `prefix` (empty, or "COM3 ").
+    void Write(const std::vector<std::string>& lines, const std::string& prefix);
+
+private:
+    std::FILE* file_ = nullptr;
+    bool toStderr_ = false;
+};

@@ -1,0 +1,143 @@
+#include "app/cli/PortJobs.h"
+
+#include "app/cli/CliRun.h"
+#include "app/cli/PortArgument.h"
+#include "platform/PortAccess.h"
+#include "platform/Ports.h"
+
+#include <chrono>
+#include <thread>
+
+void RunJobs(TPortJobs& jobs, const std::function<void(TPortJob&)>& work,
+             const std::function<void()>& poll) {
+    std::atomic<std::size_t> left{jobs.size()};
+    std::vector<std::thread> threads;
+    for (auto& job : jobs)
+        threads.emplace_back([&work, &left, &job] {
+            work(*job);
+            left.fetch_sub(1);
+        });
+    while (left.load() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (poll) poll();
+    }
+    for (auto& t : threads)
+        t.join();
+    if (poll) poll();
+}
+
+std::string OpenProblem(const std::string& name) {
+    std::string device;
+    if (!ResolvePort(name, device))
+        return name + ": no such port; 'varnomiksal-cli list' shows the ports (is the adapter "
+                      "plugged in?)";
+    switch (CheckPortAccess(device)) {
+    case TPortProblem::missing:
+        return name + " (" + device + "): the device is gone; is the adapter plugged in?";
+    case TPortProblem::busy:
+        return name + " (" + device +
+               ") is busy: another program holds it; close that program (the updater's "
+               "window, a terminal program) and try again";
+    case TPortProblem::denied: {
+        std::string group = PortAccessGroup(device);
+        if (group.empty()) group = "dialout";
+        return name + " (" + device + "): permission denied; add yourself to the '" + group +
+               "' group (sudo usermod -aG " + group + " $USER) and log in again";
+    }
+    default:
+        return name + " (" + device + ") could not be opened";
+    }
+}
+
+namespace {
+
+// Identifies the device on one resolved port.
+void IdentifyOne(TPortJob& job) {
+    job.found = job.flasher->Identify(job.port, kIdentifyTimeoutMs);
+    job.found.port = job.port;
+    switch (job.found.outcome) {
+    case TIdentify::found:
+        job.code = exit_ok;
+        return;
+    case TIdentify::open_failed:
+        job.message = OpenProblem(job.port);
+        break;
+    case TIdentify::no_answer:
+        job.message = "no device answered on " + job.port + " within " +
+                      std::to_string(kIdentifyTimeoutMs / 1000) +
+                      " s; check the cable, and reset or power-cycle the device into its "
+                      "bootloader (a device left in the middle of a write answers nothing)";
+        break;
+    case TIdentify::not_bootloader:
+        job.message = "the device on " + job.port +
+                      " answered, but not as a Varnomiksal bootloader; a device left in the "
+                      "middle of a write answers so too: reset or power-cycle it into its "
+                      "bootloader and try again";
+        break;
+    case TIdentify::interrupted:
+        job.code = exit_interrupted;
+        job.message = "interrupted";
+        return;
+    }
+    job.code = exit_no_device;
+}
+
+} // namespace
+
+void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<void()>& poll) {
+    std::vector<TPortEntry> ports = ListPorts();
+    TPortJobs ready;
+    for (auto& job : jobs) {
+        if (job->port.empty()) {
+            switch (ResolvePortArgument(job->argument, ports, job->port)) {
+            case TPortArgument::ok:
+                break;
+            case TPortArgument::bad_name:
+                job->code = exit_usage;
+                job->message =
+                    "'" + job->argument + "' is no port name: use COM1 to COM255 or a device path";
+                continue;
+            case TPortArgument::no_such:
+                job->code = exit_no_device;
+                job->message = job->argument + ": no such device";
+                continue;
+            case TPortArgument::not_listed:
+                job->code = exit_no_device;
+                job->message = job->argument + " is no serial port in the port list; "
+                                               "'varnomiksal-cli list' shows them";
+                continue;
+            }
+        }
+        // Each flasher is made here: the schemas are built on one thread.
+        job->flasher = std::make_unique<TFlasher>(watch);
+        ready.push_back(std::move(job));
+    }
+    RunJobs(ready, IdentifyOne, poll);
+    // Back in the order given.
+    for (auto& job : jobs)
+        if (!job)
+            for (auto& r : ready)
+                if (r) {
+                    job = std::move(r);
+                    break;
+                }
+}
+
+TPortJobs JobsFor(const std::vector<std::string>& arguments) {
+    TPortJobs jobs;
+    for (const auto& a : arguments) {
+        jobs.push_back(std::make_unique<TPortJob>());
+        jobs.back()->argument = a;
+    }
+    return jobs;
+}
+
+TPortJobs JobsForAllPorts() {
+    TPortJobs jobs;
+    for (const TPortEntry& port : ListPorts()) {
+        jobs.push_back(std::make_unique<TPortJob>());
+        jobs.back()->argument = port.name;
+        jobs.back()->port = port.name;
+    }
+    return jobs;
+}

@@ -1,0 +1,44 @@
+// Ports handled side by side: each with a flasher (its own console schema)
+// on a thread of its own. Identification of one port or of every listed
+// port at once, with the reason in words when no device answered.
+#pragma once
+
+#include "app/cli/Flasher.h"
+#include "platform/Interrupt.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TPortJob {
+    std::string argument; // the port as the user named it
+    std::string port;     // its COM name, once resolved
+    std::unique_ptr<TFlasher> flasher;
+    TIdentifyResult found;
+    int code = 0;        // exit code so far
+    std::string message; // why it failed, when it did
+    TUploadResult upload;
+    std::atomic<int> done{0}; // blocks acknowledged, for the progress display
+    std::atomic<double> seconds{0};
+};
+using TPortJobs = std::vector<std::unique_ptr<TPortJob>>;
+
+// Runs `work` for every job at once, each on a thread of its own, and waits
+// for all of them; `poll` is called on this thread about ten times a second
+// meanwhile (and once at the end).
+void RunJobs(TPortJobs& jobs, const std::function<void(TPortJob&)>& work,
+             const std::function<void()>& poll);
+
+// Resolves each job's port and identifies its device, all at once. A job
+// that fails keeps its exit code and message; a bad port name is a usage
+// error (exit 3).
+void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<void()>& poll);
+
+// Jobs for the named ports, or for every listed port.
+TPortJobs JobsFor(const std::vector<std::string>& arguments);
+TPortJobs JobsForAllPorts();
+
+// Why the port `name` did not open, and what to do about it.
+std::string OpenProblem(const std::string& name);
