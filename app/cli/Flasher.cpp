@@ -4,6 +4,7 @@
 #include "serial/qeComAsync.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
@@ -121,34 +122,31 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         auto next = shown + redraw;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         int wait = std::clamp(int(left.count()) + 1, 1, slice_ms);
-        if (Wait(wait) && !ended_.load()) {
-            // Stop where it stands: no further block, the port released.
-            // The reader may be handling the final acknowledgement right
-            // now; closing the port waits for it, and if that decided the
-            // upload, its outcome stands ("PUSK" has gone out).
+        // Stops the upload where it stands: no further block, the port
+        // released. The reader may be handling the final acknowledgement
+        // right now; closing the port waits for it, and if that decided the
+        // upload, its outcome stands ("PUSK" has gone out).
+        auto stopped = [&](TUpload outcome, std::initializer_list<const char*> notes) {
             schema_.Abort();
-            if (!ended_.load()) {
-                Note("outcome: interrupted");
-                result.outcome = TUpload::interrupted;
-                result.blocks = progress_.load();
-                result.bytes = (long long)schema_.ImageBytes->Count();
-                result.seconds = elapsed();
-                return result;
-            }
-        }
+            if (ended_.load()) return false;
+            for (const char* line : notes)
+                Note(line);
+            result.outcome = outcome;
+            result.blocks = progress_.load();
+            result.bytes = (long long)schema_.ImageBytes->Count();
+            result.seconds = elapsed();
+            return true;
+        };
+        if (Wait(wait) && !ended_.load() && stopped(TUpload::interrupted, {"outcome: interrupted"}))
+            return result;
+        // A lost line (a hang-up, an unplugged adapter) sends no reply:
+        // there is no need to wait for the watchdog.
         if (schema_.Session.SerialPort->LineLost() && !ended_.load()) {
-            // The line is gone: no reply can come, so there is no need to
-            // wait for the watchdog.
-            schema_.Abort();
-            if (!ended_.load()) {
-                Note("failed: the line was lost (a hang-up, or the adapter went away)");
-                Note("outcome: failure");
-                result.failure = TUploadFailure::line_lost;
-                result.blocks = progress_.load();
-                result.bytes = (long long)schema_.ImageBytes->Count();
-                result.seconds = elapsed();
+            result.failure = TUploadFailure::line_lost;
+            if (stopped(TUpload::failed,
+                        {"failed: the line was lost (a hang-up, or the adapter went away)",
+                         "outcome: failure"}))
                 return result;
-            }
         }
         if (!ended_.load() && Clock::now() >= next) {
             shown = Clock::now();

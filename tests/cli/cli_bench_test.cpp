@@ -4,6 +4,7 @@
 // JSON array, the session log checked against what the devices saw, an image
 // file, and a port the user may not open.
 #include "CliProcess.h"
+#include "DeviceTest.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/Sha256.h"
 #include "tests/platform/PtyPort.h"
@@ -24,17 +25,7 @@ namespace {
 
 const std::string kAllow = "--allow-placeholder";
 
-class Bench : public ::testing::Test {
-protected:
-    void SetUp() override { TestPortDir(); }
-    DeviceSimulator& StartDevice(int port, SimConfig config = {}) {
-        sims_.push_back(std::make_unique<DeviceSimulator>(config));
-        std::string error;
-        EXPECT_TRUE(sims_.back()->Start(TestPortDir(), port, error)) << error;
-        return *sims_.back();
-    }
-    std::vector<std::unique_ptr<DeviceSimulator>> sims_;
-};
+class Bench : public DeviceTest {};
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -4,6 +4,7 @@
 // device reset it calls for, a prompt on a terminal, and a closed stdout.
 // The tests write the build's placeholder image (--allow-placeholder).
 #include "CliProcess.h"
+#include "DeviceTest.h"
 #include "app/cli/Flasher.h"
 #include "elements/qeMMTimer.h"
 #include "platform/Comm.h"
@@ -23,16 +24,11 @@ namespace {
 const std::string kPort = "COM150";
 const std::string kAllow = "--allow-placeholder";
 
-class Cli : public ::testing::Test {
+class Cli : public DeviceTest {
 protected:
-    void SetUp() override { TestPortDir(); }
     DeviceSimulator& StartDevice(SimConfig config = {}, int port = 150) {
-        sims_.push_back(std::make_unique<DeviceSimulator>(config));
-        std::string error;
-        EXPECT_TRUE(sims_.back()->Start(TestPortDir(), port, error)) << error;
-        return *sims_.back();
+        return DeviceTest::StartDevice(port, config);
     }
-    std::vector<std::unique_ptr<DeviceSimulator>> sims_;
 };
 
 bool Has(const std::string& text, const std::string& part) {
