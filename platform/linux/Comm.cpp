@@ -206,10 +206,18 @@ bool TComm::Flush() {
         uint64_t(t.WriteTotalMultiplier) * uint64_t(std::max(queued, 0)) + t.WriteTotalConstant;
     if (ms == 0) ms = flush_default_ms;
     auto deadline = Clock::now() + std::chrono::milliseconds(std::min<uint64_t>(ms, 1ull << 40));
+    // A queue that stops going down (a line that flow control holds) is
+    // given up on after a stall as long as the write timeout's constant.
+    const auto stall =
+        std::chrono::milliseconds(t.WriteTotalConstant ? t.WriteTotalConstant : flush_default_ms);
+    auto progressed = Clock::now();
     while (queued > 0) {
-        if (Clock::now() >= deadline) return false;
+        const auto now = Clock::now();
+        if (now >= deadline || now - progressed >= stall) return false;
         ::usleep(2000);
+        int before = queued;
         if (ioctl(fd, TIOCOUTQ, &queued) != 0) return false;
+        if (queued < before) progressed = Clock::now();
     }
     return true;
 }

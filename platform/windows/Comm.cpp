@@ -203,8 +203,16 @@ bool TComm::Purge(uint32_t flags) {
 }
 
 bool TComm::Flush() {
-    // The driver completes the flush once every byte written before it has gone out.
-    return !impl_->closed && impl_->api.FlushFileBuffers(impl_->handle);
+    if (impl_->closed) return false;
+    // The driver completes the flush once every byte written before it has
+    // gone out; on a line that flow control holds that would be never, so
+    // such a line is reported as not drained instead.
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (impl_->api.ClearCommError(impl_->handle, &errors, &stat) &&
+        (stat.fCtsHold || stat.fDsrHold || stat.fRlsdHold || stat.fXoffHold))
+        return false;
+    return impl_->api.FlushFileBuffers(impl_->handle);
 }
 
 void TComm::Close() {
