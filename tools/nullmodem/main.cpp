@@ -62,18 +62,21 @@ bool OpenEnd(TEnd& end, const std::string& link) {
     return true;
 }
 
-// Moves what `from` received over to `to`; bytes that do not fit wait.
+// Moves what `from` received over to `to`. Bytes that do not fit wait, and
+// no more are taken from `from` until they are out: a cable holds one buffer
+// in flight at most, so a far end that reads nothing holds the writer back,
+// as a real line's receiver does.
 void Carry(TEnd& from, TEnd& to) {
     char buffer[4096];
     for (;;) {
+        while (!to.pending.empty()) {
+            ssize_t n = write(to.master, to.pending.data(), to.pending.size());
+            if (n <= 0) return;
+            to.pending.erase(0, std::size_t(n));
+        }
         ssize_t n = read(from.master, buffer, sizeof buffer);
-        if (n <= 0) break;
-        to.pending.append(buffer, std::size_t(n));
-    }
-    while (!to.pending.empty()) {
-        ssize_t n = write(to.master, to.pending.data(), to.pending.size());
-        if (n <= 0) break;
-        to.pending.erase(0, std::size_t(n));
+        if (n <= 0) return;
+        to.pending.assign(buffer, std::size_t(n));
     }
 }
 
