@@ -118,25 +118,25 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     constexpr int slice_ms = 5;
     auto shown = start;
     schema_.ClickWrite(); // block 0 goes out on this thread; the reader sends the rest
+    // Stops the upload where it stands: no further block, the port
+    // released. The reader may be handling the final acknowledgement
+    // right now; closing the port waits for it, and if that decided the
+    // upload, its outcome stands ("PUSK" has gone out).
+    auto stopped = [&](TUpload outcome, std::initializer_list<const char*> notes) {
+        schema_.Abort();
+        if (ended_.load()) return false;
+        for (const char* line : notes)
+            Note(line);
+        result.outcome = outcome;
+        result.blocks = progress_.load();
+        result.bytes = (long long)schema_.ImageBytes->Count();
+        result.seconds = elapsed();
+        return true;
+    };
     while (!ended_.load()) {
         auto next = shown + redraw;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         int wait = std::clamp(int(left.count()) + 1, 1, slice_ms);
-        // Stops the upload where it stands: no further block, the port
-        // released. The reader may be handling the final acknowledgement
-        // right now; closing the port waits for it, and if that decided the
-        // upload, its outcome stands ("PUSK" has gone out).
-        auto stopped = [&](TUpload outcome, std::initializer_list<const char*> notes) {
-            schema_.Abort();
-            if (ended_.load()) return false;
-            for (const char* line : notes)
-                Note(line);
-            result.outcome = outcome;
-            result.blocks = progress_.load();
-            result.bytes = (long long)schema_.ImageBytes->Count();
-            result.seconds = elapsed();
-            return true;
-        };
         if (Wait(wait) && !ended_.load() && stopped(TUpload::interrupted, {"outcome: interrupted"}))
             return result;
         // A lost line (a hang-up, an unplugged adapter) sends no reply:

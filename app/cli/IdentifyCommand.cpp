@@ -2,7 +2,6 @@
 #include "app/cli/Commands.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortJobs.h"
-#include "platform/Console.h"
 
 #include <cstdlib>
 
@@ -74,13 +73,6 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
         return Fail(run, exit_no_device, message);
     }
     run.json.Add("result", std::string("success"));
-    std::string message = std::to_string(found) + " device(s) found";
-    run.json.Add("exit_code", (long long)exit_ok);
-    run.json.Add("message", message);
-    if (run.options.json) {
-        std::string text = run.json.Text();
-        text.insert(text.size() - 1, ", \"devices\": " + devices + "]");
-        ConsoleWrite(TStdStream::out, text + "\n");
-    }
-    return exit_ok;
+    run.json.AddEncoded("devices", devices + "]");
+    return Finish(run, exit_ok, std::to_string(found) + " device(s) found");
 }

@@ -52,6 +52,10 @@ void TJsonResult::Add(const std::string& key, bool value) {
     fields_.emplace_back(key, value ? "true" : "false");
 }
 
+void TJsonResult::AddEncoded(const std::string& key, std::string json) {
+    fields_.emplace_back(key, std::move(json));
+}
+
 std::string TJsonResult::Text() const {
     std::string out = "{";
     for (std::size_t i = 0; i < fields_.size(); ++i) {

@@ -11,6 +11,8 @@ public:
     void Add(const std::string& key, long long number);
     void AddReal(const std::string& key, double number);
     void Add(const std::string& key, bool value);
+    // A value that is JSON already (an array of objects).
+    void AddEncoded(const std::string& key, std::string json);
     // One line: {"key": value, ...}
     std::string Text() const;
 

@@ -1,7 +1,6 @@
 // list: every serial port, with its device, where a link leads, the USB
 // adapter's details, and whether the user may open it.
 #include "app/cli/Commands.h"
-#include "platform/Console.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"
@@ -47,14 +46,6 @@ int ListCommand(TRun& run) {
     }
     if (ports.empty()) Say(run, "no serial ports found");
     run.json.Add("result", std::string("success"));
-    // The list goes into the object as it is.
-    std::string message = std::to_string(ports.size()) + " port(s)";
-    run.json.Add("exit_code", (long long)exit_ok);
-    run.json.Add("message", message);
-    if (run.options.json) {
-        std::string text = run.json.Text();
-        text.insert(text.size() - 1, ", \"ports\": " + items + "]");
-        ConsoleWrite(TStdStream::out, text + "\n");
-    }
-    return exit_ok;
+    run.json.AddEncoded("ports", items + "]");
+    return Finish(run, exit_ok, std::to_string(ports.size()) + " port(s)");
 }
