@@ -28,7 +28,8 @@ endfunction()
 # [EXCLUDE <names...>] [SERIAL_PORTS] [WINDOWS] [WINE_SKIP <tests...>]): one
 # GoogleTest executable of
 # every .cpp in the calling folder (less the excluded file names, plus the
-# extra sources), registered with CTest. SERIAL_PORTS: the suite plays devices
+# extra sources), registered with CTest; under wine its tests carry the
+# suite's name as their label, so that a run can pick suites (ctest -L). SERIAL_PORTS: the suite plays devices
 # on virtual serial ports; under wine those are shared by the whole run, so
 # such tests take turns. WINDOWS: the suite opens windows; under wine they
 # share one X display, where windows take each other's activation and
@@ -52,7 +53,7 @@ function(qe_test_suite target)
     # found in the sources rather than by running it at build time.
     gtest_add_tests(TARGET ${target} SOURCES ${srcs} TEST_LIST tests)
     set_tests_properties(${tests} PROPERTIES
-      TIMEOUT ${ARG_TIMEOUT} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+      TIMEOUT ${ARG_TIMEOUT} SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]" LABELS ${target})
     qe_wine_tests(${tests})
     set(locks)
     if(ARG_SERIAL_PORTS)

@@ -5,8 +5,8 @@
 # installed-programs list shows.
 #
 # The installer is made from our own NSIS script
-# (packaging/windows/NSIS.template.in, which says what it does): a 64-bit
-# installer for all users that removes an installed version first, and can
+# (packaging/windows/NSIS.template.in, which says what it does): an installer
+# for all users, 64-bit for the x64 build and 32-bit for the x86 one, that removes an installed version first, and can
 # put the installation folder on PATH. "/S" installs silently, "/PATH=1" adds
 # the folder to PATH, "/D=<dir>" (the last argument) chooses the folder.
 set(pkg_dir ${PROJECT_BINARY_DIR}/package)
@@ -65,8 +65,20 @@ set(CPACK_PACKAGE_VERSION ${VARNO_PACKAGE_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGE_CONTACT "${VARNO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Varnomiksal devices")
-# varnomiksal-<version>-win64.exe and .zip; the zip holds one folder of that name.
-set(CPACK_SYSTEM_NAME win64)
+# varnomiksal-<version>-win64.exe and .zip for x64, -win32 for x86; the zip
+# holds one folder of that name. The 32-bit installer goes into "Program
+# Files (x86)" on 64-bit Windows and "Program Files" on 32-bit Windows, and
+# writes the registry's 32-bit view, as 32-bit programs do.
+set(CPACK_SYSTEM_NAME ${VARNO_WINDOWS_ARCH})
+if(VARNO_WINDOWS_ARCH STREQUAL "win64")
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_VARNO_NSIS_TARGET amd64-unicode)
+  set(CPACK_VARNO_REG_VIEW 64)
+else()
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+  set(CPACK_VARNO_NSIS_TARGET x86-unicode)
+  set(CPACK_VARNO_REG_VIEW 32)
+endif()
 set(CPACK_STRIP_FILES ON)
 
 set(product "Varnomiksal bootloader")
@@ -75,7 +87,6 @@ set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY varnomiksal)
 set(CPACK_NSIS_DISPLAY_NAME "${product}")
 set(CPACK_NSIS_PACKAGE_NAME "${product}")
 set(CPACK_NSIS_CONTACT "${CPACK_PACKAGE_CONTACT}")
-set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 # The licence page shows the licence.
 set(CPACK_RESOURCE_FILE_LICENSE ${pkg_dir}/LICENSE.txt)
 set(CPACK_NSIS_MUI_ICON ${icon_file})

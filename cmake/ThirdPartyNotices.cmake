@@ -53,7 +53,7 @@ foreach(map IN LISTS MAPS)
     elseif(file IN_LIST winpthreads_files)
       list(APPEND used winpthreads)
       list(APPEND winpthreads_used ${file})
-    elseif(path MATCHES "/x86_64-w64-mingw32/lib/[^/]+$")
+    elseif(path MATCHES "/(x86_64|i686)-w64-mingw32/lib/[^/]+$")
       list(APPEND used mingw-w64)
       list(APPEND mingw-w64_used ${file})
       # lib64_libmingwex_a-gdtoa.o: the part made from gdtoa.c

@@ -4,8 +4,12 @@
 # down after the last (tests/wine-prefix.sh). Every test that runs a Windows
 # program requires the fixture and gets the environment below.
 set(VARNO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+# The prefix has the build's width: a 32-bit one for the x86 build, which
+# runs its programs as a 32-bit Windows would.
 set(VARNO_WINE_ENVIRONMENT
   WINEPREFIX=${VARNO_WINE_PREFIX}
+  WINEARCH=${VARNO_WINDOWS_ARCH}
+  VARNO_WINE=${VARNO_WINE}
   WINEDEBUG=-all
   WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d)
 

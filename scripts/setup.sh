@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the program need,
-# including the cross compiler for the Windows build, wine to test it and
+# including the cross compilers for the 64-bit and 32-bit Windows builds,
+# wine for both widths (wine32 from the i386 architecture) to test them and
 # NSIS for its installer, and fetches the real-driver suite's guest kernel
 # once (tests/drivers/fetch-guest.sh).
 # Idempotent: does nothing and prints nothing when all are present.
@@ -12,8 +13,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   xvfb xauth xdotool python3
   fonts-dejavu-core
-  g++-mingw-w64-x86-64-posix
-  wine wine64 fonts-wine
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386 fonts-wine
   dpkg-dev desktop-file-utils lintian appstream
   nsis
   qemu-system-x86 busybox-static cpio
@@ -35,6 +36,10 @@ else
 fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# wine32 comes from Debian's i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 exec "$fetch_guest"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and runs every test: the Linux build,
-# then the Windows build (build-win/, or $WIN_BUILD_DIR) with its suites under
-# wine on a virtual X display. SKIP_WINDOWS=1 leaves the Windows part out. Extra arguments go to the
-# Linux build's CMake configure step.
+# then the Windows builds with their suites under wine on a virtual X display:
+# the x64 build (build-win/, or $WIN_BUILD_DIR) with all its suites, and the
+# x86 build (build-win32/, or $WIN32_BUILD_DIR) in a 32-bit prefix with the
+# suites below. SKIP_WINDOWS=1 leaves the Windows part out. Extra arguments go
+# to the Linux build's CMake configure step.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -14,11 +16,32 @@ ctest --output-on-failure -j"${JOBS:-2}" --timeout 300
 
 [ "${SKIP_WINDOWS:-0}" = 1 ] && exit 0
 win_build=${WIN_BUILD_DIR:-$root/build-win}
+win32_build=${WIN32_BUILD_DIR:-$root/build-win32}
 BUILD_DIR=$win_build "$root/scripts/build-windows.sh"
-cd "$win_build"
-# The windows under wine need an X display: one for the whole run (a display
-# per test breaks wine's shared server's X connection). -noreset: a program
-# that connects while the last one leaves is not refused.
+# The x86 build runs what its width can change: the serial ports and the
+# platform, the protocol over them, the programs and the installer. The
+# window suites, whose code is the same for both widths, run on x64 only.
+win32_labels='^(test_platform|test_serial|test_serial_driver|test_integration|program|installer)$'
+TARGETS="test_platform test_serial test_serial_driver test_integration varnomiksal varnomiksal-cli
+  varnomiksal-sim package_files varno_nullmodem" \
+  BUILD_DIR=$win32_build "$root/scripts/build-windows.sh" --arch x86
+# The windows under wine need an X display: one for each run (a display per
+# test breaks wine's shared server's X connection). -noreset: a program that
+# connects while the last one leaves is not refused. The two runs, each with a
+# prefix of its own, go side by side: they mostly wait for wine.
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
-  ctest --output-on-failure -j"${JOBS:-2}" --timeout 300
+wine_ctest() {
+  xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+    ctest --output-on-failure -j"${JOBS:-2}" --timeout 300 "$@"
+}
+win32_log=$win32_build/Testing/test.log
+mkdir -p "$(dirname "$win32_log")"
+(cd "$win32_build" && wine_ctest -L "$win32_labels" >"$win32_log" 2>&1) &
+win32_run=$!
+rc=0
+(cd "$win_build" && wine_ctest) || rc=$?
+win32_rc=0
+wait $win32_run || win32_rc=$?
+echo "== the 32-bit Windows build (x86) under 32-bit wine"
+cat "$win32_log"
+[ $rc = 0 ] && [ $win32_rc = 0 ]

@@ -11,6 +11,7 @@
 set -eu
 : "${WINEPREFIX:?WINEPREFIX names the prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
+wine=${VARNO_WINE:-wine} # the loader of the programs' width
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
 stop_cables() {
@@ -45,7 +46,7 @@ setup)
   # keeps the system colours that its first program read, so it starts anew
   # once they are in the registry.
   here=$(cd "$(dirname "$0")" && pwd)
-  quiet wine reg import "Z:$(printf '%s' "$here/wine-prefix.reg" | tr / '\\')"
+  quiet "$wine" reg import "Z:$(printf '%s' "$here/wine-prefix.reg" | tr / '\\')"
   quiet wineserver -k || true
   quiet wineserver -w || true
   quiet wineserver -p
@@ -54,7 +55,7 @@ setup)
     # a window, and starts again with the next: a test starting while it ends
     # can fail at once. A program with a hidden window (rundll32, asleep)
     # keeps it up for the whole run; it is started again when its sleep ends.
-    (while :; do wine rundll32.exe kernel32.dll,Sleep; done) </dev/null >/dev/null 2>&1 &
+    (while :; do "$wine" rundll32.exe kernel32.dll,Sleep; done) </dev/null >/dev/null 2>&1 &
     echo $! >"$WINEPREFIX/desktop.pid"
   fi
   if [ -n "${VARNO_NULLMODEM:-}" ]; then

@@ -5,7 +5,7 @@
 # window in the prefix) outlives it holding its output, and a runner reading
 # that output through a pipe would wait for it until the time-out.
 out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX") || exit 1
-wine "$@" >"$out" 2>&1
+"${VARNO_WINE:-wine}" "$@" >"$out" 2>&1
 rc=$?
 cat "$out"
 rm -f "$out"

@@ -16,6 +16,7 @@
 set -u
 app=$1 sim=$2 mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
+wine=${VARNO_WINE:-wine} # the loader of the programs' width
 [ -n "${DISPLAY:-}" ] || { echo "no X display: run the tests under xvfb-run"; exit 77; }
 
 # The visible window with the title, waited for up to 30 s; empty if none
@@ -33,7 +34,7 @@ find_window() {
 }
 
 if [ "$mode" = info ]; then
-  wine "$app" /iq </dev/null >/dev/null 2>&1 &
+  "$wine" "$app" /iq </dev/null >/dev/null 2>&1 &
   apppid=$!
   box=$(find_window '^Qe Info$')
   fail=0
@@ -42,7 +43,7 @@ if [ "$mode" = info ]; then
     echo "FAILED: /iq shows the updater window"
     fail=1
   fi
-  wine taskkill /IM varnomiksal.exe </dev/null >/dev/null 2>&1
+  "$wine" taskkill /IM varnomiksal.exe </dev/null >/dev/null 2>&1
   if timeout 30 tail --pid="$apppid" -f /dev/null; then
     rc=0
     wait "$apppid" || rc=$?
@@ -69,7 +70,7 @@ simargs=(--port "$port" --port-dir 'C:\' --once)
 # environment, for the benchmark that times this upload.
 read -r -a extra <<<"${VARNO_SIM_ARGS:-}"
 simargs+=("${extra[@]}")
-wine "$sim" "${simargs[@]}" </dev/null >"$simout" 2>&1 &
+"$wine" "$sim" "${simargs[@]}" </dev/null >"$simout" 2>&1 &
 simpid=$!
 apppid=
 cleanup() {
@@ -84,11 +85,11 @@ check "the simulator serves COM$port" 'grep -q "COM$port" "$simout"'
 [ $fail = 0 ] || exit 1
 
 # The prefix's local application data, where the transcript goes.
-local_data=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+local_data=$(winepath -u "$("$wine" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
 transcript="$local_data/Varnomiksal/last-session.log"
 rm -f "$transcript" "$transcript.1"
 
-wine "$app" </dev/null >/dev/null 2>&1 &
+"$wine" "$app" </dev/null >/dev/null 2>&1 &
 apppid=$!
 win=$(find_window '^Varnomiksal bootloader$')
 check "the window is shown" '[ -n "$win" ]'

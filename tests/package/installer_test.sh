@@ -8,12 +8,18 @@
 # again with the folder on PATH and runs the flasher from a new command
 # prompt by name, and uninstalls silently, which leaves no key and no PATH
 # entry behind.
+# The packages are the build's width (win64 or win32), and the prefix is too:
+# a 32-bit installer in a 32-bit prefix installs into "Program Files", as on
+# 32-bit Windows.
 # Usage: installer_test.sh <build dir> <version> <wine> <window program: 0|1>
+#                          <win64|win32> <objdump>
 set -euo pipefail
 build=$1
 version=$2
 wine=$3
 window=$4
+suffix=$5
+objdump=$6
 : "${WINEPREFIX:?WINEPREFIX names the prefix}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,7 +61,7 @@ fi
 # stamps a program with the time it gives, so both get the same programs.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(date +%s)}
 (cd "$build" && cpack -G "NSIS;ZIP" -B "$work/out" >/dev/null)
-name=varnomiksal-$version-win64
+name=varnomiksal-$version-$suffix
 installer=$work/out/$name.exe
 [ -f "$installer" ] || fail "no installer $name.exe"
 [ -f "$work/out/$name.zip" ] || fail "no zip $name.zip"
@@ -73,11 +79,11 @@ echo "dropped by the newer version" >"$work/extra/dropped.txt"
 cat >"$work/old.cmake" <<EOF
 include("$build/CPackConfig.cmake")
 set(CPACK_PACKAGE_VERSION 0.9)
-set(CPACK_PACKAGE_FILE_NAME varnomiksal-0.9-win64)
+set(CPACK_PACKAGE_FILE_NAME varnomiksal-0.9-$suffix)
 set(CPACK_INSTALLED_DIRECTORIES "$work/extra;.")
 EOF
 (cd "$build" && cpack -G NSIS --config "$work/old.cmake" -B "$work/old" >/dev/null)
-old_installer=$work/old/varnomiksal-0.9-win64.exe
+old_installer=$work/old/varnomiksal-0.9-$suffix.exe
 [ -f "$old_installer" ] || fail "no older installer"
 
 # The zip: one folder holding the programs, stripped, the licence and the
@@ -90,7 +96,7 @@ for f in "${programs[@]}" LICENSE.txt THIRD-PARTY-NOTICES.txt; do
   [ -f "$unpacked/$f" ] || fail "the zip lacks $f"
 done
 for f in "${programs[@]}"; do
-  if x86_64-w64-mingw32-objdump -h "$unpacked/$f" | grep -q '\.debug_'; then
+  if "$objdump" -h "$unpacked/$f" | grep -q '\.debug_'; then
     fail "$f is not stripped"
   fi
 done
@@ -118,7 +124,7 @@ check_installed() {
     tr -d '\0' <"$menu_dir/$product.lnk" | grep -aq 'varnomiksal\.exe' ||
       fail "the Start-menu shortcut does not start varnomiksal.exe"
   fi
-  # The installed-programs entry, in the 64-bit registry.
+  # The installed-programs entry, in the registry's view of the build's width.
   wine_run reg query "$uninstall_key" || fail "no installed-programs entry"
   [ "$(reg_value UninstallString)" = "\"$win_dir\\Uninstall.exe\"" ] ||
     fail "UninstallString: $(reg_value UninstallString)"
