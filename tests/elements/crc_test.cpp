@@ -1,7 +1,7 @@
 #include "Probe.h"
-#include "testing/Crc16.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
+#include "testing/Crc16.h"
 
 #include <cstdio>
 

@@ -30,6 +30,24 @@ std::unique_ptr<TComm> OpenRaw(const TPtyPort& pty, uint32_t baud = 38462) {
     return comm;
 }
 
+// A wait for the next report, on a thread of its own.
+std::future<bool> NextReport(TComm& comm) {
+    return std::async(std::launch::async, [&comm] {
+        uint32_t e = 0;
+        return comm.WaitEvent(e);
+    });
+}
+
+// What is waiting must be `want`; it is read.
+void ExpectWaiting(TComm& comm, const std::string& want) {
+    uint32_t errors = 0, inQueue = 0;
+    ASSERT_TRUE(comm.ClearError(errors, inQueue));
+    EXPECT_EQ(inQueue, want.size());
+    std::string got;
+    ASSERT_TRUE(comm.Read(got, inQueue));
+    EXPECT_EQ(got, want);
+}
+
 } // namespace
 
 TEST(Comm, OpensExclusivelyAndByNameOnly) {
@@ -123,10 +141,7 @@ TEST(Comm, MaskZeroWakesWaitAtOnce) {
     auto comm = OpenRaw(pty);
     ASSERT_TRUE(comm);
     ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    auto wait = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto wait = NextReport(*comm);
     EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout) << "nothing happened yet";
     auto start = Clock::now();
     comm->SetMask(0);
@@ -141,10 +156,7 @@ TEST(Comm, HangUpEndsWaitAndTransfersFail) {
     auto comm = OpenRaw(pty);
     ASSERT_TRUE(comm);
     ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    auto wait = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto wait = NextReport(*comm);
     std::this_thread::sleep_for(50ms);
     pty.HangUp();
     ASSERT_EQ(wait.wait_for(2s), std::future_status::ready);
@@ -231,19 +243,11 @@ TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
     auto start = Clock::now();
     EXPECT_FALSE(comm->WaitMoreInput(20000)) << "then the line stayed quiet";
     EXPECT_GE(Clock::now() - start, 19ms);
-    uint32_t errors = 0, inQueue = 0;
-    ASSERT_TRUE(comm->ClearError(errors, inQueue));
-    EXPECT_EQ(inQueue, 2u);
-    std::string got;
-    ASSERT_TRUE(comm->Read(got, inQueue));
-    EXPECT_EQ(got, "ab");
+    ExpectWaiting(*comm, "ab");
 
     // Gathered bytes belong to the report already made: once read, nothing
     // is reported again.
-    auto next = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto next = NextReport(*comm);
     EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout);
     comm->SetMask(0);
     ASSERT_EQ(next.wait_for(2s), std::future_status::ready);
@@ -263,16 +267,8 @@ TEST(Comm, BytesReadWithAnEarlierReportAreNotReportedAgain) {
     ASSERT_TRUE(comm->WaitEvent(events));
     pty.Write("bc");
     std::this_thread::sleep_for(20ms);
-    uint32_t errors = 0, inQueue = 0;
-    ASSERT_TRUE(comm->ClearError(errors, inQueue));
-    EXPECT_EQ(inQueue, 3u);
-    std::string got;
-    ASSERT_TRUE(comm->Read(got, inQueue));
-    EXPECT_EQ(got, "abc");
-    auto next = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    ExpectWaiting(*comm, "abc");
+    auto next = NextReport(*comm);
     EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout) << "nothing new arrived";
     pty.Write("d");
     ASSERT_EQ(next.wait_for(2s), std::future_status::ready);
