@@ -30,6 +30,20 @@ std::unique_ptr<TComm> OpenRaw(const TPtyPort& pty, uint32_t baud = 38462) {
     return comm;
 }
 
+// The port, open as OpenRaw opens it, watching for received bytes.
+std::unique_ptr<TComm> OpenWatching(const TPtyPort& pty) {
+    auto comm = OpenRaw(pty);
+    if (comm && !comm->SetMask(ev_rxchar)) return nullptr;
+    return comm;
+}
+
+// The device end sends `bytes`; true once the port has reported them.
+bool SendAndWait(TPtyPort& pty, TComm& comm, std::string_view bytes) {
+    pty.Write(bytes);
+    uint32_t events = 0;
+    return comm.WaitEvent(events);
+}
+
 // A wait for the next report, on a thread of its own.
 std::future<bool> NextReport(TComm& comm) {
     return std::async(std::launch::async, [&comm] {
@@ -108,9 +122,8 @@ TEST(Comm, PtyHasNoModemLinesOrCounters) {
 
 TEST(Comm, WaitReportsInputOnceAndCountsIt) {
     TPtyPort pty(214);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
     pty.Write(std::string("ab\0c", 4));
     uint32_t events = 0;
     ASSERT_TRUE(comm->WaitEvent(events));
@@ -138,9 +151,8 @@ TEST(Comm, WaitReportsInputOnceAndCountsIt) {
 
 TEST(Comm, MaskZeroWakesWaitAtOnce) {
     TPtyPort pty(215);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
     auto wait = NextReport(*comm);
     EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout) << "nothing happened yet";
     auto start = Clock::now();
@@ -153,9 +165,8 @@ TEST(Comm, MaskZeroWakesWaitAtOnce) {
 TEST(Comm, HangUpEndsWaitAndTransfersFail) {
     if (TVirtualPort::IsCable()) GTEST_SKIP() << "a virtual cable cannot hang the line up";
     TPtyPort pty(216);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
     auto wait = NextReport(*comm);
     std::this_thread::sleep_for(50ms);
     pty.HangUp();
@@ -228,12 +239,9 @@ TEST(Comm, WriteEndsWithinTimeoutWithPartialCountAndCanBeAborted) {
 
 TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
     TPtyPort pty(219);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    pty.Write("a");
-    uint32_t events = 0;
-    ASSERT_TRUE(comm->WaitEvent(events));
+    ASSERT_TRUE(SendAndWait(pty, *comm, "a"));
     auto later = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(2ms);
         pty.Write("b");
@@ -259,12 +267,9 @@ TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
 // that count; they must not make a second report of an empty queue.
 TEST(Comm, BytesReadWithAnEarlierReportAreNotReportedAgain) {
     TPtyPort pty(209);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    pty.Write("a");
-    uint32_t events = 0;
-    ASSERT_TRUE(comm->WaitEvent(events));
+    ASSERT_TRUE(SendAndWait(pty, *comm, "a"));
     pty.Write("bc");
     std::this_thread::sleep_for(20ms);
     ExpectWaiting(*comm, "abc");
