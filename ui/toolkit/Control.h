@@ -290,6 +290,11 @@ private:
     void ApplyClearItems();
     void ApplyCurSel(int index);
     int WindowCurSel() const;
+    // An edit's caret (the start of its selection), put at `pos`; the text
+    // selected in an edit or a combo box's edit field.
+    int WindowCaretPos() const;
+    void ApplyCaretPos(int pos);
+    std::string WindowSelectedText() const;
     // The extent of the text in the font: width, height of its lines, and
     // the height of one line. False when the window cannot measure.
     bool MeasureText(const std::string& text, const TFontRec& font, int& width, int& height,
