@@ -117,30 +117,29 @@ std::string RealToString(double v) {
     return out;
 }
 
-int32_t ToInteger(const TData& d) {
+// The number a value holds: an Integer's, a String's read leniently, a
+// Real's converted; 0 for the other types.
+template <class TNumber>
+static TNumber NumberOf(const TData& d, TNumber (*fromString)(std::string_view),
+                        TNumber (*fromReal)(double)) {
     switch (d.type) {
     case data_int:
         return d.idata;
     case data_str:
-        return StrToIntLenient(d.sdata.view());
+        return fromString(d.sdata.view());
     case data_real:
-        return RoundRealToInt(d.rdata);
+        return fromReal(d.rdata);
     default:
         return 0;
     }
 }
 
+int32_t ToInteger(const TData& d) {
+    return NumberOf(d, &StrToIntLenient, &RoundRealToInt);
+}
+
 double ToReal(const TData& d) {
-    switch (d.type) {
-    case data_int:
-        return d.idata;
-    case data_str:
-        return StrToRealLenient(d.sdata.view());
-    case data_real:
-        return d.rdata;
-    default:
-        return 0.0;
-    }
+    return NumberOf<double>(d, &StrToRealLenient, [](double v) { return v; });
 }
 
 std::string ToString(const TData& d) {

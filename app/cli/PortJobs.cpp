@@ -113,12 +113,15 @@ void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<v
         ready.push_back(std::move(job));
     }
     RunJobs(ready, IdentifyOne, poll);
-    // Back in the order given.
+    PutBack(jobs, ready);
+}
+
+void PutBack(TPortJobs& jobs, TPortJobs& taken) {
     for (auto& job : jobs)
         if (!job)
-            for (auto& r : ready)
-                if (r) {
-                    job = std::move(r);
+            for (auto& t : taken)
+                if (t) {
+                    job = std::move(t);
                     break;
                 }
 }

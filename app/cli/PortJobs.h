@@ -31,6 +31,10 @@ using TPortJobs = std::vector<std::unique_ptr<TPortJob>>;
 void RunJobs(TPortJobs& jobs, const std::function<void(TPortJob&)>& work,
              const std::function<void()>& poll);
 
+// Jobs taken out of `jobs` for a run go back into the places they left, in
+// the order given.
+void PutBack(TPortJobs& jobs, TPortJobs& taken);
+
 // Resolves each job's port and identifies its device, all at once. A job
 // that fails keeps its exit code and message; a bad port name is a usage
 // error (exit 3).

@@ -293,14 +293,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
                 progress.Show();
                 WriteLogs(w, running);
             });
-        // Back in their places.
-        for (auto& job : jobs)
-            if (!job)
-                for (auto& r : running)
-                    if (r) {
-                        job = std::move(r);
-                        break;
-                    }
+        PutBack(jobs, running);
     }
     WriteLogs(w, jobs);
     if (w.several) return FinishSeveral(w, jobs);

@@ -2,11 +2,11 @@
 // into hexadecimal digits, fed to TQeCRC16_32 (hex input, table rebuilt on
 // every call) with the previous result as the initial value. Compared with
 // the same element fed whole blocks, and with a plain table-driven CRC.
-#include "testing/Crc16.h"
 #include "elements/MemStream.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
 #include "runtime/Share.h"
+#include "testing/Crc16.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,19 +28,25 @@ struct TResult {
     std::string crc;
 };
 
+// The upload's CRC-16/MODBUS: each result goes back in as the next initial
+// value, through `running`.
+void RunningCrc(TQeCRC16_32& crc, TCrcText& running) {
+    crc.Polynomial = "$A001";
+    crc.Init = "$FFFF";
+    SetString(running.text, "FFFF");
+    crc.srcInit = MakeLink<&TCrcText::val>(0, &running);
+    crc.onResult = MakeLink<&TCrcText::in>(0, &running);
+}
+
 TResult PerByte(const TMemStream& image) {
     TQeConvertor toHex;
     toHex.Mode = conv_int_to_hex;
     toHex.Digits = 1;
     TQeCRC16_32 crc;
     crc.InputMode = crc_input_hex;
-    crc.Polynomial = "$A001";
-    crc.Init = "$FFFF";
     TCrcText running;
-    SetString(running.text, "FFFF");
+    RunningCrc(crc, running);
     toHex.onResult = MakeLink<&TQeCRC16_32::inCalc>(0, &crc);
-    crc.srcInit = MakeLink<&TCrcText::val>(0, &running);
-    crc.onResult = MakeLink<&TCrcText::in>(0, &running);
     TEventLink start = MakeLink<&TQeConvertor::inConvert>(0, &toHex);
     auto t0 = Clock::now();
     for (int32_t k = 0; k < image.Size(); ++k)
@@ -51,12 +57,8 @@ TResult PerByte(const TMemStream& image) {
 
 TResult PerBlock(const TMemStream& image) {
     TQeCRC16_32 crc;
-    crc.Polynomial = "$A001";
-    crc.Init = "$FFFF";
     TCrcText running;
-    SetString(running.text, "FFFF");
-    crc.srcInit = MakeLink<&TCrcText::val>(0, &running);
-    crc.onResult = MakeLink<&TCrcText::in>(0, &running);
+    RunningCrc(crc, running);
     TEventLink calc = MakeLink<&TQeCRC16_32::inCalc>(0, &crc);
     auto t0 = Clock::now();
     for (int32_t k = 0; k < image.Size(); k += 256)

@@ -1,8 +1,9 @@
 #include "ReferenceUploader.h"
 
-#include "testing/Crc16.h"
 #include "platform/Comm.h"
 #include "platform/Resources.h"
+#include "testing/Crc16.h"
+#include "testing/platform/EightNoneOne.h"
 
 #include <cstdio>
 
@@ -27,13 +28,7 @@ std::string ReferenceUpload(const std::string& port) {
     if (!FindResourceData("STREAM0", rt_stream, image)) return "no embedded image";
     auto comm = TComm::Open(port);
     if (!comm) return "cannot open " + port;
-    TCommState state;
-    comm->GetState(state);
-    state.BaudRate = 38462;
-    state.ByteSize = 8;
-    state.Parity = noparity;
-    state.StopBits = onestopbit;
-    comm->SetState(state);
+    SetEightNoneOne(*comm, 38462);
     TCommTimeouts timeouts;
     timeouts.ReadIntervalTimeout = comm_maxdword;
     timeouts.WriteTotalConstant = 1000;

@@ -20,8 +20,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-TComm::TComm(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-TComm::~TComm() = default;
+// After the definition of the open device.
+#include "platform/shared/CommForwards.h"
 
 std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
     std::string device;
@@ -121,14 +121,6 @@ bool TComm::SetMask(uint32_t mask) {
     return impl_->fd.load() >= 0;
 }
 
-bool TComm::WaitEvent(uint32_t& events) {
-    return impl_->WaitEvent(events);
-}
-
-bool TComm::WaitMoreInput(uint32_t quietUs) {
-    return impl_->WaitMoreInput(quietUs);
-}
-
 uint32_t TComm::SupportedEvents() {
     uint32_t events = ev_rxchar | ev_rx80full | ev_txempty;
     serial_icounter_struct c{};
@@ -164,14 +156,6 @@ bool TComm::GetModemStatus(uint32_t& status) {
     if (lines & TIOCM_RNG) status |= ms_ring_on;
     if (lines & TIOCM_CAR) status |= ms_rlsd_on;
     return true;
-}
-
-bool TComm::Read(std::string& out, std::size_t count) {
-    return impl_->Read(out, count);
-}
-
-bool TComm::Write(std::string_view bytes, std::size_t& written) {
-    return impl_->Write(bytes, written);
 }
 
 bool TComm::Purge(uint32_t flags) {

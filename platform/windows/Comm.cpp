@@ -15,8 +15,8 @@
 #include <mutex>
 #include <thread>
 
-TComm::TComm(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-TComm::~TComm() = default;
+// After the definition of the open device.
+#include "platform/shared/CommForwards.h"
 
 std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
     std::wstring path = L"\\\\.\\";
@@ -139,14 +139,6 @@ bool TComm::SetMask(uint32_t mask) {
     return !impl_->closed;
 }
 
-bool TComm::WaitEvent(uint32_t& events) {
-    return impl_->WaitEvent(events);
-}
-
-bool TComm::WaitMoreInput(uint32_t quietUs) {
-    return impl_->WaitMoreInput(quietUs);
-}
-
 uint32_t TComm::SupportedEvents() {
     return ev_rxchar | ev_rx80full | ev_err | ev_break;
 }
@@ -170,14 +162,6 @@ bool TComm::GetModemStatus(uint32_t& status) {
     if (impl_->closed || !impl_->api.GetCommModemStatus(impl_->handle, &lines)) return false;
     status = lines & (ms_cts_on | ms_dsr_on | ms_ring_on | ms_rlsd_on);
     return true;
-}
-
-bool TComm::Read(std::string& out, std::size_t count) {
-    return impl_->Read(out, count);
-}
-
-bool TComm::Write(std::string_view bytes, std::size_t& written) {
-    return impl_->Write(bytes, written);
 }
 
 bool TComm::Purge(uint32_t flags) {

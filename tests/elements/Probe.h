@@ -8,6 +8,9 @@
 #include <vector>
 
 struct TProbe : TQeElement {
+    TProbe() = default;
+    // A probe on an element's output.
+    explicit TProbe(TEventLink& output) { output = Link(); }
     std::vector<TData> got;
     void in(TData& d, uint16_t) { got.push_back(d); }
     TEventLink Link() { return MakeLink<&TProbe::in>(0, this); }

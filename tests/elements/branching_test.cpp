@@ -190,11 +190,7 @@ TEST(Counter, NoSignedOverflowAtTheEdges) {
 
 struct For : ::testing::Test {
     TQeFor el;
-    TProbe step, done;
-    void SetUp() override {
-        el.onStep = step.Link();
-        el.onDone = done.Link();
-    }
+    TProbe step{el.onStep}, done{el.onDone};
     std::vector<int> Steps() {
         std::vector<int> v;
         for (std::size_t k = 0; k < step.got.size(); ++k)

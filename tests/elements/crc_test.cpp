@@ -1,7 +1,7 @@
 #include "Probe.h"
-#include "testing/Crc16.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
+#include "testing/Crc16.h"
 
 #include <cstdio>
 
@@ -21,6 +21,14 @@ struct Crc : ::testing::Test {
         Send<&TQeCRC16_32::inCalc>(el, Str(data));
         return out.Str(out.got.size() - 1);
     }
+    // Calc with another type, polynomial and initial value.
+    std::string CalcWith(uint8_t type, const char* polynomial, const char* init,
+                         const std::string& data) {
+        el.CrcType = type;
+        el.Polynomial = polynomial;
+        el.Init = init;
+        return Calc(data);
+    }
 };
 
 TEST_F(Crc, CheckValues) {
@@ -33,13 +41,8 @@ TEST_F(Crc, CheckValues) {
     el.SwapOutput = true;
     EXPECT_EQ(Calc("123456789"), "374B");
     el.SwapOutput = false;
-    el.CrcType = 3;
-    el.Polynomial = "$1021";
-    EXPECT_EQ(Calc("123456789"), "29B1");
-    el.CrcType = 4;
-    el.Polynomial = "$EDB88320";
-    el.Init = "$FFFFFFFF";
-    EXPECT_EQ(Calc("123456789"), "CBF43926");
+    EXPECT_EQ(CalcWith(3, "$1021", "$FFFF", "123456789"), "29B1");
+    EXPECT_EQ(CalcWith(4, "$EDB88320", "$FFFFFFFF", "123456789"), "CBF43926");
     el.CrcType = 9;
     EXPECT_EQ(Calc("123456789"), "FFFF");
 }
@@ -86,13 +89,8 @@ TEST_F(Crc, HexInput) {
 TEST_F(Crc, EmptyDataGivesTheInitialValueUnfinished) {
     el.CrcType = 1;
     EXPECT_EQ(Calc(""), "FFFF");
-    el.CrcType = 2;
-    el.Init = "12";
-    EXPECT_EQ(Calc(""), "0012");
-    el.CrcType = 4;
-    el.Init = "$FFFFFFFF";
-    el.Polynomial = "$EDB88320";
-    EXPECT_EQ(Calc(""), "FFFFFFFF");
+    EXPECT_EQ(CalcWith(2, "$A001", "12", ""), "0012");
+    EXPECT_EQ(CalcWith(4, "$EDB88320", "$FFFFFFFF", ""), "FFFFFFFF");
 }
 
 TEST_F(Crc, RunningCrcThroughTheInitInput) {

@@ -1,9 +1,9 @@
 #include "Probe.h"
-#include "testing/Crc16.h"
 #include "elements/MemStream.h"
 #include "elements/qeDataToFile.h"
 #include "elements/qeMemoryStream.h"
 #include "elements/qeStream2Hex.h"
+#include "testing/Crc16.h"
 
 #include <gtest/gtest.h>
 

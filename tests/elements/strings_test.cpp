@@ -118,11 +118,7 @@ bool Reference(const std::string& text, const std::string& mask) {
 
 struct StrMask : ::testing::Test {
     TQeStrMask el;
-    TProbe match, noMatch;
-    void SetUp() override {
-        el.onMatch = match.Link();
-        el.onNoMatch = noMatch.Link();
-    }
+    TProbe match{el.onMatch}, noMatch{el.onNoMatch};
     // Which output the text took; it must take exactly one, unchanged.
     bool Test(const std::string& mask, const std::string& text) {
         el.Mask = mask;
@@ -196,10 +192,8 @@ TEST(StrMaskMatcher, AgreesWithTheRecursiveMatcher) {
 
 struct MultiStrPart : ::testing::Test {
     TQeMultiStrPart el;
-    TProbe split, notFound;
+    TProbe split{el.onSplit}, notFound{el.onNotFound};
     void SetUp() override {
-        el.onSplit = split.Link();
-        el.onNotFound = notFound.Link();
         el.Delimiter = " ";
         el.SetPartCount(3);
     }

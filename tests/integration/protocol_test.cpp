@@ -37,6 +37,12 @@ protected:
         harness_ = std::make_unique<TConsoleSchema>();
         writes_ = TapWrites(*harness_, harness_->Session);
     }
+    // Starts a device, finds it and starts the upload.
+    void StartUpload(SimConfig config) {
+        Start(config);
+        ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+        harness_->ClickWrite();
+    }
     // Chooses the device's port and waits until the reply's whole chain has
     // run, so that the routing and the found event are settled too.
     std::string Identify(int port = 142) {
@@ -161,9 +167,7 @@ TEST_F(Protocol, BadPortNamesFailWithoutWriting) {
 }
 
 TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
-    Start(SimConfig{});
-    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-    harness_->ClickWrite();
+    StartUpload(SimConfig{});
     WaitForEnd();
     ASSERT_EQ(harness_->Success->Count(), 1u);
     EXPECT_EQ(harness_->Failure->Count(), 0u);
@@ -222,9 +226,7 @@ TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
         SimConfig c;
         if (fault == 0) c.faults.wrongCrcAt = 3;
         if (fault == 1) c.faults.strayAt = 3; // trailing bytes after the acknowledgement
-        Start(c);
-        ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-        harness_->ClickWrite();
+        StartUpload(c);
         ASSERT_TRUE(harness_->Failure->WaitForCount(1, 5000)) << fault;
         Settle();
         EXPECT_EQ(harness_->Success->Count(), 0u);
@@ -240,9 +242,7 @@ TEST_F(Protocol, BadAcknowledgementsStopTheUpload) {
 TEST_F(Protocol, AFailureIsFinal) {
     SimConfig stray;
     stray.faults.strayBurstAt = 3;
-    Start(stray);
-    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-    harness_->ClickWrite();
+    StartUpload(stray);
     ASSERT_TRUE(harness_->Failure->WaitForCount(1, 5000));
     EXPECT_EQ(harness_->Failure->Last(), "55");
     ASSERT_TRUE(harness_->Bursts->WaitHandled(1 + 4 + 1, 3000)); // the right one came too
@@ -253,9 +253,7 @@ TEST_F(Protocol, AFailureIsFinal) {
     SimConfig late;
     late.faults.lateAckAt = 3;
     late.faults.lateAckMs = 4500; // after the third silent tick
-    Start(late);
-    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-    harness_->ClickWrite();
+    StartUpload(late);
     ASSERT_TRUE(harness_->Failure->WaitForCount(1, 6000));
     EXPECT_EQ(harness_->Failure->Last(), "3");
     ASSERT_TRUE(harness_->Bursts->WaitHandled(1 + 4, 6000));
@@ -294,9 +292,7 @@ TEST_F(Protocol, AStalledWriteStillEndsInFailure) {
 TEST_F(Protocol, HangUpMidUploadFailsInsteadOfHanging) {
     SimConfig c;
     c.faults.hangupAt = 5;
-    Start(c);
-    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-    harness_->ClickWrite();
+    StartUpload(c);
     ASSERT_TRUE(harness_->Failure->WaitForCount(1, 6000));
     EXPECT_EQ(harness_->Success->Count(), 0u);
     harness_->Close(); // closing the hung-up port still works
@@ -305,9 +301,7 @@ TEST_F(Protocol, HangUpMidUploadFailsInsteadOfHanging) {
 TEST_F(Protocol, AnOrdinaryAcknowledgementOfTheLastBlockSendsNoZeroBlock) {
     SimConfig c;
     c.faults.ordinaryLast = true;
-    Start(c);
-    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
-    harness_->ClickWrite();
+    StartUpload(c);
     WaitForEnd();
     Settle();
     EXPECT_EQ(harness_->Success->Count(), 0u);

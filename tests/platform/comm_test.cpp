@@ -30,6 +30,38 @@ std::unique_ptr<TComm> OpenRaw(const TPtyPort& pty, uint32_t baud = 38462) {
     return comm;
 }
 
+// The port, open as OpenRaw opens it, watching for received bytes.
+std::unique_ptr<TComm> OpenWatching(const TPtyPort& pty) {
+    auto comm = OpenRaw(pty);
+    if (comm && !comm->SetMask(ev_rxchar)) return nullptr;
+    return comm;
+}
+
+// The device end sends `bytes`; true once the port has reported them.
+bool SendAndWait(TPtyPort& pty, TComm& comm, std::string_view bytes) {
+    pty.Write(bytes);
+    uint32_t events = 0;
+    return comm.WaitEvent(events);
+}
+
+// A wait for the next report, on a thread of its own.
+std::future<bool> NextReport(TComm& comm) {
+    return std::async(std::launch::async, [&comm] {
+        uint32_t e = 0;
+        return comm.WaitEvent(e);
+    });
+}
+
+// What is waiting must be `want`; it is read.
+void ExpectWaiting(TComm& comm, const std::string& want) {
+    uint32_t errors = 0, inQueue = 0;
+    ASSERT_TRUE(comm.ClearError(errors, inQueue));
+    EXPECT_EQ(inQueue, want.size());
+    std::string got;
+    ASSERT_TRUE(comm.Read(got, inQueue));
+    EXPECT_EQ(got, want);
+}
+
 } // namespace
 
 TEST(Comm, OpensExclusivelyAndByNameOnly) {
@@ -90,9 +122,8 @@ TEST(Comm, PtyHasNoModemLinesOrCounters) {
 
 TEST(Comm, WaitReportsInputOnceAndCountsIt) {
     TPtyPort pty(214);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
     pty.Write(std::string("ab\0c", 4));
     uint32_t events = 0;
     ASSERT_TRUE(comm->WaitEvent(events));
@@ -120,13 +151,9 @@ TEST(Comm, WaitReportsInputOnceAndCountsIt) {
 
 TEST(Comm, MaskZeroWakesWaitAtOnce) {
     TPtyPort pty(215);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    auto wait = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto wait = NextReport(*comm);
     EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout) << "nothing happened yet";
     auto start = Clock::now();
     comm->SetMask(0);
@@ -138,13 +165,9 @@ TEST(Comm, MaskZeroWakesWaitAtOnce) {
 TEST(Comm, HangUpEndsWaitAndTransfersFail) {
     if (TVirtualPort::IsCable()) GTEST_SKIP() << "a virtual cable cannot hang the line up";
     TPtyPort pty(216);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    auto wait = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto wait = NextReport(*comm);
     std::this_thread::sleep_for(50ms);
     pty.HangUp();
     ASSERT_EQ(wait.wait_for(2s), std::future_status::ready);
@@ -216,12 +239,9 @@ TEST(Comm, WriteEndsWithinTimeoutWithPartialCountAndCanBeAborted) {
 
 TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
     TPtyPort pty(219);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    pty.Write("a");
-    uint32_t events = 0;
-    ASSERT_TRUE(comm->WaitEvent(events));
+    ASSERT_TRUE(SendAndWait(pty, *comm, "a"));
     auto later = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(2ms);
         pty.Write("b");
@@ -231,19 +251,11 @@ TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
     auto start = Clock::now();
     EXPECT_FALSE(comm->WaitMoreInput(20000)) << "then the line stayed quiet";
     EXPECT_GE(Clock::now() - start, 19ms);
-    uint32_t errors = 0, inQueue = 0;
-    ASSERT_TRUE(comm->ClearError(errors, inQueue));
-    EXPECT_EQ(inQueue, 2u);
-    std::string got;
-    ASSERT_TRUE(comm->Read(got, inQueue));
-    EXPECT_EQ(got, "ab");
+    ExpectWaiting(*comm, "ab");
 
     // Gathered bytes belong to the report already made: once read, nothing
     // is reported again.
-    auto next = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    auto next = NextReport(*comm);
     EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout);
     comm->SetMask(0);
     ASSERT_EQ(next.wait_for(2s), std::future_status::ready);
@@ -255,24 +267,13 @@ TEST(Comm, WaitMoreInputGathersABurstUntilTheLineIsQuiet) {
 // that count; they must not make a second report of an empty queue.
 TEST(Comm, BytesReadWithAnEarlierReportAreNotReportedAgain) {
     TPtyPort pty(209);
-    auto comm = OpenRaw(pty);
+    auto comm = OpenWatching(pty);
     ASSERT_TRUE(comm);
-    ASSERT_TRUE(comm->SetMask(ev_rxchar));
-    pty.Write("a");
-    uint32_t events = 0;
-    ASSERT_TRUE(comm->WaitEvent(events));
+    ASSERT_TRUE(SendAndWait(pty, *comm, "a"));
     pty.Write("bc");
     std::this_thread::sleep_for(20ms);
-    uint32_t errors = 0, inQueue = 0;
-    ASSERT_TRUE(comm->ClearError(errors, inQueue));
-    EXPECT_EQ(inQueue, 3u);
-    std::string got;
-    ASSERT_TRUE(comm->Read(got, inQueue));
-    EXPECT_EQ(got, "abc");
-    auto next = std::async(std::launch::async, [&] {
-        uint32_t e = 0;
-        return comm->WaitEvent(e);
-    });
+    ExpectWaiting(*comm, "abc");
+    auto next = NextReport(*comm);
     EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout) << "nothing new arrived";
     pty.Write("d");
     ASSERT_EQ(next.wait_for(2s), std::future_status::ready);

@@ -46,6 +46,15 @@ struct TTicks {
         std::lock_guard lock(m);
         return count;
     }
+    // Starts a 5 ms periodic timer whose calls take `ms` each, and kills it
+    // once a call is in progress.
+    void KillDuringASlowCall(int ms) {
+        sleepMs = ms;
+        id = MMTimerSetEvent(5, 1, &TTicks::Proc, this, mmtimer_periodic);
+        while (!inside)
+            std::this_thread::sleep_for(1ms);
+        MMTimerKillEvent(id);
+    }
 };
 
 TEST(MMTimer, PeriodicOnItsOwnThreadUntilKilled) {
@@ -83,11 +92,7 @@ TEST(MMTimer, RefusesAZeroDelayOrNoProcedure) {
 
 TEST(MMTimer, KillWaitsForTheCallInProgress) {
     TTicks t;
-    t.sleepMs = 150;
-    t.id = MMTimerSetEvent(5, 1, &TTicks::Proc, &t, mmtimer_periodic);
-    while (!t.inside)
-        std::this_thread::sleep_for(1ms);
-    MMTimerKillEvent(t.id);
+    t.KillDuringASlowCall(150);
     EXPECT_TRUE(t.returned);
     int after = t.Count();
     std::this_thread::sleep_for(30ms);
@@ -117,11 +122,7 @@ TEST(MMTimer, KillWaitsThroughTheInstalledHook) {
     };
     SetMMTimerWaitHook(hook);
     TTicks t;
-    t.sleepMs = 50;
-    t.id = MMTimerSetEvent(5, 1, &TTicks::Proc, &t, mmtimer_periodic);
-    while (!t.inside)
-        std::this_thread::sleep_for(1ms);
-    MMTimerKillEvent(t.id);
+    t.KillDuringASlowCall(50);
     SetMMTimerWaitHook(TMMTimerWaitHook{});
     EXPECT_EQ(g_hookWaits, 1);
     EXPECT_TRUE(t.returned);

@@ -18,6 +18,13 @@ public:
 
     void inEvent(TData& d, uint16_t index) { events.push_back({d.type, ToString(d), index}); }
     TEventLink Link(uint16_t index = 0) { return MakeLink<&Recorder::inEvent>(index, this); }
+    // The values received, as text.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& e : events)
+            texts.push_back(e.text);
+        return texts;
+    }
 };
 
 // A data output that answers with a fixed value (or Break, or nothing).

@@ -31,6 +31,16 @@ public:
     void inGo(TData& d, uint16_t) { ForwardCopy(d, out, value); }
 };
 
+// An event value that is a list of two: 1, then "two".
+struct TTwoValues {
+    TData second = StrValue("two");
+    TData Event() {
+        TData ev = IntValue(1);
+        ev.next = &second;
+        return ev;
+    }
+};
+
 } // namespace
 
 TEST(Dispatch, ForwardingChainRunsAsALoopNotARecursion) {
@@ -147,15 +157,13 @@ TEST(Read, IntegerAndStringFallbackOrder) {
 TEST(Read, ValueListsAreConsumedFromTheFront) {
     LiveDispatch live;
     TEventLink none;
-    TData second = StrValue("two");
-    TData ev = IntValue(1);
-    ev.next = &second;
+    TTwoValues list;
+    TData ev = list.Event();
     EXPECT_EQ(ReadInteger(ev, none, 0), 1);
     EXPECT_EQ(ReadString(ev, none, ""), "two");
     EXPECT_EQ(ev.type, data_null);
 
-    ev = IntValue(1);
-    ev.next = &second;
+    ev = list.Event();
     TData out;
     ReadFirst(ev, none, nullptr, out);
     EXPECT_EQ(ToInteger(out), 1);
@@ -164,8 +172,7 @@ TEST(Read, ValueListsAreConsumedFromTheFront) {
     EXPECT_EQ(ToString(out), "two");
     EXPECT_EQ(ev.type, data_null);
 
-    ev = IntValue(1);
-    ev.next = &second;
+    ev = list.Event();
     TakeFirst(ev, out);
     EXPECT_EQ(ToInteger(out), 1);
     EXPECT_EQ(ToString(ev), "two");
@@ -174,9 +181,8 @@ TEST(Read, ValueListsAreConsumedFromTheFront) {
 TEST(Read, ReadValueAndReadFirstWithDefaults) {
     LiveDispatch live;
     TEventLink none;
-    TData second = StrValue("two");
-    TData ev = IntValue(1);
-    ev.next = &second;
+    TTwoValues list;
+    TData ev = list.Event();
     TData def = StrValue("def");
     TData out;
     ReadValue(ev, none, &def, out);
@@ -185,7 +191,7 @@ TEST(Read, ReadValueAndReadFirstWithDefaults) {
 
     ReadValue(ev, none, nullptr, out); // the whole list, event value cleared
     EXPECT_EQ(ToInteger(out), 1);
-    EXPECT_EQ(out.next, &second);
+    EXPECT_EQ(out.next, &list.second);
     EXPECT_EQ(ev.type, data_null);
     EXPECT_EQ(ev.next, nullptr);
 
@@ -196,7 +202,7 @@ TEST(Read, ReadValueAndReadFirstWithDefaults) {
 
     Source s;
     s.value = IntValue(9);
-    s.value.next = &second;
+    s.value.next = &list.second;
     ReadFirst(ev, s.Link(), &def, out);
     EXPECT_EQ(ToInteger(out), 9);
     EXPECT_EQ(out.next, nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 TEST(Values, CopyingARecordSharesTheStringBytes) {
     TData a = StrValue(std::string(1000, 'x'));
@@ -51,15 +52,13 @@ TEST(Values, SettersClearForwardAndNextButSetNullKeepsTheRest) {
 }
 
 TEST(Values, ToIntegerOfStringsIsLenient) {
-    EXPECT_EQ(ToInteger(StrValue("12abc")), 12);
-    EXPECT_EQ(ToInteger(StrValue("-7")), -7);
-    EXPECT_EQ(ToInteger(StrValue("+3")), 3);
-    EXPECT_EQ(ToInteger(StrValue(" 5")), 0);
-    EXPECT_EQ(ToInteger(StrValue("")), 0);
-    EXPECT_EQ(ToInteger(StrValue("abc")), 0);
-    EXPECT_EQ(ToInteger(StrValue("+-3")), 0);
-    EXPECT_EQ(ToInteger(StrValue("4294967297")), 1); // wraps modulo 2^32
-    EXPECT_EQ(ToInteger(StrValue("2147483648")), INT32_MIN);
+    // Digits beyond 32 bits wrap modulo 2^32.
+    const std::pair<const char*, int32_t> cases[] = {
+        {"12abc", 12}, {"-7", -7},        {"+3", 3},
+        {" 5", 0},     {"", 0},           {"abc", 0},
+        {"+-3", 0},    {"4294967297", 1}, {"2147483648", INT32_MIN}};
+    for (auto [text, want] : cases)
+        EXPECT_EQ(ToInteger(StrValue(text)), want) << text;
     EXPECT_EQ(ToInteger(TData{}), 0);
 }
 
@@ -75,14 +74,11 @@ TEST(Values, ToIntegerOfRealsRoundsTiesToEven) {
 }
 
 TEST(Values, ToRealParsesLeniently) {
-    EXPECT_DOUBLE_EQ(ToReal(StrValue(" 5")), 5);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("1.2.3")), 1.2);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("-0.5")), -0.5);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("abc")), 0);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("1,5")), 15);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("2e3")), 2000);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("1e-2")), 0.01);
-    EXPECT_DOUBLE_EQ(ToReal(StrValue("+7")), 7);
+    const std::pair<const char*, double> cases[] = {{" 5", 5},      {"1.2.3", 1.2}, {"-0.5", -0.5},
+                                                    {"abc", 0},     {"1,5", 15},    {"2e3", 2000},
+                                                    {"1e-2", 0.01}, {"+7", 7}};
+    for (auto [text, want] : cases)
+        EXPECT_DOUBLE_EQ(ToReal(StrValue(text)), want) << text;
     EXPECT_DOUBLE_EQ(ToReal(IntValue(-4)), -4);
     EXPECT_DOUBLE_EQ(ToReal(TData{}), 0);
 }

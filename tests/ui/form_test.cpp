@@ -195,13 +195,18 @@ TEST_F(FormTest, AControlDisabledOrHiddenWithTheFocusLeavesItWithTheForm) {
     };
     TData off;
     SetInteger(off, 0);
+    // The control takes the focus, then `leave` takes it away: no control
+    // keeps it.
+    auto focusThenLeave = [&](TQeWin* win, const std::function<void()>& leave) {
+        win->Control->SetFocus();
+        Pump();
+        ASSERT_TRUE(win->Control->Focused());
+        leave();
+        Pump();
+        EXPECT_TRUE(noControlFocused());
+    };
 
-    combo->Control->SetFocus();
-    Pump();
-    ASSERT_TRUE(combo->Control->Focused());
-    combo->inSetEnabled(off, 0);
-    Pump();
-    EXPECT_TRUE(noControlFocused());
+    focusThenLeave(combo, [&] { combo->inSetEnabled(off, 0); });
     EXPECT_TRUE(form->Control->Focused());
     EXPECT_EQ(status->Control->SelectedText(), "");
 
@@ -217,12 +222,7 @@ TEST_F(FormTest, AControlDisabledOrHiddenWithTheFocusLeavesItWithTheForm) {
     EXPECT_TRUE(noControlFocused());
     EXPECT_TRUE(form->Control->Focused());
 
-    button->Control->SetFocus();
-    Pump();
-    ASSERT_TRUE(button->Control->Focused());
-    button->inSetVisible(off, 0);
-    Pump();
-    EXPECT_TRUE(noControlFocused());
+    focusThenLeave(button, [&] { button->inSetVisible(off, 0); });
     EXPECT_EQ(status->Control->SelectedText(), "");
 }
 

@@ -21,16 +21,24 @@ void Add(TQeComboBox* c, const char* text) {
     SetString(d, text);
     Fire(MakeLink<&TQeWinList::inAdd>(0, c), d);
 }
+// The port box, with its form, initialised.
+TQeComboBox* InitedPortCombo(TTestSchema* schema, TQeSimpleForm* form) {
+    auto* c = PortCombo(schema, form);
+    form->Init();
+    c->Init();
+    return c;
+}
+void AddPorts(TQeComboBox* c) {
+    for (const char* port : {"COM1", "COM3", "COM4"})
+        Add(c, port);
+}
 } // namespace
 
 TEST_F(FormTest, ComboAddsInOrderWithoutSelectingAndReportsChanges) {
-    auto* combo = PortCombo(schema, form);
-    form->Init();
-    combo->Init();
+    auto* combo = InitedPortCombo(schema, form);
     combo->onChange = Link(3);
     Start();
-    for (const char* port : {"COM1", "COM3", "COM4"})
-        Add(combo, port);
+    AddPorts(combo);
     ASSERT_EQ(combo->Control->ItemCount(), 3);
     EXPECT_EQ(combo->Control->ItemText(0), "COM1");
     EXPECT_EQ(combo->Control->ItemText(2), "COM4");
@@ -66,13 +74,10 @@ TEST_F(FormTest, ComboInsertAtTopAndItemDataFromTheValueList) {
 }
 
 TEST_F(FormTest, ComboSelectionReportsTheNewItemThenItsData) {
-    auto* combo = PortCombo(schema, form);
-    form->Init();
-    combo->Init();
+    auto* combo = InitedPortCombo(schema, form);
     combo->onSelect = Link(8);
     Start();
-    for (const char* port : {"COM1", "COM3", "COM4"})
-        Add(combo, port);
+    AddPorts(combo);
     combo->Control->SetFocus();
     DriveKey(combo->Control, VK_DOWN);
     Pump();
@@ -153,9 +158,7 @@ TEST_F(FormTest, ComboTextJoinsItemsAndFillsFromLines) {
 }
 
 TEST_F(FormTest, ComboDropDownHeightRule) {
-    auto* combo = PortCombo(schema, form);
-    form->Init();
-    combo->Init();
+    auto* combo = InitedPortCombo(schema, form);
     Start();
     const int closed = combo->Control->DrawnRect().Height();
     combo->Control->ShowDropDown(true);

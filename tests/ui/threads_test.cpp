@@ -33,6 +33,16 @@ TWindow Build(TTestSchema* schema, TQeSimpleForm* form) {
     return w;
 }
 
+// The window built, with the form and every control initialised.
+TWindow BuildInited(TTestSchema* schema, TQeSimpleForm* form) {
+    TWindow w = Build(schema, form);
+    form->Init();
+    w.edit->Init();
+    w.label->Init();
+    w.bar->Init();
+    return w;
+}
+
 // What the reader thread of the program does: text, visibility, position.
 void Hammer(TWindow w, std::atomic<int>& done) {
     for (int i = 0; i < kCalls; ++i) {
@@ -49,11 +59,7 @@ void Hammer(TWindow w, std::atomic<int>& done) {
 } // namespace
 
 TEST_F(FormTest, JoiningTheWorkerDuringCloseKeepsServingItsCalls) {
-    TWindow w = Build(schema, form);
-    form->Init();
-    w.edit->Init();
-    w.label->Init();
-    w.bar->Init();
+    TWindow w = BuildInited(schema, form);
     w.edit->onChange = Link(1);
     std::atomic<int> done{0};
     std::thread worker;
@@ -77,11 +83,7 @@ TEST_F(FormTest, JoiningTheWorkerDuringCloseKeepsServingItsCalls) {
 }
 
 TEST_F(FormTest, CallsAfterCloseReturnAtOnceAndChangeNothing) {
-    TWindow w = Build(schema, form);
-    form->Init();
-    w.edit->Init();
-    w.label->Init();
-    w.bar->Init();
+    TWindow w = BuildInited(schema, form);
     w.edit->onChange = Link(1);
     std::atomic<int> done{0};
     Start();

@@ -70,6 +70,21 @@ bool IntArg(int& i, int argc, char** argv, int& out) {
     return true;
 }
 
+// An option followed by a whole number: where the number goes, and whether
+// it must be 0 or more.
+struct TNumberOption {
+    const char* name;
+    int* value;
+    bool atLeastZero;
+};
+
+template <std::size_t N>
+const TNumberOption* NumberOption(const TNumberOption (&options)[N], const std::string& name) {
+    for (const auto& o : options)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +94,22 @@ int main(int argc, char** argv) {
     bool once = false;
     std::string dir = PortDirectory();
     std::string socketPath;
+    const TNumberOption numbers[] = {
+        {"--baud", &config.baud, true},
+        {"--wrong-crc-at", &config.faults.wrongCrcAt, false},
+        {"--split-ack-at", &config.faults.splitAckAt, false},
+        {"--stray-at", &config.faults.strayAt, false},
+        {"--split-reply-at", &config.faults.splitReplyAt, false},
+        {"--silence-from", &config.faults.silenceFrom, false},
+        {"--hangup-at", &config.faults.hangupAt, false},
+        {"--dribble-us", &config.dribbleUs, true},
+        {"--ack-split-ms", &config.faults.ackSplitMs, true},
+        {"--stray-burst-at", &config.faults.strayBurstAt, false},
+        {"--late-ack-at", &config.faults.lateAckAt, false},
+        {"--xoff-at", &config.faults.xoffAt, false},
+        {"--reset-after-ms", &config.resetAfterMs, true},
+        {"--late-ms", &config.faults.lateAckMs, true},
+    };
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
@@ -93,38 +124,12 @@ int main(int argc, char** argv) {
             dir = argv[++i];
         } else if (a == "--reply" && i + 1 < argc) {
             config.reply = argv[++i];
-        } else if (a == "--baud") {
-            ok = IntArg(i, argc, argv, config.baud) && config.baud >= 0;
         } else if (a == "--once") {
             once = true;
-        } else if (a == "--wrong-crc-at") {
-            ok = IntArg(i, argc, argv, config.faults.wrongCrcAt);
-        } else if (a == "--split-ack-at") {
-            ok = IntArg(i, argc, argv, config.faults.splitAckAt);
-        } else if (a == "--stray-at") {
-            ok = IntArg(i, argc, argv, config.faults.strayAt);
-        } else if (a == "--split-reply-at") {
-            ok = IntArg(i, argc, argv, config.faults.splitReplyAt);
-        } else if (a == "--silence-from") {
-            ok = IntArg(i, argc, argv, config.faults.silenceFrom);
-        } else if (a == "--hangup-at") {
-            ok = IntArg(i, argc, argv, config.faults.hangupAt);
         } else if (a == "--ordinary-last") {
             config.faults.ordinaryLast = true;
-        } else if (a == "--dribble-us") {
-            ok = IntArg(i, argc, argv, config.dribbleUs) && config.dribbleUs >= 0;
-        } else if (a == "--ack-split-ms") {
-            ok = IntArg(i, argc, argv, config.faults.ackSplitMs) && config.faults.ackSplitMs >= 0;
-        } else if (a == "--stray-burst-at") {
-            ok = IntArg(i, argc, argv, config.faults.strayBurstAt);
-        } else if (a == "--late-ack-at") {
-            ok = IntArg(i, argc, argv, config.faults.lateAckAt);
-        } else if (a == "--xoff-at") {
-            ok = IntArg(i, argc, argv, config.faults.xoffAt);
-        } else if (a == "--reset-after-ms") {
-            ok = IntArg(i, argc, argv, config.resetAfterMs) && config.resetAfterMs >= 0;
-        } else if (a == "--late-ms") {
-            ok = IntArg(i, argc, argv, config.faults.lateAckMs) && config.faults.lateAckMs >= 0;
+        } else if (const TNumberOption* o = NumberOption(numbers, a)) {
+            ok = IntArg(i, argc, argv, *o->value) && (!o->atLeastZero || *o->value >= 0);
         } else {
             ok = false;
         }

@@ -1,12 +1,8 @@
 #include "ui/elements/SimpleWin.h"
 
 void TQeSimpleWin::Init() {
-    // 1. Colour, place and size.
-    Control->SetColor(Color);
-    Control->SetPosition(Left, Top);
-    Control->SetSize(Width, Height);
-    // 2. The asked three-dimensional look.
-    if (EdgeStyle < 2) Control->SetEdge3D(EdgeStyle == 0);
+    // 1-2. Colour, place and size; the asked three-dimensional look.
+    ApplyFrame();
     // 3. State.
     Control->SetEnabled(Enabled);
     Control->SetCursor(Cursor);

@@ -66,12 +66,8 @@ bool TQeWin::Message(TMessage& m) {
 }
 
 void TQeWin::InitWin() {
-    // 2. Colour, place and size.
-    Control->SetColor(Color);
-    Control->SetPosition(Left, Top);
-    Control->SetSize(Width, Height);
-    // 3. The asked three-dimensional look.
-    if (EdgeStyle < 2) Control->SetEdge3D(EdgeStyle == 0);
+    // 2-3. Colour, place and size; the asked three-dimensional look.
+    ApplyFrame();
     // 4. Transparency, state, cursor, flat look.
     Control->SetTransparent(Transparent);
     Control->SetEnabled(Enabled);

@@ -29,6 +29,13 @@ TQeWinBase::~TQeWinBase() {
     delete Control;
 }
 
+void TQeWinBase::ApplyFrame() {
+    Control->SetColor(Color);
+    Control->SetPosition(Left, Top);
+    Control->SetSize(Width, Height);
+    if (EdgeStyle < 2) Control->SetEdge3D(EdgeStyle == 0);
+}
+
 void TQeWinBase::DetachControl() {
     if (!Control || detached_) return;
     detached_ = true;

@@ -66,6 +66,9 @@ public:
     virtual void Init() = 0;
 
 protected:
+    // The first steps of an Init: colour, place and size, then the asked
+    // three-dimensional look.
+    void ApplyFrame();
     // onMove, onSetFocus, onKillFocus, and MouseEnter at every mouse message
     // and at hover, MouseLeave when the mouse leaves.
     void FireWindowEvents(const TMessage& m);

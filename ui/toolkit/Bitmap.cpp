@@ -69,6 +69,15 @@ TImage DecodeDibImage(const unsigned char* bytes, std::size_t size, bool icon) {
     return image;
 }
 
+// The named resource of `type`, decoded; null when there is none.
+template <class THandle>
+THandle DecodeResource(std::string_view name, int type,
+                       THandle (*decode)(const unsigned char*, std::size_t)) {
+    TResourceData res;
+    if (!FindResourceData(name, type, res)) return nullptr;
+    return decode(res.data, res.size);
+}
+
 } // namespace
 
 TBitmapHandle DecodeDib(const unsigned char* bytes, std::size_t size) {
@@ -78,9 +87,7 @@ TBitmapHandle DecodeDib(const unsigned char* bytes, std::size_t size) {
 }
 
 TBitmapHandle LoadBitmapResource(std::string_view name) {
-    TResourceData res;
-    if (!FindResourceData(name, rt_bitmap, res)) return nullptr;
-    return DecodeDib(res.data, res.size);
+    return DecodeResource(name, rt_bitmap, &DecodeDib);
 }
 
 void FreeBitmap(TBitmapHandle handle) {
@@ -146,9 +153,7 @@ TIconHandle DecodeIcon(const unsigned char* bytes, std::size_t size) {
 }
 
 TIconHandle LoadIconResource(std::string_view name) {
-    TResourceData res;
-    if (!FindResourceData(name, rt_group_icon, res)) return nullptr;
-    return DecodeIcon(res.data, res.size);
+    return DecodeResource(name, rt_group_icon, &DecodeIcon);
 }
 
 void FreeIcon(TIconHandle handle) {

@@ -111,16 +111,13 @@ void TControl::ResetContent() {
 }
 
 void TControl::SetItemHeight(int height) {
-    std::lock_guard lock(mutex_);
-    s_.itemHeight = height;
+    SetField(&TState::itemHeight, height);
 }
 
 void TControl::SetDroppedHeight(int height) {
-    std::lock_guard lock(mutex_);
-    s_.droppedHeight = height;
+    SetField(&TState::droppedHeight, height);
 }
 
 int TControl::DroppedHeight() const {
-    std::lock_guard lock(mutex_);
-    return s_.droppedHeight;
+    return Field(&TState::droppedHeight);
 }

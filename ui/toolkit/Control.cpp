@@ -68,35 +68,24 @@ std::string TControl::ClassName() const {
 // ---- styles ----
 
 uint32_t TControl::Style() const {
-    std::lock_guard lock(mutex_);
-    return s_.styles.style;
+    return Field(&TState::styles).style;
 }
 
 uint32_t TControl::ExStyle() const {
-    std::lock_guard lock(mutex_);
-    return s_.styles.exStyle;
+    return Field(&TState::styles).exStyle;
 }
 
 void TControl::SetStyle(uint32_t style) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.styles.style = style;
-        }
-        ApplyStyles();
-        ApplyGeometry();
-    });
+    Change([&] { s_.styles.style = style; }, [&] { Restyle(); });
 }
 
 void TControl::SetExStyle(uint32_t exStyle) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.styles.exStyle = exStyle;
-        }
-        ApplyStyles();
-        ApplyGeometry();
-    });
+    Change([&] { s_.styles.exStyle = exStyle; }, [&] { Restyle(); });
+}
+
+void TControl::Restyle() {
+    ApplyStyles();
+    ApplyGeometry();
 }
 
 // ---- state ----
@@ -121,23 +110,15 @@ void TControl::SetVisible(bool visible) {
 }
 
 bool TControl::Visible() const {
-    std::lock_guard lock(mutex_);
-    return s_.visible;
+    return Field(&TState::visible);
 }
 
 void TControl::SetEnabled(bool enabled) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.enabled = enabled;
-        }
-        ApplyEnabled(enabled);
-    });
+    Change([&] { s_.enabled = enabled; }, [&] { ApplyEnabled(enabled); });
 }
 
 bool TControl::Enabled() const {
-    std::lock_guard lock(mutex_);
-    return s_.enabled;
+    return Field(&TState::enabled);
 }
 
 // With onlyLatestMatters (nobody watches the intermediate texts), a text set
@@ -202,41 +183,29 @@ void TControl::ApplyText(const std::string& text) {
 }
 
 std::string TControl::Text() const {
-    std::lock_guard lock(mutex_);
-    return s_.text;
+    return Field(&TState::text);
 }
 
 void TControl::SetColor(uint32_t color) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.color = color;
-        }
-        ApplyPalette();
-    });
+    Change([&] { s_.color = color; }, [&] { ApplyPalette(); });
 }
 
 uint32_t TControl::Color() const {
-    std::lock_guard lock(mutex_);
-    return s_.color;
+    return Field(&TState::color);
 }
 
 void TControl::SetFont(const TFontRec& font) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.font = font;
-        }
-        ApplyFont();
-        ApplyPalette();
-        UpdateAutoSize();
-        ApplyGeometry();
-    });
+    Change([&] { s_.font = font; },
+           [&] {
+               ApplyFont();
+               ApplyPalette();
+               UpdateAutoSize();
+               ApplyGeometry();
+           });
 }
 
 TFontRec TControl::Font() const {
-    std::lock_guard lock(mutex_);
-    return s_.font;
+    return Field(&TState::font);
 }
 
 void TControl::SetFontColor(uint32_t color) {
@@ -252,22 +221,22 @@ void TControl::SetFontStyle(uint8_t style) {
 }
 
 void TControl::SetTabOrder(int order) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
+    Change(
+        [&] {
             if (order < 0)
                 s_.styles.style &= ~WS_TABSTOP;
             else if (order > 0)
                 s_.styles.style |= WS_TABSTOP;
-        }
-        if (parent_ && order > 0) {
-            auto& seq = parent_->tabOrder_;
-            std::erase(seq, this);
-            const std::size_t place = std::min<std::size_t>(std::size_t(order - 1), seq.size());
-            seq.insert(seq.begin() + std::ptrdiff_t(place), this);
-        }
-        ApplyStyles();
-    });
+        },
+        [&] {
+            if (parent_ && order > 0) {
+                auto& seq = parent_->tabOrder_;
+                std::erase(seq, this);
+                const std::size_t place = std::min<std::size_t>(std::size_t(order - 1), seq.size());
+                seq.insert(seq.begin() + std::ptrdiff_t(place), this);
+            }
+            ApplyStyles();
+        });
 }
 
 int TControl::TabOrder() const {
@@ -292,35 +261,25 @@ void TControl::SetEdge3D(bool sunken) {
                 s_.styles.exStyle &= ~WS_EX_CLIENTEDGE;
             }
         }
-        ApplyStyles();
-        ApplyGeometry();
+        Restyle();
     });
 }
 
 bool TControl::AskedSunken() const {
-    std::lock_guard lock(mutex_);
-    return s_.askedSunken;
+    return Field(&TState::askedSunken);
 }
 
 void TControl::SetTextAlign(int align) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
+    Change(
+        [&] {
             s_.textAlign = align;
             s_.styles.style = ::ApplyTextAlign(kind_, s_.styles.style, align);
-        }
-        ApplyStyles();
-    });
+        },
+        [&] { ApplyStyles(); });
 }
 
 void TControl::SetTransparent(bool on) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.transparent = on;
-        }
-        ApplyPalette();
-    });
+    Change([&] { s_.transparent = on; }, [&] { ApplyPalette(); });
 }
 
 void TControl::SetCursor(int cursor) {
@@ -331,28 +290,19 @@ void TControl::SetCursor(int cursor) {
 }
 
 void TControl::SetKeyRouting(bool on) {
-    std::lock_guard lock(mutex_);
-    s_.keyRouting = on;
+    SetField(&TState::keyRouting, on);
 }
 
 bool TControl::KeyRouting() const {
-    std::lock_guard lock(mutex_);
-    return s_.keyRouting;
+    return Field(&TState::keyRouting);
 }
 
 void TControl::SetToolTip(const std::string& text) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.toolTip = text;
-        }
-        ApplyToolTip();
-    });
+    Change([&] { s_.toolTip = text; }, [&] { ApplyToolTip(); });
 }
 
 std::string TControl::ToolTip() const {
-    std::lock_guard lock(mutex_);
-    return s_.toolTip;
+    return Field(&TState::toolTip);
 }
 
 // ---- messages ----

@@ -17,6 +17,7 @@
 
 #include "runtime/Font.h"
 #include "ui/toolkit/Bitmap.h"
+#include "ui/toolkit/GuiThread.h"
 #include "ui/toolkit/Pixels.h"
 #include "ui/toolkit/Styles.h"
 #include "ui/toolkit/WinDefs.h"
@@ -236,6 +237,29 @@ private:
         std::vector<TItem> items; // a combo box's
     };
 
+    // One field of the state, read or stored under the lock.
+    template <class T> T Field(T TState::*field) const {
+        std::lock_guard lock(mutex_);
+        return s_.*field;
+    }
+    template <class T> void SetField(T TState::*field, const T& value) {
+        std::lock_guard lock(mutex_);
+        s_.*field = value;
+    }
+    // On the GUI thread: `store` changes the state under the lock, then
+    // `follow` makes the window show it.
+    template <class Store, class Follow> void Change(Store store, Follow follow) {
+        GuiCall([&] {
+            {
+                std::lock_guard lock(mutex_);
+                store();
+            }
+            follow();
+        });
+    }
+
+    // Shows the style words, and the geometry that follows from them.
+    void Restyle();
     TRect AlignedRect() const;
     int EdgeWidth() const;
     std::vector<TControl*> TabSequence() const;
@@ -266,6 +290,11 @@ private:
     void ApplyClearItems();
     void ApplyCurSel(int index);
     int WindowCurSel() const;
+    // An edit's caret (the start of its selection), put at `pos`; the text
+    // selected in an edit or a combo box's edit field.
+    int WindowCaretPos() const;
+    void ApplyCaretPos(int pos);
+    std::string WindowSelectedText() const;
     // The extent of the text in the font: width, height of its lines, and
     // the height of one line. False when the window cannot measure.
     bool MeasureText(const std::string& text, const TFontRec& font, int& width, int& height,

@@ -19,14 +19,12 @@ int TControl::EdgeWidth() const {
 }
 
 void TControl::SetPosition(int left, int top) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
+    Change(
+        [&] {
             s_.left = left;
             s_.top = top;
-        }
-        ApplyGeometry();
-    });
+        },
+        [&] { ApplyGeometry(); });
 }
 
 void TControl::SetSize(int width, int height) {
@@ -52,20 +50,16 @@ void TControl::SetSize(int width, int height) {
 }
 
 int TControl::Left() const {
-    std::lock_guard lock(mutex_);
-    return s_.left;
+    return Field(&TState::left);
 }
 int TControl::Top() const {
-    std::lock_guard lock(mutex_);
-    return s_.top;
+    return Field(&TState::top);
 }
 int TControl::Width() const {
-    std::lock_guard lock(mutex_);
-    return s_.width;
+    return Field(&TState::width);
 }
 int TControl::Height() const {
-    std::lock_guard lock(mutex_);
-    return s_.height;
+    return Field(&TState::height);
 }
 
 TRect TControl::ClientRect() const {
@@ -91,19 +85,15 @@ TRect TControl::AlignedRect() const {
 }
 
 void TControl::SetAlign(int align) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.align = align;
-        }
-        UpdateAutoSize();
-        if (parent_) parent_->Realign();
-    });
+    Change([&] { s_.align = align; },
+           [&] {
+               UpdateAutoSize();
+               if (parent_) parent_->Realign();
+           });
 }
 
 int TControl::Align() const {
-    std::lock_guard lock(mutex_);
-    return s_.align;
+    return Field(&TState::align);
 }
 
 // Auto-size: the text's extent plus the class's margin; alignment to the
@@ -133,15 +123,12 @@ void TControl::UpdateAutoSize() {
 }
 
 void TControl::SetAutoSize(bool on) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.autoSize = on;
-        }
-        UpdateAutoSize();
-        ApplyGeometry();
-        if (parent_) parent_->Realign();
-    });
+    Change([&] { s_.autoSize = on; },
+           [&] {
+               UpdateAutoSize();
+               ApplyGeometry();
+               if (parent_) parent_->Realign();
+           });
 }
 
 // Places the aligned children against the edges of the client area, each

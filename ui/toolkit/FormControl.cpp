@@ -13,8 +13,7 @@ void TControl::SetBorderStyle(int n) {
             std::lock_guard lock(mutex_);
             if (!ApplyBorderStyle(s_.styles, n)) return;
         }
-        ApplyStyles();
-        ApplyGeometry();
+        Restyle();
     });
 }
 

@@ -47,18 +47,17 @@ void SetDrainPoster(void (*post)()) {
     g_poster = post;
 }
 
-bool GuiCall(const std::function<void()>& fn) {
-    if (OnGuiThread()) {
-        fn();
-        return true;
-    }
-    TCarriedCall call;
-    call.fn = &fn;
+namespace {
+
+// Queues a call for the GUI thread and wakes it, posting one drain to the
+// window system while none is pending. False, with nothing queued, once
+// calls are closed.
+bool Enqueue(TCarriedCall* call) {
     bool post = false;
     {
         std::lock_guard lock(g_mutex);
         if (g_closed) return false;
-        g_queue.push_back(&call);
+        g_queue.push_back(call);
         if (!g_drainPosted) {
             g_drainPosted = true;
             post = true;
@@ -67,6 +66,19 @@ bool GuiCall(const std::function<void()>& fn) {
     g_guiWake.notify_all();
     if (post)
         if (auto poster = g_poster.load()) poster();
+    return true;
+}
+
+} // namespace
+
+bool GuiCall(const std::function<void()>& fn) {
+    if (OnGuiThread()) {
+        fn();
+        return true;
+    }
+    TCarriedCall call;
+    call.fn = &fn;
+    if (!Enqueue(&call)) return false;
     std::unique_lock lock(g_mutex);
     g_callerWake.wait(lock, [&] { return call.done; });
     return call.ran;
@@ -81,22 +93,7 @@ void GuiPost(std::function<void()> fn) {
     call->owned = std::move(fn);
     call->fn = &call->owned;
     call->posted = true;
-    bool post = false;
-    {
-        std::lock_guard lock(g_mutex);
-        if (g_closed) {
-            delete call;
-            return;
-        }
-        g_queue.push_back(call);
-        if (!g_drainPosted) {
-            g_drainPosted = true;
-            post = true;
-        }
-    }
-    g_guiWake.notify_all();
-    if (post)
-        if (auto poster = g_poster.load()) poster();
+    if (!Enqueue(call)) delete call;
 }
 
 void ServeCalls() {

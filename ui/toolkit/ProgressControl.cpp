@@ -7,48 +7,35 @@
 #include <algorithm>
 
 void TControl::SetRange(int max) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
+    Change(
+        [&] {
             s_.rangeMax = max;
             s_.progress = std::clamp(s_.progress, 0, std::max(0, max));
-        }
-        ApplyRange();
-    });
+        },
+        [&] { ApplyRange(); });
 }
 
 int TControl::RangeMax() const {
-    std::lock_guard lock(mutex_);
-    return s_.rangeMax;
+    return Field(&TState::rangeMax);
 }
 
 void TControl::SetProgress(int pos) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
+    Change(
+        [&] {
             // The bar keeps its position within its range.
             s_.progress = std::clamp(pos, 0, std::max(0, s_.rangeMax));
-        }
-        ApplyProgress();
-    });
+        },
+        [&] { ApplyProgress(); });
 }
 
 int TControl::Progress() const {
-    std::lock_guard lock(mutex_);
-    return s_.progress;
+    return Field(&TState::progress);
 }
 
 void TControl::SetBarColor(uint32_t color) {
-    GuiCall([&] {
-        {
-            std::lock_guard lock(mutex_);
-            s_.barColor = color;
-        }
-        ApplyPalette();
-    });
+    Change([&] { s_.barColor = color; }, [&] { ApplyPalette(); });
 }
 
 uint32_t TControl::BarColor() const {
-    std::lock_guard lock(mutex_);
-    return s_.barColor;
+    return Field(&TState::barColor);
 }

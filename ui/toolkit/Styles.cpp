@@ -1,5 +1,7 @@
 #include "ui/toolkit/Styles.h"
 
+#include <cstddef>
+
 const char* ClassNameOf(TControlKind kind) {
     switch (kind) {
     case TControlKind::Form:
@@ -19,44 +21,45 @@ const char* ClassNameOf(TControlKind kind) {
     return "";
 }
 
-uint32_t EditOptionStyle(uint32_t o) {
+namespace {
+
+// The style words that option bits 0, 1, 2... add when they are set.
+template <std::size_t N> uint32_t StylesOfSetBits(uint32_t options, const uint32_t (&styles)[N]) {
     uint32_t s = 0;
+    for (std::size_t bit = 0; bit < N; ++bit)
+        if (options & (1u << bit)) s |= styles[bit];
+    return s;
+}
+
+} // namespace
+
+uint32_t EditOptionStyle(uint32_t o) {
+    // Bits 0 and 1 turn the automatic scrolling off.
+    static const uint32_t kSet[] = {
+        0,           0,           ES_LOWERCASE, ES_MULTILINE, ES_NOHIDESEL, ES_OEMCONVERT,
+        ES_PASSWORD, ES_READONLY, ES_UPPERCASE, ES_WANTRETURN};
+    uint32_t s = StylesOfSetBits(o, kSet);
     if (!(o & (1u << 0))) s |= ES_AUTOHSCROLL | WS_HSCROLL;
     if (!(o & (1u << 1))) s |= ES_AUTOVSCROLL | WS_VSCROLL;
-    if (o & (1u << 2)) s |= ES_LOWERCASE;
-    if (o & (1u << 3)) s |= ES_MULTILINE;
-    if (o & (1u << 4)) s |= ES_NOHIDESEL;
-    if (o & (1u << 5)) s |= ES_OEMCONVERT;
-    if (o & (1u << 6)) s |= ES_PASSWORD;
-    if (o & (1u << 7)) s |= ES_READONLY;
-    if (o & (1u << 8)) s |= ES_UPPERCASE;
-    if (o & (1u << 9)) s |= ES_WANTRETURN;
     // Scroll bars belong to multi-line edits only.
     if (!(o & (1u << 3))) s &= ~(WS_HSCROLL | WS_VSCROLL);
     return s;
 }
 
 uint32_t ComboOptionStyle(uint32_t o) {
-    uint32_t s = 0;
-    if (o & (1u << 0)) s |= CBS_DROPDOWNLIST;
+    // Bit 1 turns the automatic scrolling off.
+    static const uint32_t kSet[] = {
+        CBS_DROPDOWNLIST, 0,        CBS_DISABLENOSCROLL, CBS_LOWERCASE,      CBS_NOINTEGRALHEIGHT,
+        CBS_OEMCONVERT,   CBS_SORT, CBS_UPPERCASE,       CBS_OWNERDRAWFIXED, CBS_OWNERDRAWVARIABLE};
+    uint32_t s = StylesOfSetBits(o, kSet);
     if (!(o & (1u << 1))) s |= CBS_AUTOHSCROLL;
-    if (o & (1u << 2)) s |= CBS_DISABLENOSCROLL;
-    if (o & (1u << 3)) s |= CBS_LOWERCASE;
-    if (o & (1u << 4)) s |= CBS_NOINTEGRALHEIGHT;
-    if (o & (1u << 5)) s |= CBS_OEMCONVERT;
-    if (o & (1u << 6)) s |= CBS_SORT;
-    if (o & (1u << 7)) s |= CBS_UPPERCASE;
-    if (o & (1u << 8)) s |= CBS_OWNERDRAWFIXED;
-    if (o & (1u << 9)) s |= CBS_OWNERDRAWVARIABLE;
     if ((s & CBS_DROPDOWNLIST) != CBS_DROPDOWNLIST) s |= CBS_DROPDOWN;
     return s;
 }
 
 uint32_t ProgressOptionStyle(uint32_t o) {
-    uint32_t s = 0;
-    if (o & 1u) s |= PBS_VERTICAL;
-    if (o & 2u) s |= PBS_SMOOTH;
-    return s;
+    static const uint32_t kSet[] = {PBS_VERTICAL, PBS_SMOOTH};
+    return StylesOfSetBits(o, kSet);
 }
 
 TStyles InitialStyles(TControlKind kind, uint32_t options) {

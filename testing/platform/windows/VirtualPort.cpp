@@ -3,6 +3,7 @@
 // cable's other port through the comm layer, and announces the program's end
 // in the registry's list of serial ports, as a driver does.
 #include "testing/platform/VirtualPort.h"
+#include "testing/platform/EightNoneOne.h"
 
 #include <windows.h>
 
@@ -48,13 +49,7 @@ bool TVirtualPort::Register(const std::string&, int number, std::string& error) 
                 " cannot be opened)";
         return false;
     }
-    TCommState s;
-    cable_->GetState(s);
-    s.BaudRate = 115200;
-    s.ByteSize = 8;
-    s.Parity = noparity;
-    s.StopBits = onestopbit;
-    cable_->SetState(s);
+    SetEightNoneOne(*cable_, 115200);
     cable_->Purge(purge_rxclear | purge_txclear);
     devicePath_ = "\\\\.\\COM" + std::to_string(number);
     Announce(number, L"COM" + std::to_wstring(number));

@@ -162,6 +162,14 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
     if (!w) return false;
     TControl* c = control_;
     TMessage m;
+    // Reports an event of the control's own widget as `msg`; false for an
+    // event of one of its parts. Qt handles the event either way.
+    auto reportOwn = [&](uint32_t msg) {
+        if (w != c->Impl().widget.data()) return false;
+        m.msg = msg;
+        c->DeliverMessage(m);
+        return true;
+    };
     switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -170,14 +178,10 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
     case QEvent::Wheel:
         return Mouse(w, e);
     case QEvent::Enter:
-        if (w != c->Impl().widget.data()) return false;
-        m.msg = WM_MOUSEHOVER;
-        c->DeliverMessage(m);
+        reportOwn(WM_MOUSEHOVER);
         return false;
     case QEvent::Leave:
-        if (w != c->Impl().widget.data()) return false;
-        m.msg = WM_MOUSELEAVE;
-        c->DeliverMessage(m);
+        reportOwn(WM_MOUSELEAVE);
         return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
@@ -190,14 +194,10 @@ bool TControlFilter::eventFilter(QObject* watched, QEvent* e) {
         c->DeliverMessage(m);
         return false;
     case QEvent::Move:
-        if (w != c->Impl().widget.data()) return false;
-        m.msg = WM_MOVE;
-        c->DeliverMessage(m);
+        reportOwn(WM_MOVE);
         return false;
     case QEvent::Resize:
-        if (w != c->Impl().widget.data()) return false;
-        m.msg = WM_SIZE;
-        c->DeliverMessage(m);
+        if (!reportOwn(WM_SIZE)) return false;
         if (c->hooks.resized) {
             auto f = c->hooks.resized;
             f();

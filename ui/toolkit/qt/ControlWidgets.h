@@ -93,6 +93,12 @@ public:
     virtual void ApplyPalette(TControl&, QPalette&) const {}
 };
 
+// A kind rendered by one of our own widgets, made for the control.
+template <class TWidget> class TOwnWidgetKind : public TQtKind {
+public:
+    QWidget* Create(TControl& c, QWidget* parent) const override { return new TWidget(&c, parent); }
+};
+
 const TQtKind& QtFormKind();
 const TQtKind& QtButtonKind();
 const TQtKind& QtLabelKind();

@@ -14,6 +14,9 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 
+// After the definition of the window record.
+#include "ui/toolkit/ControlRecord.h"
+
 QString ToWidgetText(const std::string& text) {
     std::string t = text;
     ReplaceAll(t, "\r\n", "\n");
@@ -44,14 +47,6 @@ void FocusToForm(TControl& c) {
 }
 
 } // namespace
-
-TControl::TImpl* TControl::NewImpl() {
-    return new TImpl;
-}
-
-void TControl::TImplDeleter::operator()(TImpl* impl) const {
-    delete impl;
-}
 
 void TControl::CreateWindowOf(TControl* parent) {
     QWidget* parentWidget = parent ? parent->impl_->widget.data() : nullptr;

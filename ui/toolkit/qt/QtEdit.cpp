@@ -57,28 +57,17 @@ const TQtKind& QtEditKind() {
     return kind;
 }
 
-int TControl::CaretPos() const {
-    return GuiResult<int>(
-        [&] {
-            auto* e = qobject_cast<QLineEdit*>(impl_->widget.data());
-            if (!e) return 0;
-            return e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
-        },
-        0);
+int TControl::WindowCaretPos() const {
+    auto* e = qobject_cast<QLineEdit*>(impl_->widget.data());
+    if (!e) return 0;
+    return e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
 }
 
-void TControl::SetCaretPos(int pos) {
-    GuiCall([&] {
-        if (auto* e = qobject_cast<QLineEdit*>(impl_->widget.data())) e->setCursorPosition(pos);
-    });
+void TControl::ApplyCaretPos(int pos) {
+    if (auto* e = qobject_cast<QLineEdit*>(impl_->widget.data())) e->setCursorPosition(pos);
 }
 
-// An edit's selected text, or that of a combo box's edit field.
-std::string TControl::SelectedText() const {
-    return GuiResult<std::string>(
-        [&] {
-            auto* e = qobject_cast<QLineEdit*>(impl_->keyTarget.data());
-            return e ? ToCp1251(e->selectedText()) : std::string();
-        },
-        std::string());
+std::string TControl::WindowSelectedText() const {
+    auto* e = qobject_cast<QLineEdit*>(impl_->keyTarget.data());
+    return e ? ToCp1251(e->selectedText()) : std::string();
 }

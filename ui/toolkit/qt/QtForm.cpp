@@ -30,12 +30,8 @@ void TFormWidget::moveEvent(QMoveEvent* e) {
 
 namespace {
 
-class TFormKind : public TQtKind {
+class TFormKind : public TOwnWidgetKind<TFormWidget> {
 public:
-    QWidget* Create(TControl& c, QWidget* parent) const override {
-        return new TFormWidget(&c, parent);
-    }
-
     void ApplyStyles(TControl&, QWidget* w, const TStyles& st) const override {
         Qt::WindowFlags f = Qt::Window | Qt::CustomizeWindowHint;
         if ((st.style & WS_CAPTION) == WS_CAPTION) f |= Qt::WindowTitleHint;

@@ -26,12 +26,8 @@ void TPictureWidget::paintEvent(QPaintEvent* e) {
 
 namespace {
 
-class TPictureKind : public TQtKind {
+class TPictureKind : public TOwnWidgetKind<TPictureWidget> {
 public:
-    QWidget* Create(TControl& c, QWidget* parent) const override {
-        return new TPictureWidget(&c, parent);
-    }
-
     void ApplyStyles(TControl&, QWidget* w, const TStyles& st) const override {
         auto* p = static_cast<QFrame*>(w);
         if (st.exStyle & WS_EX_CLIENTEDGE)

@@ -129,6 +129,20 @@ public:
     virtual void ApplyPalette(TControl&, HWND) const {}
 };
 
+// A kind whose notification `clickCode` is its click.
+class TClickKind : public TWin32Kind {
+public:
+    explicit TClickKind(UINT clickCode) : clickCode_(clickCode) {}
+    bool Command(TControl& c, HWND, UINT code) const override {
+        if (code != clickCode_) return false;
+        Click(&c);
+        return true;
+    }
+
+private:
+    UINT clickCode_;
+};
+
 const TWin32Kind& Win32FormKind();
 const TWin32Kind& Win32ButtonKind();
 const TWin32Kind& Win32LabelKind(); // the label and the picture box's click

@@ -4,13 +4,9 @@
 
 namespace {
 
-class TButtonKind : public TWin32Kind {
+class TButtonKind : public TClickKind {
 public:
-    bool Command(TControl& c, HWND, UINT code) const override {
-        if (code != BN_CLICKED) return false;
-        Click(&c);
-        return true;
-    }
+    TButtonKind() : TClickKind(BN_CLICKED) {}
 
     void StylesChanging(HWND hwnd, DWORD style, DWORD oldStyle) const override {
         if ((style ^ oldStyle) & 0xFFFF) SendMessageW(hwnd, BM_SETSTYLE, style & 0xFFFF, TRUE);

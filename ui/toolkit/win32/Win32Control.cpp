@@ -8,6 +8,9 @@
 
 #include <algorithm>
 
+// After the definition of the window record.
+#include "ui/toolkit/ControlRecord.h"
+
 // In the order of TControlKind.
 const TWin32Kind& Win32KindOf(TControlKind kind) {
     static const TWin32Kind* const kinds[] = {
@@ -42,14 +45,6 @@ void FocusToForm(TControl& c) {
 }
 
 } // namespace
-
-TControl::TImpl* TControl::NewImpl() {
-    return new TImpl;
-}
-
-void TControl::TImplDeleter::operator()(TImpl* impl) const {
-    delete impl;
-}
 
 void TControl::CreateWindowOf(TControl* parent) {
     TStyles st;

@@ -38,35 +38,24 @@ const TWin32Kind& Win32EditKind() {
     return kind;
 }
 
-int TControl::CaretPos() const {
-    return GuiResult<int>(
-        [&] {
-            DWORD start = 0, end = 0;
-            if (kind_ != TControlKind::Edit || !impl_->hwnd) return 0;
-            SendMessageW(impl_->hwnd, EM_GETSEL, WPARAM(&start), LPARAM(&end));
-            return int(start);
-        },
-        0);
+int TControl::WindowCaretPos() const {
+    DWORD start = 0, end = 0;
+    if (kind_ != TControlKind::Edit || !impl_->hwnd) return 0;
+    SendMessageW(impl_->hwnd, EM_GETSEL, WPARAM(&start), LPARAM(&end));
+    return int(start);
 }
 
-void TControl::SetCaretPos(int pos) {
-    GuiCall([&] {
-        if (kind_ == TControlKind::Edit && impl_->hwnd)
-            SendMessageW(impl_->hwnd, EM_SETSEL, WPARAM(pos), LPARAM(pos));
-    });
+void TControl::ApplyCaretPos(int pos) {
+    if (kind_ == TControlKind::Edit && impl_->hwnd)
+        SendMessageW(impl_->hwnd, EM_SETSEL, WPARAM(pos), LPARAM(pos));
 }
 
-// An edit's selected text, or that of a combo box's edit field.
-std::string TControl::SelectedText() const {
-    return GuiResult<std::string>(
-        [&] {
-            HWND field = kind_ == TControlKind::Edit ? impl_->hwnd : impl_->edit;
-            if (!field) return std::string();
-            DWORD start = 0, end = 0;
-            SendMessageW(field, EM_GETSEL, WPARAM(&start), LPARAM(&end));
-            const std::string text = WindowTextOf(field);
-            if (end <= start || start >= text.size()) return std::string();
-            return text.substr(start, end - start);
-        },
-        std::string());
+std::string TControl::WindowSelectedText() const {
+    HWND field = kind_ == TControlKind::Edit ? impl_->hwnd : impl_->edit;
+    if (!field) return std::string();
+    DWORD start = 0, end = 0;
+    SendMessageW(field, EM_GETSEL, WPARAM(&start), LPARAM(&end));
+    const std::string text = WindowTextOf(field);
+    if (end <= start || start >= text.size()) return std::string();
+    return text.substr(start, end - start);
 }
