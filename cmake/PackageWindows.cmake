@@ -68,16 +68,19 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware updater for Varnomiksal devices"
 # varnomiksal-<version>-win64.exe and .zip for x64, -win32 for x86; the zip
 # holds one folder of that name. The 32-bit installer goes into "Program
 # Files (x86)" on 64-bit Windows and "Program Files" on 32-bit Windows, and
-# writes the registry's 32-bit view, as 32-bit programs do.
+# writes the registry's 32-bit view, as 32-bit programs do. Each installer
+# also removes an installed version of the other width.
 set(CPACK_SYSTEM_NAME ${VARNO_WINDOWS_ARCH})
 if(VARNO_WINDOWS_ARCH STREQUAL "win64")
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   set(CPACK_VARNO_NSIS_TARGET amd64-unicode)
   set(CPACK_VARNO_REG_VIEW 64)
+  set(CPACK_VARNO_OTHER_REG_VIEW 32)
 else()
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
   set(CPACK_VARNO_NSIS_TARGET x86-unicode)
   set(CPACK_VARNO_REG_VIEW 32)
+  set(CPACK_VARNO_OTHER_REG_VIEW 64)
 endif()
 set(CPACK_STRIP_FILES ON)
 
