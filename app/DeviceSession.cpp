@@ -11,7 +11,7 @@ void ApplyProgramLineSettings(TQeComAsync& port) {
     port.Port = "";
     port.BaudRate = 38462;
     port.Parity = noparity;
-    port.DataBits = 3; // 8 bits: DataBits + 5
+    port.DataBits = databits8;
     port.StopBits = onestopbit;
     port.EventChar = 0;
     port.DiscardNull = false;

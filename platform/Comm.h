@@ -53,6 +53,8 @@ enum : uint32_t {
 
 enum : uint8_t { noparity = 0, oddparity = 1, evenparity = 2, markparity = 3, spaceparity = 4 };
 enum : uint8_t { onestopbit = 0, one5stopbits = 1, twostopbits = 2 };
+// The port element's data bits: bits per character less 5.
+enum : uint8_t { databits5 = 0, databits6 = 1, databits7 = 2, databits8 = 3 };
 enum : uint8_t { dtr_control_disable = 0, dtr_control_enable = 1, dtr_control_handshake = 2 };
 enum : uint8_t {
     rts_control_disable = 0,

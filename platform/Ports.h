@@ -23,7 +23,6 @@ std::string PortDirectory();
 // Every port, ordered by number, each number once.
 std::vector<TPortEntry> ListPorts();
 
-
 // n of "COM<n>" with any letter case, no leading zero and n 1..255; 0 when
 // the name is no port name.
 inline int PortNumber(std::string_view name) {

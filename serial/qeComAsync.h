@@ -23,7 +23,7 @@ public:
     std::string Port;
     int32_t BaudRate = 0;
     int32_t Parity = 0;
-    int32_t DataBits = 0;
+    int32_t DataBits = 0; // bits per character less 5: databits8 is 8 bits
     int32_t StopBits = 0;
     int32_t EventChar = 0;
     bool DiscardNull = false;
@@ -136,7 +136,7 @@ private:
     std::atomic<uint32_t> gapUs_{0};   // the gap in use
     std::atomic<uint32_t> openGap_{0}; // the gap the open chose
     std::atomic<bool> open_{false};
-    std::atomic<bool> closing_{false};    // transfers refused from here to the end of close
+    std::atomic<bool> closing_{false}; // transfers refused from here to the end of close
     std::atomic<bool> lineLost_{false};
     std::atomic<bool> closeClaim_{false}; // one closer at a time
     std::atomic<uint32_t> generation_{0}; // which reader belongs to the open port

@@ -3,8 +3,8 @@
 // so that uploads can be checked against it.
 //   imagecrc            ->  STREAM0 130048 bytes CRC-16/MODBUS 1234
 //   imagecrc FILE...    ->  FILE 130048 bytes CRC-16/MODBUS 1234
-#include "testing/Crc16.h"
 #include "elements/MemStream.h"
+#include "testing/Crc16.h"
 
 #include <cstdio>
 #include <fstream>
