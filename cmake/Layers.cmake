@@ -29,7 +29,8 @@ endfunction()
 # GoogleTest executable of
 # every .cpp in the calling folder (less the excluded file names, plus the
 # extra sources), registered with CTest; under wine its tests carry the
-# suite's name as their label, so that a run can pick suites (ctest -L). SERIAL_PORTS: the suite plays devices
+# suite's name as their label, so that a run can pick suites (ctest -L).
+# SERIAL_PORTS: the suite plays devices
 # on virtual serial ports; under wine those are shared by the whole run, so
 # such tests take turns. WINDOWS: the suite opens windows; under wine they
 # share one X display, where windows take each other's activation and

@@ -6,7 +6,8 @@
 #
 # The installer is made from our own NSIS script
 # (packaging/windows/NSIS.template.in, which says what it does): an installer
-# for all users, 64-bit for the x64 build and 32-bit for the x86 one, that removes an installed version first, and can
+# for all users, 64-bit for the x64 build and 32-bit for the x86 one, that
+# removes an installed version first, and can
 # put the installation folder on PATH. "/S" installs silently, "/PATH=1" adds
 # the folder to PATH, "/D=<dir>" (the last argument) chooses the folder.
 set(pkg_dir ${PROJECT_BINARY_DIR}/package)

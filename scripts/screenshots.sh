@@ -57,10 +57,9 @@ if [ "$which" != windows ]; then
 fi
 
 if [ "$which" != linux ]; then
-  win_build=${WIN_BUILD_DIR:-$root/build-win}
-  cmake -S "$root" -B "$win_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    --toolchain "$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-  cmake --build "$win_build" -j"${JOBS:-2}" --target screenshots varno_nullmodem
+  source "$root/scripts/windows-arch.sh"
+  win_build=${WIN_BUILD_DIR:-$win_build}
+  TARGETS="screenshots varno_nullmodem" BUILD_DIR=$win_build "$root/scripts/build-windows.sh"
   mkdir -p "$out/windows"
   # A prefix of its own, set up as for the tests; one X display for the run.
   prefix=$(mktemp -d /tmp/varnomiksal-wine-shots-XXXXXX)
