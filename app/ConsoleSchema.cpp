@@ -4,6 +4,7 @@
 #include "elements/qeMemoryStream.h"
 #include "runtime/Text1251.h"
 #include "runtime/qeHub.h"
+#include "runtime/qeOutcome.h"
 #include "serial/qeComAsync.h"
 
 #include <atomic>
@@ -64,9 +65,15 @@ void TConsoleSchema::ClickWrite() {
     Fire(MakeLink<&TQeMultiElementEx::inPass>(upload_start, Session.UploadHost), d);
 }
 
-void TConsoleSchema::Abort() {
-    if (auto* upload = Upload()) FireNull(MakeLink<&TQeMMTimer::inStop>(1, upload->Watchdog));
+bool TConsoleSchema::Stop() {
+    if (auto* upload = Upload()) {
+        TData d;
+        SetInteger(d, 0);
+        Fire(MakeLink<&TQeMultiElementEx::inPass>(upload_stop, Session.UploadHost), d);
+        if (upload->UploadOutcome->Ended() != 2) return false;
+    }
     FireNull(MakeLink<&TQeHub::inSpread>(0, Session.ClosePortHub));
+    return true;
 }
 
 void TConsoleSchema::Close() {

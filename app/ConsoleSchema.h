@@ -21,9 +21,12 @@ public:
     void ChoosePort(const std::string& name);
     // What a click on the write button does (on the calling thread).
     void ClickWrite();
-    // Stops an upload where it stands: the watchdog stops and the port is
-    // closed (which waits for the reader thread). Dispatch stays on.
-    void Abort();
+    // Stops an upload where it stands, unless its outcome was decided first
+    // (the first end wins): then the watchdog stops and the port is closed
+    // (which waits for the reader thread). Dispatch stays on. True when this
+    // stop decided; false when success or failure had, and the reader is
+    // left to finish it (to write "PUSK", say).
+    bool Stop();
     // What closing the window does. Dispatch ends with the last console
     // schema of the process that is closed: several may run side by side,
     // one per port.

@@ -55,7 +55,7 @@ void TDeviceSession::Build(TSchema& schema, TControl* window, void* ownerSchema)
     UploadHost->Mode = 0;
     UploadHost->OwnerSchema = ownerSchema;
     UploadHost->onPass.resize(7);
-    UploadHost->srcPass.resize(1);
+    UploadHost->srcPass.resize(2);
 
     RxSwitch = schema.Add<TQeCommutator>();
     RxSwitch->SetOutCount(2);
@@ -91,6 +91,7 @@ void TDeviceSession::Build(TSchema& schema, TControl* window, void* ownerSchema)
     UploadHost->onPass[upload_write] = MakeLink<&TQeHub::inSpread>(1, PortWriteHub);
     UploadHost->onPass[upload_gap] =
         MakeLink<&TQeComAsync::inBurstGap>(serial_burst_gap, SerialPort);
+    UploadHost->srcPass[1] = MakeLink<&TQeComAsync::valWritten>(0, SerialPort);
 }
 
 void TDeviceSession::CreateSubSchemas() {

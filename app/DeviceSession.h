@@ -42,12 +42,14 @@ enum TProbeValue : uint16_t {
 enum TUploadIn : uint16_t {
     upload_reply = 0, // a received burst
     upload_start = 1, // start the transfer
+    upload_stop = 2,  // stop it from outside, unless its outcome was decided first
 };
 enum TUploadOut : uint16_t {
     upload_progress = 0, // blocks acknowledged
     upload_write = 1,    // bytes to write to the port
     upload_success = 2,  // the final acknowledgement as hexadecimal text
-    upload_failure = 3,  // an unmatched reply as hexadecimal text, or the integer 3
+    upload_failure = 3,  // an unmatched reply as hexadecimal text, the integer 3 (silence),
+                         // or "PUSK" (the start command did not go out)
     upload_crc = 4,      // the running CRC text, which data input 0 reads back
     upload_burst = 5,    // every received burst, unchanged
     upload_gap = 6,      // the port's burst gap during the transfer and after it

@@ -219,7 +219,10 @@ void TSessionLog::inCrc(TData& d, uint16_t) {
     int inBlock = n % block_bytes;
     if (inBlock == 1 || inBlock == 0) {
         std::lock_guard lock(mutex_);
-        if (inBlock == 1) {
+        if (n > 1 && !uploading_) {
+            // The outcome is logged: the rest of a block that a time-out cut
+            // short adds no line after it.
+        } else if (inBlock == 1) {
             // The next block begins: the last one was acknowledged.
             if (n == 1) {
                 uploading_ = true;
@@ -255,7 +258,10 @@ void TSessionLog::inFailure(TData& d, uint16_t) {
         std::string crc = block_.crc;
         CloseBlock();
         std::string where = number > 0 ? "block " + std::to_string(number) : "before block 1";
-        if ((d.type & ~data_forward) == data_str)
+        if ((d.type & ~data_forward) == data_str && ToString(d) == "PUSK")
+            Add("failed after the final acknowledgement: the start command \"PUSK\" did not "
+                "reach the device (the port closed under it)");
+        else if ((d.type & ~data_forward) == data_str)
             Add("failed at " + where + ": reply " + ToString(d) +
                 (crc.empty() ? " before any block" : " does not match the CRC " + crc));
         else if (ToInteger(d) == 3)

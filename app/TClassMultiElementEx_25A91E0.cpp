@@ -22,7 +22,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
       Owner(static_cast<TClassSimpleForm_253AA30*>(ownerSchema)) {
     // Elements, in creation order.
     InnerSide = Add<TQeEditMultiEx>();
-    InnerSide->onPass.resize(2);
+    InnerSide->onPass.resize(3);
 
     ByteToChar = Add<TQeConvertor>();
     ByteToChar->Mode = conv_int_to_char;
@@ -125,7 +125,7 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     SetInteger(ImageEndCheck->Op2, 0);
 
     UploadOutcome = Add<TQeOutcome>();
-    UploadOutcome->SetEndCount(2);
+    UploadOutcome->SetEndCount(3);
     UploadOutcome->SetOpenCount(2);
 
     FailEndHub = Add<TQeHub>();
@@ -141,6 +141,13 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
 
     GapBackData = Add<TQeDoData>();
     SetInteger(GapBackData->Data, -1);
+
+    StartSentCheck = Add<TQeIf_else>();
+    StartSentCheck->Compare = 0;
+    SetInteger(StartSentCheck->Op2, 4); // the length of "PUSK"
+
+    StartLostData = Add<TQeDoData>();
+    SetString(StartLostData->Data, "PUSK");
 
     inner = InnerSide;
     InnerSide->schema = this;
@@ -180,7 +187,13 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     ImageEndCheck->onFalse = MakeLink<&TQeHub::inSpread>(0, BlockHub);
     WriteHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(1, InnerSide);
     FinalAckHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, FinalCommand);
-    FinalAckHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
+    // Success is told only once "PUSK" went out whole: a port closing under
+    // it (an interruption, a lost line) refuses the write.
+    FinalAckHub->onEvent[1] = MakeLink<&TQeIf_else::inCompare>(0, StartSentCheck);
+    StartSentCheck->srcOp1 = MakeLink<&TQeEditMultiEx::valPass>(1, InnerSide);
+    StartSentCheck->onTrue = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
+    StartSentCheck->onFalse = MakeLink<&TQeDoData::inEmit>(0, StartLostData);
+    StartLostData->onEmit = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
     FinalAckHub->onEvent[2] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
     FinalAckHub->onEvent[3] = MakeLink<&TQeDoData::inEmit>(0, GapBackData);
     FinalCommand->onEmit = MakeLink<&TQeHub::inSpread>(0, WriteHub);
@@ -206,6 +219,11 @@ TClassMultiElementEx_25A91E0::TClassMultiElementEx_25A91E0(TQeMultiElementEx* ho
     FinalMaskCat->srcFirst = MakeLink<&TQeEditMultiEx::valPass>(0, InnerSide);
     UploadFailHub->onEvent[0] = MakeLink<&TQeOutcome::inEnd>(1, UploadOutcome);
     UploadOutcome->onEnd[1] = MakeLink<&TQeHub::inSpread>(0, FailEndHub);
+    // The host stops the run from outside (an interruption, a lost line):
+    // unless success or failure came first, nothing more is evaluated or
+    // sent, and the watchdog stops.
+    InnerSide->onPass[2] = MakeLink<&TQeOutcome::inEnd>(2, UploadOutcome);
+    UploadOutcome->onEnd[2] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
     FailEndHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
     FailEndHub->onEvent[1] = MakeLink<&TQeMMTimer::inStop>(1, Watchdog);
     FailEndHub->onEvent[2] = MakeLink<&TQeDoData::inEmit>(0, GapBackData);

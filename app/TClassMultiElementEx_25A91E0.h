@@ -69,5 +69,11 @@ public:
     // after it (the port's own gap); on host output 6.
     TQeDoData* GapOffData;
     TQeDoData* GapBackData;
+    // Success only once "PUSK" has left whole: the port's count of the bytes
+    // its last write put out (host data input 1) must be its length;
+    // otherwise the upload fails with the text "PUSK" (the start command
+    // did not reach the device).
+    TQeIf_else* StartSentCheck;
+    TQeDoData* StartLostData;
     TClassSimpleForm_253AA30* Owner;
 };

@@ -1,4 +1,5 @@
-// Interrupt requests to a console program (Ctrl+C, a termination request).
+// Interrupt requests to a console program (Ctrl+C, a termination request,
+// and, until the program commits to its work, the loss of its terminal).
 // The system's handler only records the request and wakes the thread that
 // waits here; that thread does the work (closing ports, stopping timers),
 // never the handler itself.
@@ -25,6 +26,11 @@ public:
     // Ends a Wait in progress (or the next one) early; safe from any thread.
     void Wake();
     bool Interrupted() const;
+    // From here on a lost terminal (a hang-up: an SSH session dropped) no
+    // longer interrupts, so that work begun now, such as an upload, runs to
+    // its end. False, with nothing changed, when an interrupt or a hang-up
+    // has come already: then nothing may begin.
+    bool Commit();
 
 private:
     struct Impl;

@@ -81,6 +81,7 @@ void TQeComAsync::inWrite(TData& d, uint16_t) {
     // A string is written from the record itself; other values as text.
     const std::string text = d.type == data_str ? std::string() : ToString(d);
     const std::string_view bytes = d.type == data_str ? d.sdata.view() : text;
+    lastWritten_ = 0;
     if (!open_ || closing_) return;
     std::size_t written = 0;
     bool started;
@@ -92,7 +93,13 @@ void TQeComAsync::inWrite(TData& d, uint16_t) {
         written_.fetch_add(1, std::memory_order_release);
         started = comm_->Write(bytes, written);
     }
-    if (started) FireInteger(onWrite, int32_t(written));
+    if (!started) return;
+    lastWritten_ = int32_t(written);
+    FireInteger(onWrite, int32_t(written));
+}
+
+void TQeComAsync::valWritten(TData& d, uint16_t) {
+    SetInteger(d, lastWritten_.load());
 }
 
 void TQeComAsync::inRead(TData& d, uint16_t) {

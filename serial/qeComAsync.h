@@ -87,6 +87,13 @@ public:
     TEventLink onBeforeClose;
     TEventLink onClose;
 
+    // Data outputs.
+    // The bytes the last write put out: its whole length, fewer when the
+    // write timeout cut it, 0 when it was refused (no port, or the port is
+    // closing) or could not start. Read on the writing thread right after
+    // the write, it tells whether those bytes left.
+    void valWritten(TData& d, uint16_t index);
+
     // Data inputs.
     TEventLink srcPort;
     TEventLink srcDtr;
@@ -138,6 +145,7 @@ private:
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false}; // transfers refused from here to the end of close
     std::atomic<bool> lineLost_{false};
+    std::atomic<int32_t> lastWritten_{0};
     std::atomic<bool> closeClaim_{false}; // one closer at a time
     std::atomic<uint32_t> generation_{0}; // which reader belongs to the open port
     std::atomic<bool> dsrOn_{false};

@@ -32,6 +32,17 @@ bool OptionValue(const std::vector<std::string>& args, std::size_t& i, const std
     return true;
 }
 
+// An option that names a file never stands empty: an unset shell variable
+// behind "--image=" must not fall back to the carried image, nor "--log="
+// to no log.
+bool FileValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+               std::string& value, std::string& error) {
+    if (!OptionValue(args, i, name, value, error)) return false;
+    if (!value.empty()) return true;
+    error = name + " was given an empty file name";
+    return false;
+}
+
 bool IsOption(const std::string& a, const std::string& name) {
     return a == name || a.rfind(name + "=", 0) == 0;
 }
@@ -62,9 +73,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         } else if (a == "-v" || a == "--verbose") {
             options.verbose = true;
         } else if (IsOption(a, "--log")) {
-            if (!OptionValue(args, i, "--log", options.logFile, error)) return false;
+            if (!FileValue(args, i, "--log", options.logFile, error)) return false;
         } else if (IsOption(a, "--image")) {
-            if (!OptionValue(args, i, "--image", options.imageFile, error)) return false;
+            if (!FileValue(args, i, "--image", options.imageFile, error)) return false;
         } else if (a.rfind("--progress=", 0) == 0 || a == "--progress") {
             std::string value;
             if (a == "--progress") {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <thread>
 
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
@@ -117,14 +118,16 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     // machine no difference). The slices cost some 200 wake-ups a second.
     constexpr int slice_ms = 5;
     auto shown = start;
-    schema_.ClickWrite(); // block 0 goes out on this thread; the reader sends the rest
     // Stops the upload where it stands: no further block, the port
-    // released. The reader may be handling the final acknowledgement
-    // right now; closing the port waits for it, and if that decided the
-    // upload, its outcome stands ("PUSK" has gone out).
+    // released. The first decided end wins: if the reader has just taken
+    // the final acknowledgement (or a failure), this stop gives way, and
+    // the loop waits for the reader to finish ("PUSK", then success).
+    bool givenWay = false;
     auto stopped = [&](TUpload outcome, std::initializer_list<const char*> notes) {
-        schema_.Abort();
-        if (ended_.load()) return false;
+        if (givenWay || !schema_.Stop()) {
+            givenWay = true;
+            return false;
+        }
         for (const char* line : notes)
             Note(line);
         result.outcome = outcome;
@@ -133,12 +136,20 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         result.seconds = elapsed();
         return true;
     };
+    // An interruption that came before the first image byte writes none.
+    if (watch_.Interrupted() && stopped(TUpload::interrupted, {"outcome: interrupted"}))
+        return result;
+    schema_.ClickWrite(); // block 0 goes out on this thread; the reader sends the rest
     while (!ended_.load()) {
         auto next = shown + redraw;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now());
         int wait = std::clamp(int(left.count()) + 1, 1, slice_ms);
-        if (Wait(wait) && !ended_.load() && stopped(TUpload::interrupted, {"outcome: interrupted"}))
-            return result;
+        if (givenWay) {
+            // The reader is ending the run: an interrupt no longer cuts the wait short.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        if (Wait(wait) && stopped(TUpload::interrupted, {"outcome: interrupted"})) return result;
         // A lost line (a hang-up, an unplugged adapter) sends no reply:
         // there is no need to wait for the watchdog.
         if (schema_.Session.SerialPort->LineLost() && !ended_.load()) {
@@ -165,9 +176,11 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         result.outcome = TUpload::failed;
         result.blocks = progress_.load();
         // The upload reports a time-out as an integer, a wrong reply as its
-        // hexadecimal text.
+        // hexadecimal text, and "PUSK" when the start command did not go out.
         if (schema_.Failure->LastType() == data_int) {
             result.failure = TUploadFailure::silence;
+        } else if (schema_.Failure->Last() == "PUSK") {
+            result.failure = TUploadFailure::start_lost;
         } else {
             result.failure = TUploadFailure::unexpected_reply;
             result.reply = schema_.Failure->Last();

@@ -40,6 +40,7 @@ enum class TUploadFailure {
     unexpected_reply, // the device answered something other than the acknowledgement
     silence,          // the device fell silent for 3 s
     line_lost,        // the line hung up or the adapter went away
+    start_lost,       // every block was acknowledged, but "PUSK" did not go out
 };
 
 struct TUploadResult {

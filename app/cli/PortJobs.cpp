@@ -82,32 +82,58 @@ void IdentifyOne(TPortJob& job) {
     job.code = exit_no_device;
 }
 
+// Resolves a job's port as the user named it; false (with the job's code and
+// message) when it names no port.
+bool Resolve(TPortJob& job, const std::vector<TPortEntry>& ports) {
+    if (!job.port.empty()) return true;
+    switch (ResolvePortArgument(job.argument, ports, job.port)) {
+    case TPortArgument::ok:
+        return true;
+    case TPortArgument::bad_name:
+        job.code = exit_usage;
+        job.message = "'" + job.argument + "' is no port name: use COM1 to COM255 or a device path";
+        return false;
+    case TPortArgument::no_such:
+        job.code = exit_no_device;
+        job.message = job.argument + ": no such device";
+        return false;
+    case TPortArgument::not_listed:
+        job.code = exit_no_device;
+        job.message = job.argument + " is no serial port in the port list; "
+                                     "'varnomiksal-cli list' shows them";
+        return false;
+    }
+    return false;
+}
+
 } // namespace
 
 void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<void()>& poll) {
     std::vector<TPortEntry> ports = ListPorts();
+    bool usage = false;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        TPortJob& job = *jobs[i];
+        if (!Resolve(job, ports)) {
+            usage |= job.code == exit_usage;
+            continue;
+        }
+        // The same port twice (by its COM name and its path, say) would be
+        // written once and then found busy.
+        for (std::size_t k = 0; k < i; ++k)
+            if (jobs[k]->port == job.port) {
+                job.code = exit_usage;
+                job.message =
+                    "'" + job.argument + "' names " + job.port +
+                    (jobs[k]->argument == job.argument ? " again"
+                                                       : ", as '" + jobs[k]->argument + "' does");
+                usage = true;
+            }
+    }
+    // A usage error opens no port at all.
+    if (usage) return;
     TPortJobs ready;
     for (auto& job : jobs) {
-        if (job->port.empty()) {
-            switch (ResolvePortArgument(job->argument, ports, job->port)) {
-            case TPortArgument::ok:
-                break;
-            case TPortArgument::bad_name:
-                job->code = exit_usage;
-                job->message =
-                    "'" + job->argument + "' is no port name: use COM1 to COM255 or a device path";
-                continue;
-            case TPortArgument::no_such:
-                job->code = exit_no_device;
-                job->message = job->argument + ": no such device";
-                continue;
-            case TPortArgument::not_listed:
-                job->code = exit_no_device;
-                job->message = job->argument + " is no serial port in the port list; "
-                                               "'varnomiksal-cli list' shows them";
-                continue;
-            }
-        }
+        if (job->port.empty()) continue;
         // Each flasher is made here: the schemas are built on one thread.
         job->flasher = std::make_unique<TFlasher>(watch);
         ready.push_back(std::move(job));

@@ -14,6 +14,8 @@
 
 namespace {
 
+const char* kNothingWritten = "interrupted before the write began; nothing was written";
+
 struct TWrite {
     TRun& run;
     TInterruptWatch& watch;
@@ -79,6 +81,10 @@ void Upload(TWrite& w, TPortJob& job) {
         return;
     case TUpload::interrupted:
         job.code = exit_interrupted;
+        if (r.bytes == 0) {
+            job.message = kNothingWritten;
+            return;
+        }
         job.message = Format("interrupted at block %d of %d; the port is released, and the device "
                              "is left in the middle of the transfer: %s",
                              at, kImageBlocks, kRecover);
@@ -92,6 +98,13 @@ void Upload(TWrite& w, TPortJob& job) {
         why = "the line to " + job.port +
               " was lost (the adapter was unplugged or the device went away); plug it in again";
         break;
+    case TUploadFailure::start_lost:
+        job.code = exit_transfer_failed;
+        job.message = Format("transfer failed: all %d blocks were acknowledged, but the start "
+                             "command \"PUSK\" did not reach the device (the port closed under "
+                             "it); the new firmware was not started: %s",
+                             kImageBlocks, kRecover);
+        return;
     case TUploadFailure::silence:
         why = "the device stopped answering (no reply for 3 s)";
         break;
@@ -104,6 +117,20 @@ void Upload(TWrite& w, TPortJob& job) {
                          kImageBlocks, why.c_str(), kRecover);
 }
 
+const char* FailureName(TUploadFailure failure) {
+    switch (failure) {
+    case TUploadFailure::unexpected_reply:
+        return "unexpected_reply";
+    case TUploadFailure::silence:
+        return "silence";
+    case TUploadFailure::line_lost:
+        return "line_lost";
+    case TUploadFailure::start_lost:
+        return "start_not_sent";
+    }
+    return "";
+}
+
 void AddUploadFields(const TPortJob& job, TJsonResult& json) {
     const TUploadResult& r = job.upload;
     json.Add("blocks", (long long)r.blocks);
@@ -111,6 +138,7 @@ void AddUploadFields(const TPortJob& job, TJsonResult& json) {
     json.AddReal("seconds", r.seconds);
     json.AddReal("bytes_per_second", BytesPerSecond(r.bytes, r.seconds));
     if (!r.reply.empty()) json.Add("reply", r.reply);
+    if (r.outcome == TUpload::failed) json.Add("failure", std::string(FailureName(r.failure)));
 }
 
 std::string ResultWord(const TPortJob& job, bool uploaded) {
@@ -212,6 +240,9 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         WriteLogs(w, jobs);
         for (auto& job : jobs)
             if (job->code == exit_usage) return Fail(run, exit_usage, job->message);
+        // An interruption while some device is still being asked writes to
+        // none of them, not even to those that have answered.
+        if (watch.Interrupted()) return Fail(run, exit_interrupted, kNothingWritten);
     } else {
         TPortJobs all = JobsForAllPorts();
         IdentifyJobs(all, watch, nullptr);
@@ -221,7 +252,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
             if (job->code == exit_ok) jobs.push_back(std::move(job));
         }
         WriteLogs(w, jobs);
-        if (interrupted) return Fail(run, exit_interrupted, "interrupted");
+        if (interrupted || watch.Interrupted()) return Fail(run, exit_interrupted, kNothingWritten);
         if (jobs.empty())
             return Fail(run, exit_no_device,
                         all.empty()
@@ -275,6 +306,17 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
             job->message = "declined; nothing was written";
         }
         if (!w.several) return Fail(run, exit_interrupted, "declined; nothing was written");
+        return FinishSeveral(w, jobs);
+    }
+
+    // The last moment to stop with nothing written; from here a lost
+    // terminal no longer stops the uploads.
+    if (!ready.empty() && !watch.Commit()) {
+        for (TPortJob* job : ready) {
+            job->code = exit_interrupted;
+            job->message = kNothingWritten;
+        }
+        if (!w.several) return Fail(run, exit_interrupted, kNothingWritten);
         return FinishSeveral(w, jobs);
     }
 

@@ -9,13 +9,19 @@
 
 namespace {
 
-// The handler's whole state: a flag and the write end of a self-pipe.
-std::atomic<bool> g_interrupted{false};
+// The handlers' whole state: what has been asked, in one word so that a
+// hang-up and the commit cannot cross, and the write end of a self-pipe.
+enum : int { interrupt_asked = 1, hung_up = 2, committed = 4 };
+std::atomic<int> g_state{0};
 std::atomic<int> g_wakeFd{-1};
 
-void OnInterrupt(int) {
+bool IsInterrupted(int state) {
+    return (state & interrupt_asked) || ((state & hung_up) && !(state & committed));
+}
+
+void OnInterrupt(int signal) {
     int saved = errno;
-    g_interrupted.store(true);
+    g_state.fetch_or(signal == SIGHUP ? hung_up : interrupt_asked);
     int fd = g_wakeFd.load();
     if (fd >= 0) {
         char c = 'i';
@@ -30,10 +36,11 @@ struct TInterruptWatch::Impl {
     int pipe[2] = {-1, -1};
     struct sigaction oldInt {};
     struct sigaction oldTerm {};
+    struct sigaction oldHup {};
 };
 
 TInterruptWatch::TInterruptWatch() : impl_(std::make_unique<Impl>()) {
-    g_interrupted = false;
+    g_state = 0;
     if (::pipe2(impl_->pipe, O_CLOEXEC | O_NONBLOCK) == 0) g_wakeFd = impl_->pipe[1];
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
@@ -41,31 +48,33 @@ TInterruptWatch::TInterruptWatch() : impl_(std::make_unique<Impl>()) {
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, &impl_->oldInt);
     ::sigaction(SIGTERM, &sa, &impl_->oldTerm);
+    ::sigaction(SIGHUP, &sa, &impl_->oldHup);
 }
 
 TInterruptWatch::~TInterruptWatch() {
     ::sigaction(SIGINT, &impl_->oldInt, nullptr);
     ::sigaction(SIGTERM, &impl_->oldTerm, nullptr);
+    ::sigaction(SIGHUP, &impl_->oldHup, nullptr);
     g_wakeFd = -1;
     for (int fd : impl_->pipe)
         if (fd >= 0) ::close(fd);
 }
 
 bool TInterruptWatch::Wait(int timeoutMs) {
-    if (!g_interrupted.load()) {
+    if (!Interrupted()) {
         pollfd p{impl_->pipe[0], POLLIN, 0};
         while (::poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
-            if (g_interrupted.load()) break;
+            if (Interrupted()) break;
         }
         char buffer[64];
         while (::read(impl_->pipe[0], buffer, sizeof buffer) > 0) {
         }
     }
-    return g_interrupted.load();
+    return Interrupted();
 }
 
 bool TInterruptWatch::WaitInput(int timeoutMs) {
-    if (g_interrupted.load()) return false;
+    if (Interrupted()) return false;
     pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {impl_->pipe[0], POLLIN, 0}};
     if (::poll(p, 2, timeoutMs) <= 0) return false;
     if (p[1].revents & POLLIN) {
@@ -73,7 +82,7 @@ bool TInterruptWatch::WaitInput(int timeoutMs) {
         while (::read(impl_->pipe[0], buffer, sizeof buffer) > 0) {
         }
     }
-    return !g_interrupted.load() && (p[0].revents & (POLLIN | POLLHUP | POLLERR));
+    return !Interrupted() && (p[0].revents & (POLLIN | POLLHUP | POLLERR));
 }
 
 void TInterruptWatch::Wake() {
@@ -82,5 +91,13 @@ void TInterruptWatch::Wake() {
 }
 
 bool TInterruptWatch::Interrupted() const {
-    return g_interrupted.load();
+    return IsInterrupted(g_state.load());
+}
+
+bool TInterruptWatch::Commit() {
+    int state = g_state.load();
+    do {
+        if (state & (interrupt_asked | hung_up)) return false;
+    } while (!g_state.compare_exchange_weak(state, state | committed));
+    return true;
 }

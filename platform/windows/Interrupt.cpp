@@ -58,3 +58,9 @@ void TInterruptWatch::Wake() {
 bool TInterruptWatch::Interrupted() const {
     return g_interrupted.load();
 }
+
+// A console closing on Windows ends the process within seconds whatever it
+// does, so there is no hang-up to outlive: the commit only checks.
+bool TInterruptWatch::Commit() {
+    return !g_interrupted.load();
+}

@@ -88,6 +88,17 @@ TEST(CliOptions, UsageErrors) {
     std::string error;
     EXPECT_FALSE(ParseCliOptions({"write", "--force", "COM3", "--json"}, options, error));
     EXPECT_TRUE(options.json);
+    // An empty file name never falls back to the carried image or to no log;
+    // the error names the option.
+    for (auto [args, option] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"write", "COM3", "--image="}, "--image"},
+             {{"write", "COM3", "--image", ""}, "--image"},
+             {{"image", "--image="}, "--image"},
+             {{"write", "COM3", "--log="}, "--log"},
+             {{"identify", "--log", ""}, "--log"}}) {
+        EXPECT_FALSE(ParseCliOptions(args, options, error)) << ::testing::PrintToString(args);
+        EXPECT_EQ(error.rfind(option + " ", 0), 0u) << error;
+    }
 }
 
 TEST(PortArgument, ComNamesPathsAndBadNames) {
