@@ -227,3 +227,21 @@ TEST(SessionLog, BytesAsHexAndText) {
     EXPECT_EQ(HexBytes(std::string("VERS\0", 5)), "56 45 52 53 00");
     EXPECT_EQ(PrintableText(std::string("OK\r\n\xC2", 5)), "OK..В");
 }
+
+// A time-out that ends the upload in the middle of a block: the bytes of that
+// block still handed to the port add no line after the outcome.
+TEST(SessionLog, EndsWithTheOutcome) {
+    TSessionLog log;
+    TData d;
+    for (int byte = 0; byte < 256 + 512; ++byte) {
+        if (byte == 300) {
+            SetInteger(d, 3);
+            log.inFailure(d, 0);
+        }
+        SetString(d, "ABCD");
+        log.inCrc(d, 0);
+    }
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("outcome: failure"), std::string::npos) << lines.back();
+}

@@ -8,6 +8,7 @@
 #include "app/cli/Flasher.h"
 #include "elements/qeMMTimer.h"
 #include "platform/Comm.h"
+#include "runtime/qeHub.h"
 #include "testing/Crc16.h"
 #include "testing/WriteTap.h"
 #include "tests/platform/PtyPort.h"
@@ -16,8 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <sys/file.h>
+#include <thread>
 
 namespace {
 
@@ -353,4 +358,121 @@ TEST_F(Cli, AClosedStdoutDoesNotStopTheUpload) {
     EXPECT_EQ(cli.Wait(), 0) << cli.err;
     EXPECT_TRUE(sim.Report().matchesImage);
     EXPECT_TRUE(Has(cli.err, "progress: 100%")) << cli.err;
+}
+
+namespace {
+
+// In front of the port's write: does `act` on the thread that writes "PUSK"
+// before letting the write on, to race the end of an upload on purpose.
+class BeforeStart : public TQeElement {
+public:
+    TEventLink out;
+    std::function<void()> act;
+    void inWrite(TData& d, uint16_t) {
+        if ((d.type & ~data_forward) == data_str && d.sdata.view() == "PUSK") act();
+        Fire(out, d);
+    }
+};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+// Only what was asked, or nothing: an empty file name and a port named twice
+// (by name, or by name and path) are usage errors before any port is asked.
+TEST_F(Cli, AnEmptyFileNameOrAPortNamedTwiceOpensNothing) {
+    DeviceSimulator& sim = StartDevice();
+    std::string path = std::filesystem::read_symlink(TestPortDir() + "/" + kPort).string();
+    std::string out, err;
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{"write", kPort, "--image="},
+                                               {"write", kPort, "--log", ""},
+                                               {"write", kPort, kPort},
+                                               {"write", kPort, path}}) {
+        args.insert(args.end(), {"--yes", kAllow});
+        EXPECT_EQ(RunCli(args, &out, &err), 3) << ::testing::PrintToString(args) << err;
+    }
+    EXPECT_TRUE(Has(err, "'" + path + "' names COM150, as 'COM150' does")) << err;
+    EXPECT_EQ(sim.Report().versRequests, 0);
+}
+
+// Ctrl+C, a termination request or a lost terminal while one device has
+// answered and another is still being asked: neither gets an image byte.
+TEST_F(Cli, AnInterruptionBeforeTheUploadWritesNothing) {
+    SimConfig silent;
+    silent.reply = "";
+    DeviceSimulator& answers = StartDevice();
+    DeviceSimulator& quiet = StartDevice(silent, 151);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TCliProcess cli({"write", kPort, "COM151", "--yes", kAllow});
+        ASSERT_TRUE(quiet.WaitFor([](const SimReport& r) { return r.versRequests > 0; }, 5000));
+        // The other device has answered by now; it makes no difference if not.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(), 130) << signal << cli.err;
+        EXPECT_TRUE(Has(cli.err, "nothing was written")) << cli.err;
+        EXPECT_EQ(answers.Report().received, 0u) << signal;
+        EXPECT_EQ(quiet.Report().received, 0u) << signal;
+    }
+}
+
+// A lost terminal (an SSH session dropped) once the upload runs: it goes on
+// to its end, and the outcome still reaches the log and the exit code.
+TEST_F(Cli, ALostTerminalLetsTheUploadFinish) {
+    SimConfig paced;
+    paced.baud = 384620;
+    DeviceSimulator& sim = StartDevice(paced);
+    std::string log = TestPortDir() + "-hangup.log";
+    TCliProcess cli({"write", kPort, "--yes", "--progress=plain", "--log", log, kAllow});
+    ASSERT_TRUE(cli.WaitForOutput("progress:  10%", 20000, true)) << cli.err;
+    cli.Signal(SIGHUP);
+    EXPECT_EQ(cli.Wait(), 0) << cli.err;
+    EXPECT_TRUE(sim.Report().matchesImage);
+    EXPECT_TRUE(sim.Report().pusk);
+    EXPECT_TRUE(Has(ReadText(log), "  outcome: success, 130048 bytes written\n"));
+    std::filesystem::remove(log);
+}
+
+// An interruption racing the final acknowledgement: the first decided end
+// wins. Success won here, so "PUSK" goes out whole while the interrupt waits;
+// and a port that closes under "PUSK" makes the upload a failure of its own.
+TEST_F(Cli, SuccessOnlyOnceTheStartCommandHasLeft) {
+    for (bool refuse : {false, true}) {
+        DeviceSimulator& sim = StartDevice({}, refuse ? 151 : 150);
+        TInterruptWatch watch;
+        TFlasher flasher(watch);
+        TConsoleSchema& schema = flasher.Schema();
+        auto* gate = schema.Add<BeforeStart>();
+        InsertTap<&BeforeStart::inWrite>(schema.Session.PortWriteHub->onEvent[0], gate);
+        gate->act = [&] {
+            if (refuse) {
+                FireNull(MakeLink<&TQeHub::inSpread>(0, schema.Session.ClosePortHub));
+                return;
+            }
+            std::raise(SIGINT);
+            // Long enough for the main thread to close the port, had it not
+            // given way.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        };
+        ASSERT_EQ(flasher.Identify(refuse ? "COM151" : kPort, 3000).outcome, TIdentify::found);
+        TUploadResult r = flasher.Upload([](int, double) {});
+        flasher.Close();
+        EXPECT_EQ(r.bytes, (long long)DeviceSimulator::ImageSize);
+        EXPECT_EQ(sim.Report().pusk, !refuse);
+        if (!refuse) {
+            EXPECT_EQ(r.outcome, TUpload::success);
+            continue;
+        }
+        EXPECT_EQ(r.outcome, TUpload::failed);
+        EXPECT_EQ(r.failure, TUploadFailure::start_lost);
+        std::vector<std::string> log = flasher.TakeLog();
+        auto failed = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+            return Has(line, "the start command \"PUSK\" did not reach the device");
+        });
+        ASSERT_NE(failed, log.end());
+        EXPECT_TRUE(Has(failed[1], "outcome: failure")) << failed[1];
+    }
 }
