@@ -1,4 +1,5 @@
 #include "app/SessionLog.h"
+#include "app/VisibleText.h"
 
 #include "platform/Ports.h"
 #include "runtime/Text1251.h"
@@ -198,7 +199,7 @@ void TSessionLog::inFound(TData& d, uint16_t) {
             version, MakeLink<&TQeMultiElementEx::valPass>(probe_version, session_->ProbeHost),
             ""));
         std::lock_guard lock(mutex_);
-        Add("identified: device " + device + ", firmware " + firmware);
+        Add("identified: device " + VisibleText(device) + ", firmware " + VisibleText(firmware));
     }
     Fire(foundOut_, d);
 }

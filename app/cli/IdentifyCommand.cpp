@@ -1,4 +1,5 @@
 // identify: the device on one port, or on every listed port at once.
+#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortJobs.h"
@@ -28,8 +29,8 @@ int IdentifyOne(TRun& run, TInterruptWatch& watch, TLogOutput& log, const std::s
     if (job.code != exit_ok) return Fail(run, job.code, job.message);
     run.json.Add("device", job.found.device);
     run.json.Add("version", job.found.version);
-    Say(run, "Device:   " + job.found.device);
-    Say(run, "Firmware: " + job.found.version);
+    Say(run, "Device:   " + VisibleText(job.found.device));
+    Say(run, "Firmware: " + VisibleText(job.found.version));
     run.json.Add("result", std::string("success"));
     return Finish(run, exit_ok, job.found.device + " " + job.found.version);
 }
@@ -57,7 +58,8 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
         ++found;
         std::string line = job->port;
         line.resize(std::max<std::size_t>(line.size(), 7), ' ');
-        Say(run, line + job->found.device + "  firmware " + job->found.version);
+        Say(run, line + VisibleText(job->found.device) + "  firmware " +
+                     VisibleText(job->found.version));
         devices += std::string(devices.size() > 1 ? ", " : "") +
                    "{\"port\": " + JsonString(job->port) +
                    ", \"device\": " + JsonString(job->found.device) +

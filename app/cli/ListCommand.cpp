@@ -1,5 +1,6 @@
 // list: every serial port, with its device, where a link leads, the USB
 // adapter's details, and whether the user may open it.
+#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
@@ -25,10 +26,11 @@ int ListCommand(TRun& run) {
             "{\"port\": " + JsonString(port.name) + ", \"device\": " + JsonString(port.device);
         if (usb.usb) {
             line += "  USB " + usb.vendorId + ":" + usb.productId;
-            if (!usb.serial.empty()) line += " serial " + usb.serial;
+            // The adapter's own strings may hold anything.
+            if (!usb.serial.empty()) line += " serial " + VisibleText(usb.serial);
             if (!usb.manufacturer.empty() || !usb.product.empty())
-                line += " (" + usb.manufacturer + (usb.manufacturer.empty() ? "" : " ") +
-                        usb.product + ")";
+                line += " (" + VisibleText(usb.manufacturer) +
+                        (usb.manufacturer.empty() ? "" : " ") + VisibleText(usb.product) + ")";
             item += ", \"usb\": {\"vendor\": " + JsonString(usb.vendorId) +
                     ", \"product\": " + JsonString(usb.productId) +
                     ", \"serial\": " + JsonString(usb.serial) +

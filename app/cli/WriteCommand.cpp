@@ -1,5 +1,6 @@
 // write: identify the devices, show them and the image, confirm, upload to
 // every port at once (each through its own console schema), report.
+#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
@@ -47,7 +48,7 @@ bool Confirm(TWrite& w, const std::vector<TPortJob*>& jobs) {
         w.image.file.empty() ? w.image.title : w.image.title + " (SHA-256 " + w.sha256 + ")";
     std::string where;
     for (TPortJob* job : jobs)
-        where += (where.empty() ? "" : ", ") + job->found.device + " on " + job->port;
+        where += (where.empty() ? "" : ", ") + VisibleText(job->found.device) + " on " + job->port;
     if (jobs.size() > 1) where = std::to_string(jobs.size()) + " devices (" + where + ")";
     ConsoleWrite(TStdStream::err, "Write " + what + " to " + where + "? [y/N] ");
     while (!w.watch.WaitInput(200))
@@ -75,8 +76,8 @@ void Upload(TWrite& w, TPortJob& job) {
     switch (r.outcome) {
     case TUpload::success:
         job.code = exit_ok;
-        job.message = ClosingLine(r.bytes, r.seconds, job.found.device, job.port, job.found.version,
-                                  w.image.newVersion);
+        job.message = ClosingLine(r.bytes, r.seconds, VisibleText(job.found.device), job.port,
+                                  VisibleText(job.found.version), w.image.newVersion);
         job.flasher->Note(job.message);
         return;
     case TUpload::interrupted:
@@ -173,9 +174,9 @@ int FinishSeveral(TWrite& w, TPortJobs& jobs) {
             Error(job->port.empty() ? job->message : job->port + ": " + job->message);
         TSummaryRow row;
         row.port = job->port.empty() ? job->argument : job->port;
-        row.device = job->found.device;
+        row.device = VisibleText(job->found.device);
         if (job->found.outcome == TIdentify::found) {
-            row.oldVersion = job->found.version;
+            row.oldVersion = VisibleText(job->found.version);
             row.newVersion = w.image.newVersion;
             row.seconds = job->upload.seconds;
         }
@@ -263,17 +264,18 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         if (jobs.size() > 1 && !o.all) {
             std::string list;
             for (auto& job : jobs)
-                list += "\n  " + job->port + "  " + job->found.device + ", firmware " +
-                        job->found.version;
+                list += "\n  " + job->port + "  " + VisibleText(job->found.device) + ", firmware " +
+                        VisibleText(job->found.version);
             return Fail(run, exit_usage,
                         "devices answered on " + std::to_string(jobs.size()) +
                             " ports; name the one to write (varnomiksal-cli write " +
                             jobs[0]->port + "), or write them all with --all:" + list);
         }
         if (!w.several)
-            ConsoleWrite(TStdStream::err, "One device found: " + jobs[0]->found.device +
-                                              ", firmware " + jobs[0]->found.version + " on " +
-                                              jobs[0]->port + "; using it\n");
+            ConsoleWrite(TStdStream::err,
+                         "One device found: " + VisibleText(jobs[0]->found.device) + ", firmware " +
+                             VisibleText(jobs[0]->found.version) + " on " + jobs[0]->port +
+                             "; using it\n");
     }
 
     // Those identified are written.
@@ -286,12 +288,14 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         if (job.code != exit_ok) return Fail(run, job.code, job.message);
         run.json.Add("device", job.found.device);
         run.json.Add("version", job.found.version);
-        Say(run, "Device:   " + job.found.device + ", firmware " + job.found.version);
+        Say(run, "Device:   " + VisibleText(job.found.device) + ", firmware " +
+                     VisibleText(job.found.version));
     } else {
         for (TPortJob* job : ready) {
             std::string name = job->port;
             name.resize(std::max<std::size_t>(name.size(), 7), ' ');
-            Say(run, "Device:   " + name + job->found.device + ", firmware " + job->found.version);
+            Say(run, "Device:   " + name + VisibleText(job->found.device) + ", firmware " +
+                         VisibleText(job->found.version));
         }
     }
     if (w.image.file.empty())

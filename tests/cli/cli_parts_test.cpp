@@ -1,6 +1,7 @@
 // The command-line program's parts: its options, how a PORT argument becomes
 // a COM name, the plain progress lines and the progress bar, and JSON text.
 #include "app/SessionLog.h"
+#include "app/VisibleText.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/ImageFile.h"
@@ -226,6 +227,9 @@ TEST(ImageFile, DigestsAndSizeCheck) {
 TEST(SessionLog, BytesAsHexAndText) {
     EXPECT_EQ(HexBytes(std::string("VERS\0", 5)), "56 45 52 53 00");
     EXPECT_EQ(PrintableText(std::string("OK\r\n\xC2", 5)), "OK..В");
+    // Device text on a terminal: controls visible, letters kept.
+    EXPECT_EQ(VisibleText("2.1\r\n"), "2.1\\r\\n");
+    EXPECT_EQ(VisibleText("\x1B[2JВМХ\\\x7F\xC2\x98\xFF"), "\\x1B[2JВМХ\\\\\\x7F\\u0098\\xFF");
 }
 
 // A time-out that ends the upload in the middle of a block: the bytes of that

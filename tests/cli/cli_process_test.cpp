@@ -476,3 +476,18 @@ TEST_F(Cli, SuccessOnlyOnceTheStartCommandHasLeft) {
         EXPECT_TRUE(Has(failed[1], "outcome: failure")) << failed[1];
     }
 }
+
+// A device's text reaches a terminal with its controls visible, and JSON
+// exactly, escaped.
+TEST_F(Cli, DeviceTextIsShownSafely) {
+    SimConfig c;
+    c.reply = "VARNOMIKSAL \x1B[2JDEV 2.1\r\n";
+    StartDevice(c);
+    std::string out, err;
+    ASSERT_EQ(RunCli({"identify", kPort, "-v"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, "Device:   \\x1B[2JDEV\nFirmware: 2.1\\r\\n\n");
+    EXPECT_TRUE(Has(err, "identified: device \\x1B[2JDEV, firmware 2.1\\r\\n\n")) << err;
+    EXPECT_FALSE(Has(out + err, "\x1B")) << err;
+    ASSERT_EQ(RunCli({"identify", kPort, "--json"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(out, "\"device\": \"\\u001b[2JDEV\", \"version\": \"2.1\\r\\n\"")) << out;
+}

@@ -1,0 +1,12 @@
+// Text that came from a device (its name and version, a USB adapter's
+// descriptor strings) made safe to print on a terminal or in a log line:
+// control characters become visible escapes, so that such text can neither
+// move the cursor, change colours nor split a line.
+#pragma once
+
+#include <string>
+
+// UTF-8 in, UTF-8 out: "\r", "\n", "\t", "\\" and "\xHH" for the other C0
+// controls, DEL and bytes that are no UTF-8; "\u0080" to "\u009F" for the
+// C1 controls. Everything else stays as it is.
+std::string VisibleText(const std::string& text);
