@@ -11,7 +11,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev
   qt6-base-dev qt6-qpa-plugins
-  xvfb xauth xdotool python3
+  xvfb xauth xdotool python3 tmux
   fonts-dejavu-core
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 fonts-wine

@@ -26,5 +26,9 @@ void TLogOutput::Write(const std::vector<std::string>& lines, const std::string&
         std::fwrite(text.data(), 1, text.size(), file_);
         std::fflush(file_);
     }
-    if (toStderr_) ConsoleWrite(TStdStream::err, text);
+    if (!toStderr_) return;
+    if (toStderr)
+        toStderr(text);
+    else
+        ConsoleWrite(TStdStream::err, text);
 }

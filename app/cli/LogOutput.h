@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ public:
     bool Active() const { return file_ || toStderr_; }
     // Writes the lines, each after `prefix` (empty, or "COM3 ").
     void Write(const std::vector<std::string>& lines, const std::string& prefix);
+
+    // Where -v's lines go on stderr; while progress bars are drawn, they are
+    // given to the bars, which print them above themselves.
+    std::function<void(const std::string&)> toStderr;
 
 private:
     std::FILE* file_ = nullptr;

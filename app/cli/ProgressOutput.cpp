@@ -14,6 +14,32 @@ TProgressOutput::~TProgressOutput() {
     if (barLength_ > 0) ConsoleWrite(TStdStream::err, "\n");
 }
 
+std::string TProgressOutput::Erase() {
+    std::string text;
+    if (barLength_ > 0) {
+        // One bar: blanks over it (never past the line's end), back to its start.
+        int columns = TerminalColumns();
+        text = "\r" +
+               std::string(std::min<std::size_t>(barLength_, columns > 1 ? columns - 1 : 79), ' ') +
+               "\r";
+        barLength_ = 0;
+    } else if (drawn_) {
+        // Several: up to the first, and everything below erased.
+        text = "\x1b[" + std::to_string(jobs_.size()) + "A\r\x1b[J";
+        drawn_ = false;
+    }
+    return text;
+}
+
+void TProgressOutput::Above(const std::string& lines) {
+    if (mode_ != TProgressMode::bar) {
+        ConsoleWrite(TStdStream::err, lines);
+        return;
+    }
+    ConsoleWrite(TStdStream::err, Erase() + lines);
+    Show();
+}
+
 void TProgressOutput::Show() {
     std::string text;
     const bool several = jobs_.size() > 1;

@@ -19,8 +19,16 @@ public:
     ~TProgressOutput();
     // Shows what the jobs have reached.
     void Show();
+    // Prints whole lines (ending in a line end) on stderr above the bars:
+    // the bars are taken away, the lines printed, and the bars drawn anew
+    // below them, so that neither tears the other.
+    void Above(const std::string& lines);
 
 private:
+    // The text that takes the bars off the screen, the cursor left where
+    // they began.
+    std::string Erase();
+
     TProgressMode mode_;
     std::vector<TPortJob*> jobs_;
     std::vector<TPlainProgress> plain_;

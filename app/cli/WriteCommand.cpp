@@ -330,6 +330,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
     if (o.json) mode = TProgressMode::none;
     {
         TProgressOutput progress(mode, ready);
+        w.log.toStderr = [&progress](const std::string& lines) { progress.Above(lines); };
         TPortJobs running;
         for (auto& job : jobs)
             if (job->code == exit_ok) running.push_back(std::move(job));
@@ -340,6 +341,8 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
                 WriteLogs(w, running);
             });
         PutBack(jobs, running);
+        WriteLogs(w, jobs);
+        w.log.toStderr = nullptr;
     }
     WriteLogs(w, jobs);
     if (w.several) return FinishSeveral(w, jobs);

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <sys/file.h>
 #include <thread>
 
@@ -490,4 +491,55 @@ TEST_F(Cli, DeviceTextIsShownSafely) {
     EXPECT_FALSE(Has(out + err, "\x1B")) << err;
     ASSERT_EQ(RunCli({"identify", kPort, "--json"}, &out, &err), 0) << err;
     EXPECT_TRUE(Has(out, "\"device\": \"\\u001b[2JDEV\", \"version\": \"2.1\\r\\n\"")) << out;
+}
+
+namespace {
+
+// Runs `command` in a detached tmux session of `columns` columns, waits for
+// it to end, and returns the pane's whole history with wrapped lines joined.
+std::string RunInTmux(const std::string& command, int columns) {
+    std::string tmux = "tmux -L varno-test-" + std::to_string(::getpid()) + " ";
+    std::string start = tmux + "new-session -d -s cli -x " + std::to_string(columns) + " -y 30 '" +
+                        command + "; echo EXIT=$?; sleep 60'";
+    if (std::system(start.c_str()) != 0) return "";
+    std::string pane;
+    for (int i = 0; i < 600 && !Has(pane, "EXIT="); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::string file = TestPortDir() + "-pane.txt";
+        if (std::system((tmux + "capture-pane -p -J -S - -t cli > " + file).c_str()) == 0)
+            pane = ReadText(file);
+        std::filesystem::remove(file);
+    }
+    [[maybe_unused]] int killed = std::system((tmux + "kill-server").c_str());
+    return pane;
+}
+
+} // namespace
+
+// -v beside the bar on a terminal: the log lines stand above it, and the bar
+// is drawn anew below them; no line holds pieces of both.
+TEST_F(Cli, VerboseLinesStandAboveTheBar) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs tmux";
+    SimConfig paced;
+    paced.baud = 384620;
+    const std::regex log(R"(^ *\d+\.\d{3}  .*)"), bar(R"(^(\[[#.]+\])? *\d+%  block .*)");
+    for (int columns : {40, 120}) {
+        int port = columns == 40 ? 150 : 151; // a device that has started its firmware is gone
+        StartDevice(paced, port);
+        std::string pane =
+            RunInTmux("VARNOMIKSAL_PORT_DIR=" + TestPortDir() + " " + CLI_PATH + " write COM" +
+                          std::to_string(port) + " --yes -v " + kAllow,
+                      columns);
+        ASSERT_TRUE(Has(pane, "EXIT=0")) << pane;
+        int bars = 0;
+        for (const std::string& line : Lines(pane)) {
+            bool isLog = std::regex_match(line, log), isBar = std::regex_match(line, bar);
+            bars += isBar;
+            EXPECT_TRUE(line.empty() || (isLog && !Has(line, "%  block")) || isBar ||
+                        line.rfind("Device:", 0) == 0 || line.rfind("Image:", 0) == 0 ||
+                        line.rfind("Wrote", 0) == 0 || line.rfind("EXIT=", 0) == 0)
+                << columns << " columns: " << line;
+        }
+        EXPECT_EQ(bars, 1) << pane; // the last, left standing under the log
+    }
 }
