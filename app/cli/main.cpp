@@ -47,7 +47,8 @@ Options:
   -y, --yes            write without asking (also when stdin is no terminal)
   --all                write: every port where a device answers
   --image FILE         write (or show) FILE instead of the carried image; it
-                       must be exactly 130048 bytes
+                       must be exactly 130048 bytes (an empty FILE is a
+                       usage error, never the carried image)
   --allow-placeholder  write the placeholder image that a build without the
                        vendor's image carries (for test devices and the
                        simulator); without it such a write is refused
@@ -73,15 +74,19 @@ Exit codes:
   1    transfer failed (a wrong or missing acknowledgement)
   2    no device answered, or the port could not be opened (missing, busy,
        or no permission)
-  3    usage error (unknown command or option, bad port name, an image file
-       of the wrong size, devices on several ports when none was named, or
-       the placeholder image without --allow-placeholder)
-  130  interrupted (Ctrl+C, or the write was declined at the prompt)
+  3    usage error (unknown command or option, bad port name, a port named
+       twice, an empty file name, an image file of the wrong size, devices
+       on several ports when none was named, or the placeholder image
+       without --allow-placeholder)
+  130  interrupted (Ctrl+C, or a lost terminal before the upload began), or
+       the write was declined at the prompt
 When several ports are written, the exit code is the worst of theirs, in the
 order 1, 2, 130, 0: any failed transfer gives 1, else any port without a
 device 2, else any interruption 130.
 
-Ctrl+C during an upload stops it at once and releases the port. After an
+Ctrl+C before the upload begins writes nothing to any port. Ctrl+C during an
+upload stops it at once and releases the port; a lost terminal (SIGHUP)
+does not, and the upload runs to its end. After an
 interrupted or failed write the device is still in the middle of the
 transfer and answers nothing: reset or power-cycle it into its bootloader,
 then run the write again.
