@@ -16,7 +16,8 @@ public:
     void inCreate(TData& d, uint16_t);
 };
 
-// The notice's text (UTF-8) for the ports and their groups; empty when
-// `ports` is.
+// The notice's text (UTF-8) for the ports and the groups that may open
+// them; `rootOnly` when some of them only root may open. Empty when `ports`
+// is.
 std::string AccessNoticeText(const std::vector<std::string>& ports,
-                             const std::vector<std::string>& groups);
+                             const std::vector<std::string>& groups, bool rootOnly);

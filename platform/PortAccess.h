@@ -18,6 +18,15 @@ TPortProblem CheckPortAccess(const std::string& device);
 // and group leave the user out); asked without opening it, so listing the
 // ports disturbs no line. Always false on Windows, which has no such case.
 bool PortAccessDenied(const std::string& device);
-// The group whose members may open the device ("dialout"); empty when
-// unknown, and on Windows.
+// The group whose members may read and write the device ("dialout"), and
+// so the one a user may join to open it; empty when there is none (the
+// group may not both read and write it, or it is root's own: then only root
+// may open the device), when unknown, and on Windows.
 std::string PortAccessGroup(const std::string& device);
+
+// How to give access to a device that only root may open, in one sentence.
+inline const char* kRootOnlyAdvice =
+    "only root may open it: give access with a udev rule (for example "
+    "SUBSYSTEM==\"tty\", KERNEL==\"ttyUSB*\", GROUP=\"dialout\", MODE=\"0660\" in a file "
+    "under /etc/udev/rules.d/), or through your distribution's serial group, then plug the "
+    "adapter in again";

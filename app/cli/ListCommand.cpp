@@ -39,9 +39,14 @@ int ListCommand(TRun& run) {
         }
         if (PortAccessDenied(port.device)) {
             std::string group = PortAccessGroup(port.device);
-            line += "  no permission: join the group '" + group + "' (sudo usermod -aG " + group +
-                    " $USER, then log in again)";
-            item += ", \"no_permission\": true, \"group\": " + JsonString(group);
+            if (group.empty()) {
+                line += std::string("  no permission: ") + kRootOnlyAdvice;
+                item += ", \"no_permission\": true";
+            } else {
+                line += "  no permission: join the group '" + group + "' (sudo usermod -aG " +
+                        group + " $USER, then log in again)";
+                item += ", \"no_permission\": true, \"group\": " + JsonString(group);
+            }
         }
         Say(run, line);
         items += (items.size() > 1 ? ", " : "") + item + "}";

@@ -40,7 +40,7 @@ std::string OpenProblem(const std::string& name) {
                "window, a terminal program) and try again";
     case TPortProblem::denied: {
         std::string group = PortAccessGroup(device);
-        if (group.empty()) group = "dialout";
+        if (group.empty()) return name + " (" + device + "): permission denied; " + kRootOnlyAdvice;
         return name + " (" + device + "): permission denied; add yourself to the '" + group +
                "' group (sudo usermod -aG " + group + " $USER) and log in again";
     }

@@ -37,6 +37,9 @@ bool PortAccessDenied(const std::string& device) {
 std::string PortAccessGroup(const std::string& device) {
     struct stat st {};
     if (::stat(device.c_str(), &st) != 0) return {};
+    // Joining a group helps only when the group may read and write; and
+    // joining root's group is never advice to give.
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0) return {};
     struct group entry {};
     struct group* found = nullptr;
     char buffer[4096];

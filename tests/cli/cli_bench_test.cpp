@@ -209,10 +209,13 @@ TEST_F(Bench, AnImageFileReachesTheDeviceByteForByte) {
 }
 
 // The test runs as root: the program runs as "nobody", and the port is a pty
-// owned by root (mode 0620).
+// owned by root, first open to its group, then to root alone.
 TEST_F(Bench, APortTheUserMayNotOpenIsMarkedWithItsGroup) {
     if (::getuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
     TPtyPort port(190);
+    ASSERT_NE(::getgrnam("dialout"), nullptr);
+    ASSERT_EQ(::chown(port.slave.c_str(), 0, ::getgrnam("dialout")->gr_gid), 0);
+    ASSERT_EQ(::chmod(port.slave.c_str(), 0660), 0);
     struct stat st {};
     ASSERT_EQ(::stat(port.slave.c_str(), &st), 0);
     std::string group = ::getgrgid(st.st_gid)->gr_name;
@@ -223,6 +226,16 @@ TEST_F(Bench, APortTheUserMayNotOpenIsMarkedWithItsGroup) {
         << out;
     EXPECT_EQ(RunCli({"identify", "COM190"}, &out, &err, {.uid = 65534}), 2);
     EXPECT_TRUE(Has(err, "permission denied; add yourself to the '" + group + "' group")) << err;
+    // root:root 0600: never "join root", but how to give access.
+    ASSERT_EQ(::chown(port.slave.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(port.slave.c_str(), 0600), 0);
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"list"}, {"identify", "COM190"}}) {
+        RunCli(args, &out, &err, {.uid = 65534});
+        EXPECT_FALSE(Has(out + err, "'root'")) << out << err;
+        EXPECT_TRUE(Has(out + err, "only root may open it: give access with a udev rule"))
+            << out << err;
+    }
     // Root may: no mark.
     ASSERT_EQ(RunCli({"list"}, &out), 0);
     EXPECT_FALSE(Has(out, "no permission")) << out;

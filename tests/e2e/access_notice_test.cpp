@@ -66,9 +66,12 @@ std::string WindowAs(uid_t uid) {
 TEST(AccessNotice, APortTheUserMayNotOpenIsNamedOnceWithItsGroup) {
     if (::getuid() != 0) GTEST_SKIP() << "needs root to run the window as another user";
     TPtyPort denied(241);
+    // The serial group may read and write it: that group is the one to join.
+    ASSERT_NE(::getgrnam("dialout"), nullptr);
+    ASSERT_EQ(::chown(denied.slave.c_str(), 0, ::getgrnam("dialout")->gr_gid), 0);
+    ASSERT_EQ(::chmod(denied.slave.c_str(), 0660), 0);
     struct stat st {};
     ASSERT_EQ(::stat(denied.slave.c_str(), &st), 0);
-    ASSERT_EQ(st.st_mode & 0006, 0u) << "the pty is open to everyone";
     std::string group = ::getgrgid(st.st_gid)->gr_name;
 
     // Other ports of the machine (a real UART's /dev/ttyS0, group dialout)
@@ -82,7 +85,15 @@ TEST(AccessNotice, APortTheUserMayNotOpenIsNamedOnceWithItsGroup) {
     EXPECT_NE(said.find(" не показан"), std::string::npos) << said;
     EXPECT_NE(said.find("\r\nДобавьте себя в группу "), std::string::npos) << said;
     EXPECT_NE(said.find(group), std::string::npos) << said;
-    EXPECT_NE(said.find(" $USER) и войдите в систему заново.\n"), std::string::npos) << said;
+    EXPECT_NE(said.find(" $USER) и войдите в систему заново."), std::string::npos) << said;
+
+    // Only root may open it: no group is named, and a udev rule is the way.
+    ASSERT_EQ(::chown(denied.slave.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(denied.slave.c_str(), 0600), 0);
+    said = WindowAs(nobody);
+    EXPECT_EQ(said.find("группу root"), std::string::npos) << said;
+    EXPECT_NE(said.find("может только root: дайте доступ правилом udev"), std::string::npos)
+        << said;
 
     // Root may open them all: the window lists the port and says nothing.
     said = WindowAs(0);
