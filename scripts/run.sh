@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the updater and starts it.
+# Sets up what running needs, builds the programs and the simulator (no
+# tests, no benchmarks) and starts the updater.
 #
-#   scripts/run.sh            start the updater; with no serial device on the
-#                             machine, also start the device simulator as COM200
+#   scripts/run.sh            start the updater; with no USB serial adapter
+#                             plugged in, also start the device simulator as
+#                             COM200 (built-in ports such as ttyS0 do not count)
 #   scripts/run.sh --demo     always start the simulator too
+#   scripts/run.sh --no-demo  never start it
 #   scripts/run.sh --demo -- <simulator options>   e.g. -- --baud 38462 --wrong-crc-at 5
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,8 +24,9 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-"$root/scripts/setup.sh"
-BUILD_DIR=$build "$root/scripts/build.sh"
+"$root/scripts/setup.sh" --run
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal varnomiksal-cli varnomiksal-sim
 app=$build/app/varnomiksal
 sim=$build/tools/simulator/varnomiksal-sim
 if [ ! -x "$app" ]; then
@@ -30,19 +34,18 @@ if [ ! -x "$app" ]; then
   exit 1
 fi
 
-has_serial_device() {
+# A built-in port (ttyS0, as most PCs and virtual machines have) seldom has
+# a device on it; a USB serial adapter usually has.
+has_usb_adapter() {
   local t
   for t in /sys/class/tty/ttyUSB* /sys/class/tty/ttyACM*; do
     [ -e "$t" ] && return 0
-  done
-  for t in /sys/class/tty/ttyS*; do
-    [ -r "$t/type" ] && [ "$(cat "$t/type")" != 0 ] && return 0
   done
   return 1
 }
 
 if [ "$demo" = auto ]; then
-  if has_serial_device; then demo=no; else demo=yes; fi
+  if has_usb_adapter; then demo=no; else demo=yes; fi
 fi
 
 sim_pid=
@@ -59,10 +62,13 @@ if [ "$demo" = yes ]; then
     made_dir=$(mktemp -d -t varnomiksal-ports.XXXXXX)
     export VARNOMIKSAL_PORT_DIR=$made_dir
   fi
-  "$sim" --port 200 "${sim_args[@]}" &
+  # After "PUSK" the device is back in its bootloader a moment later, as a
+  # device that was reset: the demo can be run again.
+  "$sim" --port 200 --restart-after-pusk-ms 1000 "${sim_args[@]}" &
   sim_pid=$!
   sleep 0.3
-  echo "run: a simulated Varnomiksal device answers on COM200 (no hardware needed)"
+  echo "run: no USB serial adapter found, so a simulated Varnomiksal device answers on COM200:"
+  echo "run: choose COM200 in the list. To leave it out: ./scripts/run.sh --no-demo"
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then

@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the program need,
-# including the cross compilers for the 64-bit and 32-bit Windows builds,
-# wine for both widths (wine32 from the i386 architecture) to test them and
-# NSIS for its installer, and fetches the real-driver suite's guest kernel
-# once (tests/drivers/fetch-guest.sh).
-# Idempotent: does nothing and prints nothing when all are present.
+# Installs the Debian packages the project needs, and nothing more.
+#
+#   scripts/setup.sh         everything the build and every test need: the
+#                            Linux build with its tests, the cross compilers
+#                            for the 64-bit and 32-bit Windows builds, wine for
+#                            both widths (wine32 from the i386 architecture),
+#                            NSIS for the installer, QEMU, and the real-driver
+#                            suite's guest kernel, fetched once
+#                            (tests/drivers/fetch-guest.sh)
+#   scripts/setup.sh --run   only what building and running the Linux
+#                            programs and the simulator needs
+#
+# Idempotent: does nothing and prints nothing when all are present. What the
+# distribution cannot provide is named, and nothing is installed.
 set -euo pipefail
 
-packages=(
+run_packages=(
   cmake g++ make pkg-config
-  libgtest-dev
   qt6-base-dev qt6-qpa-plugins
-  xvfb xauth xdotool python3 tmux
-  fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core
+)
+test_packages=(
+  libgtest-dev
+  xdotool python3 tmux
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 fonts-wine
   dpkg-dev desktop-file-utils lintian appstream
@@ -20,13 +30,20 @@ packages=(
   qemu-system-x86 busybox-static cpio
 )
 
+packages=("${run_packages[@]}")
+fetch_guest=$(dirname "$0")/../tests/drivers/fetch-guest.sh
+if [ "${1:-}" = --run ]; then
+  fetch_guest=true
+else
+  packages+=("${test_packages[@]}")
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-fetch_guest=$(dirname "$0")/../tests/drivers/fetch-guest.sh
 [ ${#missing[@]} -eq 0 ] && exec "$fetch_guest"
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -37,9 +54,19 @@ fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # wine32 comes from Debian's i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+  ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
 "${sudo[@]}" apt-get update -qq
+unavailable=()
+for p in "${missing[@]}"; do
+  apt-cache show "$p" >/dev/null 2>&1 || unavailable+=("$p")
+done
+if [ ${#unavailable[@]} -gt 0 ]; then
+  echo "setup: this system's package archive does not have ${unavailable[*]};" \
+    "the project needs them (Debian 12 has them all)" >&2
+  exit 1
+fi
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 exec "$fetch_guest"

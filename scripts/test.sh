@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 "$root/scripts/setup.sh"
-BUILD_DIR=$build "$root/scripts/build.sh" "$@"
+BUILD_DIR=$build "$root/scripts/build.sh" -DVARNO_BUILD_TESTS=ON "$@"
 cd "$build"
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j"${JOBS:-2}" --timeout 300

@@ -543,3 +543,17 @@ TEST_F(Cli, VerboseLinesStandAboveTheBar) {
         EXPECT_EQ(bars, 1) << pane; // the last, left standing under the log
     }
 }
+
+// The demo's device is back in its bootloader a moment after "PUSK", as a
+// device that was reset: the same write works twice in a row.
+TEST_F(Cli, ADeviceResetAfterItsStartIsWrittenAgain) {
+    SimConfig c;
+    c.restartAfterPuskMs = 200;
+    DeviceSimulator& sim = StartDevice(c);
+    std::string out, err;
+    ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << err;
+    ASSERT_TRUE(sim.WaitFor([](const SimReport& r) { return r.restarts == 1; }, 5000));
+    ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << err;
+    EXPECT_TRUE(sim.Report().matchesImage);
+    EXPECT_EQ(sim.Report().versRequests, 2);
+}

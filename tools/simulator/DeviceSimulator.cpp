@@ -90,6 +90,9 @@ void DeviceSimulator::Run() {
             OnBytes(buffer, std::size_t(n));
         }
         if (report_.hungUp) break;
+        if (config_.restartAfterPuskMs >= 0 && puskAt_ > 0 &&
+            Now() - puskAt_ >= config_.restartAfterPuskMs * 1e-3)
+            RestartAfterPusk();
     }
 }
 
@@ -105,8 +108,10 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
         if (report_.finalSent || report_.hungUp) {
             report_.afterFinal.push_back(b);
             auto& tail = report_.afterFinal;
-            if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "PUSK", 4) == 0)
+            if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "PUSK", 4) == 0) {
                 report_.pusk = true;
+                if (puskAt_ == 0) puskAt_ = Now();
+            }
             continue;
         }
         if (!transferring_) {
@@ -215,6 +220,24 @@ void DeviceSimulator::ResetToStart() {
     report_.beyondImage = 0;
     report_.blocksAcknowledged = 0;
     ++report_.resets;
+    changed_.notify_all();
+}
+
+// Back in the bootloader after the new firmware was started, for the next
+// session; what the report says of the last one's image stays until then.
+void DeviceSimulator::RestartAfterPusk() {
+    std::lock_guard lock(mutex_);
+    puskAt_ = 0;
+    transferring_ = false;
+    image_.clear();
+    command_.clear();
+    report_.received = 0;
+    report_.crc = 0xFFFF;
+    report_.beyondImage = 0;
+    report_.blocksAcknowledged = 0;
+    report_.finalSent = false;
+    report_.afterFinal.clear();
+    ++report_.restarts;
     changed_.notify_all();
 }
 

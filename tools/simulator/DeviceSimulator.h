@@ -40,6 +40,10 @@ struct SimConfig {
     // image is dropped and "VERS" is answered again. -1: never; the device
     // then waits for the rest of the image for ever, as it does without one.
     int resetAfterMs = -1;
+    // This many ms after "PUSK", return to the bootloader's start, as a
+    // device that was reset into it: "VERS" is answered again and a new
+    // image is taken. -1: never (the device runs its new firmware).
+    int restartAfterPuskMs = -1;
     SimFaults faults;
 };
 
@@ -55,6 +59,7 @@ struct SimReport {
     bool hungUp = false;
     std::vector<uint8_t> afterFinal; // bytes that came after the final acknowledgement
     int resets = 0;                  // returns to the start after a silence (resetAfterMs)
+    int restarts = 0;                // returns to the start after "PUSK" (restartAfterPuskMs)
 };
 
 class DeviceSimulator {
@@ -90,6 +95,7 @@ private:
     void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs);
     void WaitForLine();
     void ResetToStart();
+    void RestartAfterPusk();
 
     SimConfig config_;
     std::unique_ptr<SimLine> line_;
@@ -104,6 +110,7 @@ private:
     std::vector<uint8_t> image_;   // received image bytes
     std::vector<uint8_t> command_; // bytes of a command being received
     bool transferring_ = false;
+    double puskAt_ = 0; // when "PUSK" came, for a restart after it
 
     double lineTime_ = 0; // seconds per byte; 0 for an instant device
     double lineBusyUntil_ = 0;

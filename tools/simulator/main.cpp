@@ -57,6 +57,9 @@ Options:
                        return to the bootloader's start (drop the partial
                        image, answer "VERS" again), as a bootloader's watchdog
                        may; without it an interrupted transfer waits for ever
+  --restart-after-pusk-ms MS
+                       MS ms after "PUSK", return to the bootloader's start,
+                       as a device that was reset: the next write works too
   --help               show this text
 Blocks count from 0 to 507.
 )";
@@ -108,6 +111,7 @@ int main(int argc, char** argv) {
         {"--late-ack-at", &config.faults.lateAckAt, false},
         {"--xoff-at", &config.faults.xoffAt, false},
         {"--reset-after-ms", &config.resetAfterMs, true},
+        {"--restart-after-pusk-ms", &config.restartAfterPuskMs, true},
         {"--late-ms", &config.faults.lateAckMs, true},
     };
     for (int i = 1; i < argc; ++i) {
