@@ -21,8 +21,10 @@
 // The carried image's size; its name is its label (resources/ImageLabel.h).
 inline constexpr int kImageBlocks = 508;
 inline constexpr int kImageBytes = 508 * 256;
-// How long identify waits for the answer to "VERS".
+// How long identify waits for the answer to "VERS" on a port the user named,
+// and on each port when every port is asked (auto-detection).
 inline constexpr int kIdentifyTimeoutMs = 3000;
+inline constexpr int kDetectTimeoutMs = 1000;
 
 enum class TIdentify { found, open_failed, no_answer, not_bootloader, interrupted };
 

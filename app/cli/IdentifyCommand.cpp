@@ -3,14 +3,18 @@
 #include "app/cli/Commands.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortJobs.h"
+#include "platform/Console.h"
 
 #include <cstdlib>
 
 std::vector<std::string> PortsToUse(const TRun& run) {
     if (!run.options.ports.empty()) return run.options.ports;
     const char* port = std::getenv("VARNOMIKSAL_PORT");
-    if (port && *port && !run.options.all) return {port};
-    return {};
+    if (!port || !*port || run.options.all) return {};
+    // Said where results do not go, so that a surprise is explained.
+    ConsoleWrite(TStdStream::err,
+                 "varnomiksal-cli: using " + std::string(port) + " from VARNOMIKSAL_PORT\n");
+    return {port};
 }
 
 namespace {
@@ -22,7 +26,7 @@ void WriteLogs(TLogOutput& log, TPortJobs& jobs, bool prefix) {
 
 int IdentifyOne(TRun& run, TInterruptWatch& watch, TLogOutput& log, const std::string& port) {
     TPortJobs jobs = JobsFor({port});
-    IdentifyJobs(jobs, watch, nullptr);
+    IdentifyJobs(jobs, watch, kIdentifyTimeoutMs);
     WriteLogs(log, jobs, false);
     TPortJob& job = *jobs[0];
     if (!job.port.empty()) run.json.Add("port", job.port);
@@ -48,7 +52,7 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
 
     // Every listed port at once: each waits for its answer in parallel.
     TPortJobs jobs = JobsForAllPorts();
-    IdentifyJobs(jobs, watch, nullptr);
+    IdentifyJobs(jobs, watch, kDetectTimeoutMs);
     WriteLogs(log, jobs, true);
     std::string devices = "[";
     int found = 0;
@@ -66,14 +70,7 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
                    ", \"version\": " + JsonString(job->found.version) + "}";
     }
     run.json.Add("ports_probed", (long long)jobs.size());
-    if (found == 0) {
-        std::string message =
-            jobs.empty() ? std::string("no serial ports found; is the adapter plugged in?")
-                         : "no device answered on any of the " + std::to_string(jobs.size()) +
-                               " port(s); check the cables, and that the devices are in their "
-                               "bootloader ('varnomiksal-cli list' shows the ports)";
-        return Fail(run, exit_no_device, message);
-    }
+    if (found == 0) return Fail(run, exit_no_device, NoDeviceReport(jobs));
     run.json.Add("result", std::string("success"));
     run.json.AddEncoded("devices", devices + "]");
     return Finish(run, exit_ok, std::to_string(found) + " device(s) found");

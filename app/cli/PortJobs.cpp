@@ -52,8 +52,8 @@ std::string OpenProblem(const std::string& name) {
 namespace {
 
 // Identifies the device on one resolved port.
-void IdentifyOne(TPortJob& job) {
-    job.found = job.flasher->Identify(job.port, kIdentifyTimeoutMs);
+void IdentifyOne(TPortJob& job, int timeoutMs) {
+    job.found = job.flasher->Identify(job.port, timeoutMs);
     job.found.port = job.port;
     switch (job.found.outcome) {
     case TIdentify::found:
@@ -64,7 +64,7 @@ void IdentifyOne(TPortJob& job) {
         break;
     case TIdentify::no_answer:
         job.message = "no device answered on " + job.port + " within " +
-                      std::to_string(kIdentifyTimeoutMs / 1000) +
+                      std::to_string(timeoutMs / 1000) +
                       " s; check the cable, and reset or power-cycle the device into its "
                       "bootloader (a device left in the middle of a write answers nothing)";
         break;
@@ -91,7 +91,8 @@ bool Resolve(TPortJob& job, const std::vector<TPortEntry>& ports) {
         return true;
     case TPortArgument::bad_name:
         job.code = exit_usage;
-        job.message = "'" + job.argument + "' is no port name: use COM1 to COM255 or a device path";
+        job.message =
+            "'" + job.argument + "' is not a port name: use COM1 to COM255 or a device path";
         return false;
     case TPortArgument::no_such:
         job.code = exit_no_device;
@@ -108,7 +109,7 @@ bool Resolve(TPortJob& job, const std::vector<TPortEntry>& ports) {
 
 } // namespace
 
-void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<void()>& poll) {
+void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, int timeoutMs) {
     std::vector<TPortEntry> ports = ListPorts();
     bool usage = false;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -138,7 +139,8 @@ void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<v
         job->flasher = std::make_unique<TFlasher>(watch);
         ready.push_back(std::move(job));
     }
-    RunJobs(ready, IdentifyOne, poll);
+    RunJobs(
+        ready, [timeoutMs](TPortJob& job) { IdentifyOne(job, timeoutMs); }, nullptr);
     PutBack(jobs, ready);
 }
 
@@ -169,4 +171,53 @@ TPortJobs JobsForAllPorts() {
         jobs.back()->port = port.name;
     }
     return jobs;
+}
+
+namespace {
+
+// Why a port that did not open could not, in a few words.
+std::string ShortOpenProblem(const std::string& name) {
+    std::string device;
+    if (!ResolvePort(name, device)) return "gone";
+    switch (CheckPortAccess(device)) {
+    case TPortProblem::missing:
+        return "gone (is the adapter plugged in?)";
+    case TPortProblem::busy:
+        return "busy (another program holds it)";
+    case TPortProblem::denied: {
+        std::string group = PortAccessGroup(device);
+        if (group.empty()) return std::string("no permission (") + kRootOnlyAdvice + ")";
+        return "no permission (join the group '" + group + "': sudo usermod -aG " + group +
+               " $USER, then log in again)";
+    }
+    default:
+        return "could not be opened";
+    }
+}
+
+} // namespace
+
+std::string NoDeviceReport(const TPortJobs& all) {
+    if (all.empty()) return "no serial ports found; is the adapter plugged in?";
+    std::string report =
+        "no device answered on any of the " + std::to_string(all.size()) + " port(s):";
+    std::string silent;
+    for (const auto& job : all) {
+        switch (job->found.outcome) {
+        case TIdentify::open_failed:
+            report += "\n  " + job->port + ": " + ShortOpenProblem(job->port);
+            break;
+        case TIdentify::not_bootloader:
+            report += "\n  " + job->port + ": answered, but not as a Varnomiksal bootloader";
+            break;
+        default:
+            silent += (silent.empty() ? "" : ", ") + job->port;
+        }
+    }
+    if (!silent.empty())
+        report += "\n  " + silent + ": no answer within " +
+                  std::to_string(kDetectTimeoutMs / 1000) +
+                  " s; check the cables, and that the devices are in their bootloader (a "
+                  "device left in the middle of a write answers nothing until it is reset)";
+    return report;
 }

@@ -35,10 +35,16 @@ void RunJobs(TPortJobs& jobs, const std::function<void(TPortJob&)>& work,
 // the order given.
 void PutBack(TPortJobs& jobs, TPortJobs& taken);
 
-// Resolves each job's port and identifies its device, all at once. A job
-// that fails keeps its exit code and message; a bad port name is a usage
-// error (exit 3).
-void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, const std::function<void()>& poll);
+// Resolves each job's port and identifies its device, all at once, each
+// waiting timeoutMs at most for an answer. A job that fails keeps its exit
+// code and message; a bad port name, or a port named twice, is a usage
+// error (exit 3), and then no port is opened.
+void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, int timeoutMs);
+
+// Why no device was found when every port was asked: the ports that could
+// not be opened or answered otherwise, each with its reason, and the silent
+// ones.
+std::string NoDeviceReport(const TPortJobs& all);
 
 // Jobs for the named ports, or for every listed port.
 TPortJobs JobsFor(const std::vector<std::string>& arguments);

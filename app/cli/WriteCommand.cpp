@@ -237,7 +237,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
     std::vector<std::string> ports = PortsToUse(run);
     if (!ports.empty()) {
         jobs = JobsFor(ports);
-        IdentifyJobs(jobs, watch, nullptr);
+        IdentifyJobs(jobs, watch, kIdentifyTimeoutMs);
         WriteLogs(w, jobs);
         for (auto& job : jobs)
             if (job->code == exit_usage) return Fail(run, exit_usage, job->message);
@@ -246,7 +246,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         if (watch.Interrupted()) return Fail(run, exit_interrupted, kNothingWritten);
     } else {
         TPortJobs all = JobsForAllPorts();
-        IdentifyJobs(all, watch, nullptr);
+        IdentifyJobs(all, watch, kDetectTimeoutMs);
         bool interrupted = false;
         for (auto& job : all) {
             interrupted |= job->code == exit_interrupted;
@@ -254,13 +254,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         }
         WriteLogs(w, jobs);
         if (interrupted || watch.Interrupted()) return Fail(run, exit_interrupted, kNothingWritten);
-        if (jobs.empty())
-            return Fail(run, exit_no_device,
-                        all.empty()
-                            ? std::string("no serial ports found; is the adapter plugged in?")
-                            : "no device answered on any of the " + std::to_string(all.size()) +
-                                  " port(s); check the cables, and that the devices are "
-                                  "in their bootloader");
+        if (jobs.empty()) return Fail(run, exit_no_device, NoDeviceReport(all));
         if (jobs.size() > 1 && !o.all) {
             std::string list;
             for (auto& job : jobs)

@@ -7,6 +7,7 @@
 #include "DeviceTest.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/Sha256.h"
+#include "platform/Comm.h"
 #include "tests/platform/PtyPort.h"
 #include "tools/simulator/DeviceSimulator.h"
 
@@ -62,8 +63,17 @@ bool WroteWholeImage(const DeviceSimulator& sim) {
 // and waits up to 3 s for the silent ones.
 TEST_F(Bench, FindsTheDeviceByItselfOrAsksWhichOne) {
     std::string out, err;
-    EXPECT_EQ(RunCli({"identify"}, &out, &err), 2);
-    EXPECT_TRUE(Has(err, "no device answered on any of the ")) << err;
+    {
+        // A port another program holds is named as busy, apart from the
+        // silent ones.
+        TPtyPort silent(154);
+        std::unique_ptr<TComm> held = TComm::Open("COM154");
+        ASSERT_TRUE(held);
+        EXPECT_EQ(RunCli({"identify"}, &out, &err), 2);
+        EXPECT_TRUE(Has(err, "no device answered on any of the ")) << err;
+        EXPECT_TRUE(Has(err, "\n  COM154: busy (another program holds it)\n")) << err;
+        EXPECT_FALSE(Has(err, "COM154,")) << err;
+    }
 
     DeviceSimulator& only = StartDevice(150);
     ASSERT_EQ(RunCli({"write", "--yes", "--progress=none", kAllow}, &out, &err), 0) << err;
@@ -92,6 +102,7 @@ TEST_F(Bench, FindsTheDeviceByItselfOrAsksWhichOne) {
     unsetenv("VARNOMIKSAL_PORT");
     EXPECT_EQ(code, 0);
     EXPECT_EQ(out, "Device:   KMV-4\nFirmware: 7.9\n");
+    EXPECT_TRUE(Has(err, "using COM152 from VARNOMIKSAL_PORT")) << err;
 }
 
 TEST_F(Bench, WriteAllUploadsToEveryDeviceAtOnce) {

@@ -241,7 +241,7 @@ TEST_F(Cli, UsageErrorsExitWithThree) {
     // Bad port names are usage errors too: nothing is opened.
     for (const char* bad : {"COM0", "COM256", "ttyUSB0", "port3"}) {
         EXPECT_EQ(RunCli({"identify", bad}, &out, &err), 3) << bad;
-        EXPECT_TRUE(Has(err, "is no port name")) << err;
+        EXPECT_TRUE(Has(err, "is not a port name")) << err;
     }
     ASSERT_EQ(RunCli({"--help"}, &out), 0);
     for (const char* code : {"\n  0    success", "\n  1    transfer failed", "\n  2    no device",
