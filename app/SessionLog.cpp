@@ -266,7 +266,9 @@ void TSessionLog::inFailure(TData& d, uint16_t) {
             Add("failed at " + where + ": reply " + ToString(d) +
                 (crc.empty() ? " before any block" : " does not match the CRC " + crc));
         else if (ToInteger(d) == 3)
-            Add("failed at " + where + ": no reply for 3 s");
+            // The watchdog counts whole seconds from a tick that may come
+            // at any moment after the last reply.
+            Add("failed at " + where + ": no reply for 2 to 3 s");
         else
             Add("failed at " + where +
                 ": the device acknowledged the last block as an "

@@ -22,6 +22,9 @@ struct TPortJob {
     TUploadResult upload;
     std::atomic<int> done{0}; // blocks acknowledged, for the progress display
     std::atomic<double> seconds{0};
+    // How the upload ended, for the progress display; running until then.
+    enum TState { running, succeeded, failed, interrupted };
+    std::atomic<TState> state{running};
 };
 using TPortJobs = std::vector<std::unique_ptr<TPortJob>>;
 

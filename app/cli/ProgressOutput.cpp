@@ -62,10 +62,21 @@ void TProgressOutput::Show() {
         for (TPortJob* job : jobs_) {
             std::string name = job->port;
             name.resize(std::max<std::size_t>(name.size(), 7), ' ');
-            text += "\r" + name +
+            // A port that failed says so at once, while the others go on.
+            std::string line;
+            switch (job->state.load()) {
+            case TPortJob::failed:
+                line = "failed at block " + std::to_string(std::min(job->done + 1, kImageBlocks));
+                break;
+            case TPortJob::interrupted:
+                line = "interrupted";
+                break;
+            default:
+                line =
                     ProgressBarLine(job->done.load(), kImageBlocks, job->seconds.load(),
-                                    std::max((columns > 0 ? columns : 80) - int(name.size()), 1)) +
-                    "\x1b[K\n";
+                                    std::max((columns > 0 ? columns : 80) - int(name.size()), 1));
+            }
+            text += "\r" + name + line + "\x1b[K\n";
         }
         drawn_ = true;
     } else if (mode_ == TProgressMode::plain) {

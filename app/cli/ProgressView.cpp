@@ -32,8 +32,9 @@ std::string ProgressBarLine(int done, int total, double seconds, int columns) {
     double left = rate > 0 ? double(total - done) * block_bytes / rate : -1;
     int percent = total > 0 ? done * 100 / total : 0;
     char tail[128];
-    std::snprintf(tail, sizeof tail, " %3d%%  block %d/%d  %5.0f B/s  %s left", percent, done,
-                  total, rate, Clock(left).c_str());
+    // The rate in the closing line's unit.
+    std::snprintf(tail, sizeof tail, " %3d%%  block %d/%d  %5.1f kbit/s  %s left", percent, done,
+                  total, rate * 8 / 1000, Clock(left).c_str());
     // The bar takes what the terminal leaves, up to 40 cells; under 10 it
     // is left out. The last column stays free, or the terminal would wrap.
     int usable = (columns > 0 ? columns : 80) - 1;

@@ -70,6 +70,9 @@ void Upload(TWrite& w, TPortJob& job) {
         job.seconds = seconds;
     });
     job.flasher->Close();
+    job.state = r.outcome == TUpload::success       ? TPortJob::succeeded
+                : r.outcome == TUpload::interrupted ? TPortJob::interrupted
+                                                    : TPortJob::failed;
     // Blocks count from 1 in messages: the one in flight follows the
     // acknowledged ones.
     int at = std::min(r.blocks + 1, kImageBlocks);
@@ -107,7 +110,7 @@ void Upload(TWrite& w, TPortJob& job) {
                              kImageBlocks, kRecover);
         return;
     case TUploadFailure::silence:
-        why = "the device stopped answering (no reply for 3 s)";
+        why = "the device stopped answering (no reply for 2 to 3 s)";
         break;
     case TUploadFailure::unexpected_reply:
         why = "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -498,7 +499,11 @@ namespace {
 // Runs `command` in a detached tmux session of `columns` columns, waits for
 // it to end, and returns the pane's whole history with wrapped lines joined.
 std::string RunInTmux(const std::string& command, int columns) {
-    std::string tmux = "tmux -L varno-test-" + std::to_string(::getpid()) + " ";
+    // A server of its own each time: a new one under a name whose last
+    // server is still going away would be refused.
+    static int sessions = 0;
+    std::string tmux =
+        "tmux -L varno-test-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions) + " ";
     std::string start = tmux + "new-session -d -s cli -x " + std::to_string(columns) + " -y 30 '" +
                         command + "; echo EXIT=$?; sleep 60'";
     if (std::system(start.c_str()) != 0) return "";
@@ -556,4 +561,25 @@ TEST_F(Cli, ADeviceResetAfterItsStartIsWrittenAgain) {
     ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << err;
     EXPECT_TRUE(sim.Report().matchesImage);
     EXPECT_EQ(sim.Report().versRequests, 2);
+}
+
+// Several ports on a terminal: a port that failed says so on its line at
+// once, while the others go on.
+TEST_F(Cli, SeveralBarsShowAFailureAtOnce) {
+    if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs tmux";
+    SimConfig paced, wrong;
+    paced.baud = wrong.baud = 384620;
+    wrong.faults.wrongCrcAt = 5;
+    StartDevice(paced, 150);
+    StartDevice(wrong, 151);
+    std::string pane = RunInTmux("VARNOMIKSAL_PORT_DIR=" + TestPortDir() + " " + CLI_PATH +
+                                     " write COM150 COM151 --yes " + kAllow,
+                                 100);
+    EXPECT_TRUE(Has(pane, "EXIT=1")) << pane;
+    std::vector<std::string> lines = Lines(pane);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](std::string line) {
+        line.erase(line.find_last_not_of(' ') + 1); // the pane keeps erased cells as blanks
+        return line == "COM151 failed at block 6";
+    })) << pane;
+    EXPECT_TRUE(Has(pane, "\nCOM150 [####")) << pane;
 }

@@ -130,7 +130,7 @@ TEST_F(MainWindow, FailedUploadsShowTheErrorDisplay) {
         }
         if (fault == 1) {
             EXPECT_TRUE(Has(log, "  block 11/508  crc " + crc + "  reply none\n")) << log;
-            EXPECT_TRUE(Has(log, "  failed at block 11: no reply for 3 s\n")) << log;
+            EXPECT_TRUE(Has(log, "  failed at block 11: no reply for 2 to 3 s\n")) << log;
         }
         EXPECT_TRUE(Has(log, "  outcome: failure, ")) << log;
         if (fault == 1) {
