@@ -1,11 +1,11 @@
 #include "app/SessionLog.h"
 #include "app/VisibleText.h"
-
 #include "platform/Ports.h"
 #include "runtime/Text1251.h"
 #include "serial/qeComAsync.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -154,6 +154,10 @@ void TSessionLog::inOpen(TData& d, uint16_t) {
         if (number > 0) {
             std::string device;
             ResolvePort(name, device);
+            // The device itself, where a link in the port directory leads.
+            std::error_code ec;
+            std::string target = std::filesystem::canonical(device, ec).string();
+            if (!ec && !target.empty()) device = target;
             Add("opened " + name + (device.empty() ? "" : " (" + device + ")") + ": " +
                 LineSettings(port));
         } else {

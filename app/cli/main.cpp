@@ -44,7 +44,8 @@ mapped to its COM name through the port list. Without PORT, the environment
 variable VARNOMIKSAL_PORT names the port, if set.
 
 Options:
-  -y, --yes            write without asking (also when stdin is no terminal)
+  -y, --yes            write without asking; without it, write asks only
+                       when stdin is a terminal (with --json too)
   --all                write: every port where a device answers
   --image FILE         write (or show) FILE instead of the carried image; it
                        must be exactly 130048 bytes (an empty FILE is a

@@ -490,6 +490,7 @@ TEST_F(Cli, DeviceTextIsShownSafely) {
     EXPECT_EQ(out, "Device:   \\x1B[2JDEV\nFirmware: 2.1\\r\\n\n");
     EXPECT_TRUE(Has(err, "identified: device \\x1B[2JDEV, firmware 2.1\\r\\n\n")) << err;
     EXPECT_FALSE(Has(out + err, "\x1B")) << err;
+    EXPECT_TRUE(Has(err, "opened COM150 (/dev/pts/")) << err; // the device the link leads to
     ASSERT_EQ(RunCli({"identify", kPort, "--json"}, &out, &err), 0) << err;
     EXPECT_TRUE(Has(out, "\"device\": \"\\u001b[2JDEV\", \"version\": \"2.1\\r\\n\"")) << out;
 }
