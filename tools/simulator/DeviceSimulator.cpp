@@ -92,7 +92,7 @@ void DeviceSimulator::Run() {
         if (report_.hungUp) break;
         if (config_.restartAfterPuskMs >= 0 && puskAt_ > 0 &&
             Now() - puskAt_ >= config_.restartAfterPuskMs * 1e-3)
-            RestartAfterPusk();
+            ResetToStart();
     }
 }
 
@@ -210,6 +210,9 @@ void DeviceSimulator::OnBlockComplete(int block) {
         Send(ack);
 }
 
+// Back at the bootloader's start: a silence in the middle of a transfer
+// (its watchdog), or the time after "PUSK" (a device reset into it), which
+// also ends the last session.
 void DeviceSimulator::ResetToStart() {
     std::lock_guard lock(mutex_);
     transferring_ = false;
@@ -219,25 +222,14 @@ void DeviceSimulator::ResetToStart() {
     report_.crc = 0xFFFF;
     report_.beyondImage = 0;
     report_.blocksAcknowledged = 0;
-    ++report_.resets;
-    changed_.notify_all();
-}
-
-// Back in the bootloader after the new firmware was started, for the next
-// session; what the report says of the last one's image stays until then.
-void DeviceSimulator::RestartAfterPusk() {
-    std::lock_guard lock(mutex_);
-    puskAt_ = 0;
-    transferring_ = false;
-    image_.clear();
-    command_.clear();
-    report_.received = 0;
-    report_.crc = 0xFFFF;
-    report_.beyondImage = 0;
-    report_.blocksAcknowledged = 0;
-    report_.finalSent = false;
-    report_.afterFinal.clear();
-    ++report_.restarts;
+    if (puskAt_ > 0) {
+        puskAt_ = 0;
+        report_.finalSent = false;
+        report_.afterFinal.clear();
+        ++report_.restarts;
+    } else {
+        ++report_.resets;
+    }
     changed_.notify_all();
 }
 

@@ -95,7 +95,6 @@ private:
     void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs);
     void WaitForLine();
     void ResetToStart();
-    void RestartAfterPusk();
 
     SimConfig config_;
     std::unique_ptr<SimLine> line_;
