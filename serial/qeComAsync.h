@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -124,7 +125,7 @@ private:
     void Close();
     void FireModemLines();
     bool ReadModemStatus();
-    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
+    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, std::promise<void> left);
     void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
     bool Current(uint32_t generation) const;
     void CollectErrors(TComm& comm);
@@ -149,7 +150,12 @@ private:
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;
 
-    std::mutex threadLock_;             // guards the thread objects only
-    std::thread reader_;                // the reader of the open port
-    std::vector<std::thread> finished_; // readers whose join was deferred
+    // A reader thread, and the sign that it is done with the element.
+    struct TReader {
+        std::thread thread;
+        std::future<void> left;
+    };
+    std::mutex threadLock_;         // guards the thread objects only
+    TReader reader_;                // the reader of the open port
+    std::vector<TReader> finished_; // readers whose wait was deferred
 };
