@@ -169,6 +169,7 @@ bool TComm::Purge(uint32_t flags) {
         std::lock_guard lock(impl_->abortLock);
         ++impl_->txAbortGen;
         SetEvent(impl_->txAbortEvent);
+        impl_->txAbortSet = true;
     }
     if (flags & purge_rxabort) {
         // Taken under the lock, so that a read about to wait sees it.
@@ -204,8 +205,9 @@ bool TComm::Flush() {
     }
     uint64_t ms = flush_limit_ms;
     if (t.WriteTotalMultiplier || t.WriteTotalConstant)
-        ms = std::min<uint64_t>(ms, uint64_t(t.WriteTotalMultiplier) * stat.cbOutQue +
-                                        t.WriteTotalConstant);
+        ms = std::clamp<uint64_t>(uint64_t(t.WriteTotalMultiplier) * stat.cbOutQue +
+                                      t.WriteTotalConstant,
+                                  flush_least_ms, flush_limit_ms);
     return FlushWithin(impl_->api, impl_->handle, DWORD(ms));
 }
 

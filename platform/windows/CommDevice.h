@@ -57,6 +57,8 @@ inline constexpr DWORD cancel_grace_ms = 250;
 // The longest a flush is waited for, so that a close ends within 3 s: the
 // flush, and a transfer's cancel grace for a write and for the receiver.
 inline constexpr DWORD flush_limit_ms = 2000;
+// The shortest, for an output queue that the driver reports empty.
+inline constexpr DWORD flush_least_ms = 100;
 
 // An event for one overlapped transfer.
 struct TOverlapped {
@@ -185,6 +187,7 @@ struct TComm::Impl {
     // it waits, so that no abort is lost.
     std::mutex abortLock;
     std::atomic<uint32_t> txAbortGen{0};
+    bool txAbortSet = false; // txAbortEvent is set; guarded by abortLock
 
     std::mutex settingsLock;
     TCommTimeouts timeouts;
@@ -550,7 +553,10 @@ struct TComm::Impl {
         {
             std::lock_guard lock(abortLock);
             aborted = txAbortGen.load() != gen;
-            if (!aborted) ResetEvent(txAbortEvent); // left from an earlier abort
+            if (!aborted && txAbortSet) {
+                ResetEvent(txAbortEvent); // left from an earlier abort
+                txAbortSet = false;
+            }
         }
         if (!aborted) {
             HANDLE events[2] = {w.ov.hEvent, txAbortEvent};
