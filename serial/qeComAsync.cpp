@@ -47,8 +47,8 @@ TQeComAsync::~TQeComAsync() {
     JoinReaders();
     // Only a reader that destroys its own element is left: let it run out.
     std::lock_guard lock(threadLock_);
-    for (auto& r : finished_)
-        r.thread.detach();
+    for (auto& t : finished_)
+        t.detach();
     finished_.clear();
 }
 
@@ -201,11 +201,7 @@ bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, 
     if (mask_ != 0) {
         try {
             std::lock_guard lock(threadLock_);
-            std::promise<void> left;
-            std::future<void> leaving = left.get_future();
-            reader_.thread =
-                std::thread(&TQeComAsync::ReaderLoop, this, comm, generation, std::move(left));
-            reader_.left = std::move(leaving);
+            reader_ = std::thread(&TQeComAsync::ReaderLoop, this, comm, generation);
         } catch (const std::system_error&) {
             Close();
             return false;
@@ -239,9 +235,7 @@ void TQeComAsync::FireModemLines() {
 // device to fail on. Received bytes are reported as whole bursts: once the
 // line has been quiet for the gap in use after the last of them. Its exit
 // discards only received bytes: what was written may still be on its way.
-// It says when it is done with the element: `left`.
-void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation,
-                             std::promise<void> left) {
+void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
     RaiseCurrentThreadPriority();
     uint32_t events = 0;
     while (comm->WaitEvent(events)) {
@@ -254,7 +248,6 @@ void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation,
     if (Current(generation)) lineLost_ = true;
     comm->SetMask(0);
     comm->Purge(purge_rxclear);
-    left.set_value(); // the element is not touched after this
 }
 
 bool TQeComAsync::Current(uint32_t generation) const {
@@ -350,19 +343,16 @@ void TQeComAsync::Close() {
     closeClaim_ = false;
 }
 
-// Waits until every reader thread but the calling one, whose wait is
-// deferred, is done with the element, and lets it go. A reader is not
-// joined: on Windows a thread ends only once its transfers have, and a
-// driver that keeps a cancelled write would hold the join up for minutes.
+// Joins every reader thread but the calling one, whose join is deferred.
 void TQeComAsync::JoinReaders() {
-    std::vector<TReader> leaving;
+    std::vector<std::thread> joinable;
     {
         std::lock_guard lock(threadLock_);
         const auto self = std::this_thread::get_id();
-        if (reader_.thread.joinable()) finished_.push_back(std::move(reader_));
+        if (reader_.joinable()) finished_.push_back(std::move(reader_));
         for (auto it = finished_.begin(); it != finished_.end();) {
-            if (it->thread.get_id() != self) {
-                leaving.push_back(std::move(*it));
+            if (it->get_id() != self) {
+                joinable.push_back(std::move(*it));
                 it = finished_.erase(it);
             } else {
                 ++it;
@@ -370,11 +360,9 @@ void TQeComAsync::JoinReaders() {
         }
     }
     // The reader may be inside a call that waits for the window thread.
-    if (!leaving.empty())
+    if (!joinable.empty())
         WaitForOtherThread([&] {
-            for (auto& r : leaving)
-                r.left.wait();
+            for (auto& t : joinable)
+                t.join();
         });
-    for (auto& r : leaving)
-        r.thread.detach();
 }

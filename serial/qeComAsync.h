@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -125,7 +124,7 @@ private:
     void Close();
     void FireModemLines();
     bool ReadModemStatus();
-    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation, std::promise<void> left);
+    void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
     void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
     bool Current(uint32_t generation) const;
     void CollectErrors(TComm& comm);
@@ -150,12 +149,7 @@ private:
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;
 
-    // A reader thread, and the sign that it is done with the element.
-    struct TReader {
-        std::thread thread;
-        std::future<void> left;
-    };
-    std::mutex threadLock_;         // guards the thread objects only
-    TReader reader_;                // the reader of the open port
-    std::vector<TReader> finished_; // readers whose wait was deferred
+    std::mutex threadLock_;             // guards the thread objects only
+    std::thread reader_;                // the reader of the open port
+    std::vector<std::thread> finished_; // readers whose join was deferred
 };
