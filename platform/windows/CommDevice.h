@@ -28,6 +28,7 @@
 #include "platform/shared/CommTimeouts.h"
 #include "platform/windows/CommApi.h"
 
+#include <process.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -37,7 +38,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 using Clock = std::chrono::steady_clock;
 
@@ -127,26 +127,36 @@ struct TFlushCall {
     }
 };
 
+inline unsigned __stdcall FlushThread(void* arg) {
+    const std::unique_ptr<std::shared_ptr<TFlushCall>> held(
+        static_cast<std::shared_ptr<TFlushCall>*>(arg));
+    TFlushCall& call = **held;
+    {
+        std::lock_guard lock(call.lock);
+        if (call.givenUp) return 0;
+    }
+    call.result = call.flush(call.handle);
+    SetEvent(call.done);
+    return 0;
+}
+
 // Flushes on a thread of its own, waiting at most `ms`. False when the flush
 // failed or did not end in time; the handle must then stay open until the
 // caller is done with it (a flush that has not started by then never starts).
+// The thread is a system one whose handle is closed at once: a thread that
+// is let go while it ends is not safe with the C++ library's threads here.
 inline bool FlushWithin(const TCommApi& api, HANDLE handle, DWORD ms) {
     auto call = std::make_shared<TFlushCall>();
     if (!call->done) return false;
     call->flush = api.FlushFileBuffers;
     call->handle = handle;
-    try {
-        std::thread([call] {
-            {
-                std::lock_guard lock(call->lock);
-                if (call->givenUp) return;
-            }
-            call->result = call->flush(call->handle);
-            SetEvent(call->done);
-        }).detach();
-    } catch (...) {
+    auto* held = new std::shared_ptr<TFlushCall>(call);
+    const uintptr_t thread = _beginthreadex(nullptr, 0, FlushThread, held, 0, nullptr);
+    if (!thread) {
+        delete held;
         return false;
     }
+    CloseHandle(HANDLE(thread));
     if (WaitForSingleObject(call->done, ms) == WAIT_OBJECT_0) return call->result != FALSE;
     std::lock_guard lock(call->lock);
     call->givenUp = true;
@@ -197,12 +207,12 @@ struct TComm::Impl {
     std::mutex rxLock;
     std::condition_variable rxChanged;
     std::string rxStage;
-    uint64_t staged = 0;      // bytes ever staged
-    bool rxFailed = false;    // the device failed or hung up: nothing more comes
-    uint32_t wakeCount = 0;   // bumped by SetMask and Close
-    uint32_t lineErrors = 0;  // error flags taken from the driver, for ClearError
-    uint32_t errorEvents = 0; // ev_err and ev_break not yet reported
-    std::thread receiver;
+    uint64_t staged = 0;       // bytes ever staged
+    bool rxFailed = false;     // the device failed or hung up: nothing more comes
+    uint32_t wakeCount = 0;    // bumped by SetMask and Close
+    uint32_t lineErrors = 0;   // error flags taken from the driver, for ClearError
+    uint32_t errorEvents = 0;  // ev_err and ev_break not yet reported
+    HANDLE receiver = nullptr; // the receiver's thread
 
     // The record of writes, one write at a time; made again after a write
     // that the driver kept.
@@ -230,16 +240,15 @@ struct TComm::Impl {
         }
         rxChanged.notify_all();
         SetEvent(stopEvent);
-        if (receiver.joinable()) {
+        if (receiver) {
             // Every wait of the receiver ends on the stop, a stopped read
             // within the cancel grace. A receiver that left its read with
-            // the driver is not joined: a Windows thread ends only once its
-            // transfers have, which that driver may never allow.
+            // the driver is not waited for to its end: a Windows thread ends
+            // only once its transfers have, which that driver may never allow.
             WaitForSingleObject(receiverOut, INFINITE);
-            if (receiverAbandoned)
-                receiver.detach();
-            else
-                receiver.join();
+            if (!receiverAbandoned) WaitForSingleObject(receiver, INFINITE);
+            CloseHandle(receiver);
+            receiver = nullptr;
         }
         if (handle != INVALID_HANDLE_VALUE) api.CloseHandle(handle);
         handle = INVALID_HANDLE_VALUE;
@@ -248,20 +257,23 @@ struct TComm::Impl {
 
     // The receiver starts with the first wait or read, so that opening a port
     // only to see that it can be opened changes nothing on it. Its reads wait
-    // for the bytes they ask for: the handle has no read timeouts.
+    // for the bytes they ask for: the handle has no read timeouts. It is a
+    // system thread, so that one that must be let go can be (FlushWithin).
     void StartReceiver() {
         std::call_once(receiverStarted, [this] {
             COMMTIMEOUTS none{};
             if (closed || !api.SetCommTimeouts(handle, &none)) return Fail();
-            try {
-                receiver = std::thread([this, out = receiverOut] {
-                    Receive();
-                    SetEvent(out); // the last touch of this record
-                });
-            } catch (...) {
-                Fail();
-            }
+            receiver = HANDLE(_beginthreadex(nullptr, 0, ReceiverThread, this, 0, nullptr));
+            if (!receiver) Fail();
         });
+    }
+
+    static unsigned __stdcall ReceiverThread(void* arg) {
+        Impl* self = static_cast<Impl*>(arg);
+        const HANDLE out = self->receiverOut;
+        self->Receive();
+        SetEvent(out); // the last touch of this record
+        return 0;
     }
 
     uint32_t QueueSize() {
