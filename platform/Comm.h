@@ -146,9 +146,13 @@ public:
     bool Write(std::string_view bytes, std::size_t& written);
     // Discards queued data; the abort flags end the transfers in progress.
     bool Purge(uint32_t flags);
-    // Waits (within the write timeout) until the output queue has gone out.
+    // Waits (within the write timeout, and on Windows 2 s at most) until the
+    // output queue has gone out. False when it did not: the line is held, or
+    // the driver held the flush past the bound.
     bool Flush();
-    // Releases the device; every later call fails. Idempotent.
+    // Releases the device; every later call fails. Idempotent. It ends
+    // within a bound whatever the driver does: a transfer that the driver
+    // keeps after its cancel is given up on.
     void Close();
 
 private:

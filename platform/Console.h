@@ -13,8 +13,13 @@ int TerminalColumns();
 
 // True when the terminal on standard error takes the cursor-up and
 // erase-line sequences (ESC [ n A, ESC [ K) that redraw several lines in
-// place; on Windows this turns the console's sequence handling on first.
+// place; on Windows this turns the console's sequence handling on first,
+// until the program ends.
 bool StderrTakesCursorMoves();
+// Puts back the terminal settings that this program changed, as they were
+// found. Done by itself when the program ends (a return from main or exit);
+// safe to call more than once.
+void RestoreConsoleModes();
 
 enum class TStdStream { out, err };
 

@@ -27,6 +27,10 @@ bool StderrTakesCursorMoves() {
     return StderrIsTerminal();
 }
 
+void RestoreConsoleModes() {
+    // No terminal setting is changed here.
+}
+
 bool ConsoleWrite(TStdStream stream, const std::string& text) {
     int fd = stream == TStdStream::out ? STDOUT_FILENO : STDERR_FILENO;
     std::size_t done = 0;

@@ -31,10 +31,9 @@ std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     auto impl = std::make_unique<Impl>(api);
     impl->handle = h;
-    impl->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // Waits of a few milliseconds (the burst gap) need the fine system timer.
     timeBeginPeriod(1);
-    if (!impl->stopEvent) return nullptr;
+    if (!impl->stopEvent || !impl->txAbortEvent || !impl->receiverOut) return nullptr;
     return std::unique_ptr<TComm>(new TComm(std::move(impl)));
 }
 
@@ -169,7 +168,8 @@ bool TComm::Purge(uint32_t flags) {
     if (flags & purge_txabort) {
         std::lock_guard lock(impl_->abortLock);
         ++impl_->txAbortGen;
-        if (impl_->activeWrite) impl_->api.CancelIoEx(impl_->handle, impl_->activeWrite);
+        SetEvent(impl_->txAbortEvent);
+        impl_->txAbortSet = true;
     }
     if (flags & purge_rxabort) {
         // Taken under the lock, so that a read about to wait sees it.
@@ -196,7 +196,19 @@ bool TComm::Flush() {
     if (impl_->api.ClearCommError(impl_->handle, &errors, &stat) &&
         (stat.fCtsHold || stat.fDsrHold || stat.fRlsdHold || stat.fXoffHold))
         return false;
-    return impl_->api.FlushFileBuffers(impl_->handle);
+    // A driver may hold the flush all the same: it is waited for within the
+    // write timeout of the bytes queued, and never longer than the limit.
+    TCommTimeouts t;
+    {
+        std::lock_guard lock(impl_->settingsLock);
+        t = impl_->timeouts;
+    }
+    uint64_t ms = flush_limit_ms;
+    if (t.WriteTotalMultiplier || t.WriteTotalConstant)
+        ms = std::clamp<uint64_t>(uint64_t(t.WriteTotalMultiplier) * stat.cbOutQue +
+                                      t.WriteTotalConstant,
+                                  flush_least_ms, flush_limit_ms);
+    return FlushWithin(impl_->api, impl_->handle, DWORD(ms));
 }
 
 void TComm::Close() {

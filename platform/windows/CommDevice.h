@@ -14,6 +14,11 @@
 // raise ev_err (framing, overrun, parity) and ev_break for a wait that
 // watches them. Only a failure that no line error explains ends reception.
 //
+// A driver cannot hold a close up: a cancelled transfer that the driver does
+// not end within cancel_grace_ms is given up on, and the flush runs on a
+// thread of its own that the caller waits for within flush_limit_ms. No wait
+// for a transfer or a flush is without a bound.
+//
 // The comm API is called through a table (CommApi.h), the real one unless a
 // test put in a fake driver.
 // Only platform/windows/Comm.cpp includes this.
@@ -23,15 +28,16 @@
 #include "platform/shared/CommTimeouts.h"
 #include "platform/windows/CommApi.h"
 
+#include <process.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 using Clock = std::chrono::steady_clock;
 
@@ -42,6 +48,17 @@ inline constexpr uint32_t default_in_queue = 4096;
 // counts as failed. One such abort is normal: another thread may have taken
 // the errors first, and the next transfer works.
 inline constexpr int max_unexplained_aborts = 8;
+
+// How long a cancelled transfer is given to end. A driver that ignores the
+// cancel keeps the transfer, and may still complete it (writing into its
+// record and buffer) at any later time: such a record is left allocated.
+inline constexpr DWORD cancel_grace_ms = 250;
+
+// The longest a flush is waited for, so that a close ends within 3 s: the
+// flush, and a transfer's cancel grace for a write and for the receiver.
+inline constexpr DWORD flush_limit_ms = 2000;
+// The shortest, for an output queue that the driver reports empty.
+inline constexpr DWORD flush_least_ms = 100;
 
 // An event for one overlapped transfer.
 struct TOverlapped {
@@ -62,11 +79,89 @@ struct TOverlapped {
 
 // How an overlapped transfer ended.
 struct TTransfer {
-    bool ok = false;      // completed without error
-    DWORD count = 0;      // bytes moved, also when it failed or was stopped
-    DWORD error = 0;      // the error when not ok
-    bool stopped = false; // cancelled because the device is closing
+    bool ok = false;        // completed without error
+    DWORD count = 0;        // bytes moved, also when it failed or was stopped
+    DWORD error = 0;        // the error when not ok
+    bool stopped = false;   // cancelled because the device is closing
+    bool abandoned = false; // the driver ignored the cancel: still pending
 };
+
+// The receiver's transfer: its record and the buffer the driver fills.
+struct TReadSlot {
+    TOverlapped t;
+    char buffer[4096];
+};
+
+// A write's record and its own copy of the bytes, which the driver may read
+// until the write completes.
+struct TWriteSlot {
+    TOverlapped t;
+    std::string bytes;
+};
+
+// Ends a transfer that has been cancelled: waits within the grace for the
+// driver to complete it. False when the driver kept it pending.
+inline bool EndCancelled(const TCommApi& api, HANDLE handle, OVERLAPPED& ov, TTransfer& end) {
+    if (WaitForSingleObject(ov.hEvent, cancel_grace_ms) != WAIT_OBJECT_0) {
+        end.abandoned = true;
+        end.error = ERROR_OPERATION_ABORTED;
+        return false;
+    }
+    end.ok = api.GetOverlappedResult(handle, &ov, &end.count, FALSE);
+    if (!end.ok) end.error = GetLastError();
+    return true;
+}
+
+// One FlushFileBuffers call, shared by the caller and the thread that makes
+// it. Once the call has returned the thread touches nothing but this record,
+// so a flush given up on may end whenever the driver lets it, or never.
+struct TFlushCall {
+    decltype(&::FlushFileBuffers) flush = nullptr;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    BOOL result = FALSE;
+    std::mutex lock;
+    bool givenUp = false; // the caller left: a call not yet started is not made
+    ~TFlushCall() {
+        if (done) CloseHandle(done);
+    }
+};
+
+inline unsigned __stdcall FlushThread(void* arg) {
+    const std::unique_ptr<std::shared_ptr<TFlushCall>> held(
+        static_cast<std::shared_ptr<TFlushCall>*>(arg));
+    TFlushCall& call = **held;
+    {
+        std::lock_guard lock(call.lock);
+        if (call.givenUp) return 0;
+    }
+    call.result = call.flush(call.handle);
+    SetEvent(call.done);
+    return 0;
+}
+
+// Flushes on a thread of its own, waiting at most `ms`. False when the flush
+// failed or did not end in time; the handle must then stay open until the
+// caller is done with it (a flush that has not started by then never starts).
+// The thread is a system one whose handle is closed at once: a thread that
+// is let go while it ends is not safe with the C++ library's threads here.
+inline bool FlushWithin(const TCommApi& api, HANDLE handle, DWORD ms) {
+    auto call = std::make_shared<TFlushCall>();
+    if (!call->done) return false;
+    call->flush = api.FlushFileBuffers;
+    call->handle = handle;
+    auto* held = new std::shared_ptr<TFlushCall>(call);
+    const uintptr_t thread = _beginthreadex(nullptr, 0, FlushThread, held, 0, nullptr);
+    if (!thread) {
+        delete held;
+        return false;
+    }
+    CloseHandle(HANDLE(thread));
+    if (WaitForSingleObject(call->done, ms) == WAIT_OBJECT_0) return call->result != FALSE;
+    std::lock_guard lock(call->lock);
+    call->givenUp = true;
+    return false;
+}
 
 // Milliseconds to wait until deadline, rounded up; INFINITE for none (max).
 inline DWORD MsUntil(Clock::time_point deadline) {
@@ -88,17 +183,21 @@ struct TComm::Impl {
 
     const TCommApi& api;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE stopEvent = nullptr; // ends the receiver
+    HANDLE stopEvent = NewEvent();    // ends the receiver
+    HANDLE txAbortEvent = NewEvent(); // wakes a write for an abort
+    HANDLE receiverOut = NewEvent();  // the receiver is done with this record
+    std::atomic<bool> receiverAbandoned{false};
     std::atomic<uint32_t> rxAbortGen{0};
     std::atomic<uint32_t> mask{0};
     std::atomic<bool> closed{false};
 
     // An abort of writes (Purge with purge_txabort) bumps txAbortGen and
-    // cancels the write in progress; the lock orders the two against a
-    // write's own check before it waits, so that no abort is lost.
+    // sets txAbortEvent, which the write in progress wakes for and cancels
+    // itself on; the lock orders the two against a write's own check before
+    // it waits, so that no abort is lost.
     std::mutex abortLock;
     std::atomic<uint32_t> txAbortGen{0};
-    OVERLAPPED* activeWrite = nullptr; // guarded by abortLock
+    bool txAbortSet = false; // txAbortEvent is set; guarded by abortLock
 
     std::mutex settingsLock;
     TCommTimeouts timeouts;
@@ -108,23 +207,30 @@ struct TComm::Impl {
     std::mutex rxLock;
     std::condition_variable rxChanged;
     std::string rxStage;
-    uint64_t staged = 0;      // bytes ever staged
-    bool rxFailed = false;    // the device failed or hung up: nothing more comes
-    uint32_t wakeCount = 0;   // bumped by SetMask and Close
-    uint32_t lineErrors = 0;  // error flags taken from the driver, for ClearError
-    uint32_t errorEvents = 0; // ev_err and ev_break not yet reported
-    std::thread receiver;
+    uint64_t staged = 0;       // bytes ever staged
+    bool rxFailed = false;     // the device failed or hung up: nothing more comes
+    uint32_t wakeCount = 0;    // bumped by SetMask and Close
+    uint32_t lineErrors = 0;   // error flags taken from the driver, for ClearError
+    uint32_t errorEvents = 0;  // ev_err and ev_break not yet reported
+    HANDLE receiver = nullptr; // the receiver's thread
 
-    // The completion record of writes, made once: one write at a time.
+    // The record of writes, one write at a time; made again after a write
+    // that the driver kept.
     std::mutex writeLock;
-    TOverlapped writeRecord;
+    std::unique_ptr<TWriteSlot> writeSlot;
     std::once_flag receiverStarted;
 
     // Used only by the waiting thread.
     uint64_t reportedRx = 0;
     bool rx80Reported = false;
 
-    ~Impl() { Shut(); }
+    ~Impl() {
+        Shut();
+        for (HANDLE e : {stopEvent, txAbortEvent, receiverOut})
+            if (e) CloseHandle(e);
+    }
+
+    static HANDLE NewEvent() { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }
 
     void Shut() {
         if (closed.exchange(true)) return;
@@ -133,28 +239,41 @@ struct TComm::Impl {
             ++wakeCount;
         }
         rxChanged.notify_all();
-        if (stopEvent) SetEvent(stopEvent);
-        if (receiver.joinable()) receiver.join();
+        SetEvent(stopEvent);
+        if (receiver) {
+            // Every wait of the receiver ends on the stop, a stopped read
+            // within the cancel grace. A receiver that left its read with
+            // the driver is not waited for to its end: a Windows thread ends
+            // only once its transfers have, which that driver may never allow.
+            WaitForSingleObject(receiverOut, INFINITE);
+            if (!receiverAbandoned) WaitForSingleObject(receiver, INFINITE);
+            CloseHandle(receiver);
+            receiver = nullptr;
+        }
         if (handle != INVALID_HANDLE_VALUE) api.CloseHandle(handle);
         handle = INVALID_HANDLE_VALUE;
-        if (stopEvent) CloseHandle(stopEvent);
-        stopEvent = nullptr;
         timeEndPeriod(1);
     }
 
     // The receiver starts with the first wait or read, so that opening a port
     // only to see that it can be opened changes nothing on it. Its reads wait
-    // for the bytes they ask for: the handle has no read timeouts.
+    // for the bytes they ask for: the handle has no read timeouts. It is a
+    // system thread, so that one that must be let go can be (FlushWithin).
     void StartReceiver() {
         std::call_once(receiverStarted, [this] {
             COMMTIMEOUTS none{};
             if (closed || !api.SetCommTimeouts(handle, &none)) return Fail();
-            try {
-                receiver = std::thread([this] { Receive(); });
-            } catch (...) {
-                Fail();
-            }
+            receiver = HANDLE(_beginthreadex(nullptr, 0, ReceiverThread, this, 0, nullptr));
+            if (!receiver) Fail();
         });
+    }
+
+    static unsigned __stdcall ReceiverThread(void* arg) {
+        Impl* self = static_cast<Impl*>(arg);
+        const HANDLE out = self->receiverOut;
+        self->Receive();
+        SetEvent(out); // the last touch of this record
+        return 0;
     }
 
     uint32_t QueueSize() {
@@ -194,14 +313,19 @@ struct TComm::Impl {
         return error == ERROR_OPERATION_ABORTED && ++unexplained <= max_unexplained_aborts;
     }
 
-    // Waits for an overlapped transfer; on a stop it is cancelled first.
+    // Waits for an overlapped transfer; on a stop it is cancelled first,
+    // and given up on if the driver keeps it.
     TTransfer Finish(TOverlapped& t, HANDLE stop) {
         HANDLE events[2] = {t.ov.hEvent, stop};
-        DWORD r = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, INFINITE);
+        DWORD r = WaitForMultipleObjects(2, events, FALSE, INFINITE);
         TTransfer end;
-        end.stopped = r == WAIT_OBJECT_0 + 1;
-        if (end.stopped) api.CancelIoEx(handle, &t.ov);
-        end.ok = api.GetOverlappedResult(handle, &t.ov, &end.count, TRUE);
+        if (r == WAIT_OBJECT_0 + 1) {
+            end.stopped = true;
+            api.CancelIoEx(handle, &t.ov);
+            EndCancelled(api, handle, t.ov, end);
+            return end;
+        }
+        end.ok = api.GetOverlappedResult(handle, &t.ov, &end.count, FALSE);
         if (!end.ok) end.error = GetLastError();
         return end;
     }
@@ -220,8 +344,9 @@ struct TComm::Impl {
     // The receiver: one byte at a time while the line is idle, then
     // everything the driver holds, into the staged queue.
     void Receive() {
-        TOverlapped t;
-        char buffer[4096];
+        auto slot = std::make_unique<TReadSlot>();
+        TOverlapped& t = slot->t;
+        char* const buffer = slot->buffer;
         int unexplained = 0;
         for (;;) {
             {
@@ -232,6 +357,7 @@ struct TComm::Impl {
             }
             const TTransfer first = ReadNow(t, buffer, 1);
             std::size_t have = first.count;
+            if (first.abandoned) return Abandon(std::move(slot));
             if (first.stopped) return Stage(buffer, have);
             if (!first.ok) {
                 if (!Recover(first.error, unexplained)) {
@@ -252,9 +378,13 @@ struct TComm::Impl {
                     room = room > rxStage.size() + have ? room - rxStage.size() - have : 0;
                 }
                 const DWORD want =
-                    DWORD(std::min<std::size_t>({stat.cbInQue, room, sizeof buffer - have}));
+                    DWORD(std::min<std::size_t>({stat.cbInQue, room, sizeof slot->buffer - have}));
                 if (want > 0) {
                     const TTransfer more = ReadNow(t, buffer + have, want);
+                    if (more.abandoned) {
+                        Stage(buffer, have);
+                        return Abandon(std::move(slot));
+                    }
                     have += more.count;
                     if (!more.ok && !more.stopped && !Recover(more.error, unexplained)) {
                         Stage(buffer, have);
@@ -264,6 +394,14 @@ struct TComm::Impl {
             }
             Stage(buffer, have);
         }
+    }
+
+    // A read that the driver kept after its cancel may still be completed
+    // into its record and buffer, and its event set, at any time: they are
+    // left allocated for the rest of the process.
+    void Abandon(std::unique_ptr<TReadSlot> slot) {
+        slot.release();
+        receiverAbandoned = true;
     }
 
     void Stage(const char* bytes, std::size_t count) {
@@ -382,7 +520,10 @@ struct TComm::Impl {
         if (bytes.empty()) return true;
         const uint32_t gen = txAbortGen.load();
         std::lock_guard writing(writeLock);
-        TOverlapped& w = writeRecord;
+        if (!writeSlot) writeSlot = std::make_unique<TWriteSlot>();
+        TWriteSlot& slot = *writeSlot;
+        TOverlapped& w = slot.t;
+        slot.bytes.assign(bytes);
         bool started = false;
         int unexplained = 0;
         auto goOn = [&] {
@@ -392,8 +533,8 @@ struct TComm::Impl {
         while (written < bytes.size()) {
             w.Reset();
             DWORD n = 0;
-            if (!api.WriteFile(handle, bytes.data() + written, DWORD(bytes.size() - written), &n,
-                               &w.ov)) {
+            if (!api.WriteFile(handle, slot.bytes.data() + written, DWORD(bytes.size() - written),
+                               &n, &w.ov)) {
                 const DWORD error = GetLastError();
                 if (error != ERROR_IO_PENDING) {
                     if (error == ERROR_OPERATION_ABORTED && goOn()) continue;
@@ -401,35 +542,44 @@ struct TComm::Impl {
                 }
             }
             started = true;
-            const bool byDriver = AwaitWrite(w, gen, deadline);
-            DWORD done = 0;
-            const bool ok = api.GetOverlappedResult(handle, &w.ov, &done, TRUE);
-            const DWORD error = ok ? 0 : GetLastError();
-            written += done;
-            if (ok || !byDriver || error != ERROR_OPERATION_ABORTED || !goOn()) break;
+            TTransfer end;
+            const bool byDriver = AwaitWrite(w, gen, deadline, end);
+            if (end.abandoned) {
+                // The driver kept the write after its cancel and may still
+                // complete it: its record and bytes stay allocated for good.
+                writeSlot.release();
+                break;
+            }
+            written += end.count;
+            if (end.ok || !byDriver || end.error != ERROR_OPERATION_ABORTED || !goOn()) break;
         }
         return started;
     }
 
     // Waits until a started write completes, its time is up or an abort ends
-    // it. True when it completed by itself (well or not); otherwise it has
-    // been cancelled.
-    bool AwaitWrite(TOverlapped& w, uint32_t gen, Clock::time_point deadline) {
+    // it; `end` says how it ended. True when it completed by itself (well or
+    // not) with no abort; otherwise it has been cancelled, and given up on
+    // if the driver kept it.
+    bool AwaitWrite(TOverlapped& w, uint32_t gen, Clock::time_point deadline, TTransfer& end) {
+        bool aborted;
         {
             std::lock_guard lock(abortLock);
-            if (txAbortGen.load() != gen) {
-                api.CancelIoEx(handle, &w.ov);
-                return false;
+            aborted = txAbortGen.load() != gen;
+            if (!aborted && txAbortSet) {
+                ResetEvent(txAbortEvent); // left from an earlier abort
+                txAbortSet = false;
             }
-            activeWrite = &w.ov;
         }
-        const DWORD r = WaitForSingleObject(w.ov.hEvent, MsUntil(deadline));
-        std::lock_guard lock(abortLock);
-        activeWrite = nullptr;
-        if (r != WAIT_OBJECT_0) {
-            api.CancelIoEx(handle, &w.ov);
-            return false;
+        if (!aborted) {
+            HANDLE events[2] = {w.ov.hEvent, txAbortEvent};
+            if (WaitForMultipleObjects(2, events, FALSE, MsUntil(deadline)) == WAIT_OBJECT_0) {
+                end.ok = api.GetOverlappedResult(handle, &w.ov, &end.count, FALSE);
+                if (!end.ok) end.error = GetLastError();
+                return txAbortGen.load() == gen;
+            }
         }
-        return txAbortGen.load() == gen;
+        api.CancelIoEx(handle, &w.ov);
+        EndCancelled(api, handle, w.ov, end);
+        return false;
     }
 };

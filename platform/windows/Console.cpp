@@ -2,7 +2,16 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <mutex>
+
 namespace {
+
+// The console whose mode this program changed, and its mode as found; put
+// back when the program ends.
+std::mutex g_modeLock;
+HANDLE g_changedConsole = nullptr;
+DWORD g_originalMode = 0;
 
 bool IsConsole(HANDLE handle) {
     DWORD mode = 0;
@@ -48,7 +57,26 @@ bool StderrTakesCursorMoves() {
     DWORD mode = 0;
     if (!IsConsole(handle) || !GetConsoleMode(handle, &mode)) return false;
     // ENABLE_VIRTUAL_TERMINAL_PROCESSING: consoles before Windows 10 refuse it.
-    return SetConsoleMode(handle, mode | 0x0004) != 0;
+    constexpr DWORD vt_processing = 0x0004;
+    if (mode & vt_processing) return true;
+    if (!SetConsoleMode(handle, mode | vt_processing)) return false;
+    // The console is shared with the shell that started the program: its
+    // mode as found goes back at the end, also after a Ctrl+C, which ends
+    // the program through its normal return.
+    std::lock_guard lock(g_modeLock);
+    if (!g_changedConsole) {
+        g_changedConsole = handle;
+        g_originalMode = mode;
+        static const bool registered = std::atexit(RestoreConsoleModes) == 0;
+        (void)registered;
+    }
+    return true;
+}
+
+void RestoreConsoleModes() {
+    std::lock_guard lock(g_modeLock);
+    if (g_changedConsole) SetConsoleMode(g_changedConsole, g_originalMode);
+    g_changedConsole = nullptr;
 }
 
 bool ConsoleWrite(TStdStream stream, const std::string& text) {

@@ -46,6 +46,8 @@ struct TFakeCommDriver::State {
     bool holdOutput = false;
     DWORD failWrites = 0;
     bool purgeAbortsNothing = false;
+    bool holdFlushes = false;
+    bool ignoreCancels = false;
     std::size_t discarded = 0;
     std::vector<uint32_t> purges;
     int flushes = 0;
@@ -131,6 +133,7 @@ struct TFakeCommDriver::State {
         if (h != fake_handle) return ::CloseHandle(h);
         std::lock_guard l(driver->lock);
         driver->open = false;
+        if (driver->ignoreCancels) return TRUE;
         driver->EndRead(ERROR_OPERATION_ABORTED);
         driver->EndWrite(ERROR_OPERATION_ABORTED);
         return TRUE;
@@ -178,10 +181,9 @@ struct TFakeCommDriver::State {
         std::lock_guard l(driver->lock);
         if (DWORD e = driver->Refusal(h)) return SetLastError(e), FALSE;
         driver->purges.push_back(flags);
-        if ((flags & PURGE_TXABORT) && !driver->purgeAbortsNothing)
-            driver->EndWrite(ERROR_OPERATION_ABORTED);
-        if ((flags & PURGE_RXABORT) && !driver->purgeAbortsNothing)
-            driver->EndRead(ERROR_OPERATION_ABORTED);
+        const bool aborts = !driver->purgeAbortsNothing && !driver->ignoreCancels;
+        if ((flags & PURGE_TXABORT) && aborts) driver->EndWrite(ERROR_OPERATION_ABORTED);
+        if ((flags & PURGE_RXABORT) && aborts) driver->EndRead(ERROR_OPERATION_ABORTED);
         if (flags & PURGE_TXCLEAR) {
             driver->discarded += driver->output.size();
             driver->output.clear();
@@ -192,9 +194,14 @@ struct TFakeCommDriver::State {
     static BOOL WINAPI FlushFileBuffers(HANDLE h) {
         std::string sent;
         {
-            std::lock_guard l(driver->lock);
+            std::unique_lock l(driver->lock);
             if (DWORD e = driver->Refusal(h)) return SetLastError(e), FALSE;
             ++driver->flushes;
+            if (driver->holdFlushes) {
+                l.unlock();
+                for (;;)
+                    Sleep(INFINITE);
+            }
             sent.swap(driver->output);
             driver->line += sent;
         }
@@ -258,6 +265,7 @@ struct TFakeCommDriver::State {
     }
     static BOOL WINAPI CancelIoEx(HANDLE, LPOVERLAPPED ov) {
         std::lock_guard l(driver->lock);
+        if (driver->ignoreCancels) return TRUE;
         bool found = false;
         if (driver->read.ov && (!ov || ov == driver->read.ov)) {
             driver->EndRead(ERROR_OPERATION_ABORTED);
@@ -344,6 +352,16 @@ void TFakeCommDriver::FailWritesWith(uint32_t error) {
 void TFakeCommDriver::PurgeAbortsNothing(bool on) {
     std::lock_guard l(state_->lock);
     state_->purgeAbortsNothing = on;
+}
+
+void TFakeCommDriver::HoldFlushes(bool hold) {
+    std::lock_guard l(state_->lock);
+    state_->holdFlushes = hold;
+}
+
+void TFakeCommDriver::IgnoreCancels(bool on) {
+    std::lock_guard l(state_->lock);
+    state_->ignoreCancels = on;
 }
 
 bool TFakeCommDriver::WaitForPendingRead(int timeoutMs) {

@@ -7,6 +7,8 @@
 // - purges abort the pending transfers and discard the queues;
 // - writes complete at once (their bytes leave for the line) unless held;
 //   a flush completes once the output queue has gone out.
+// It can also misbehave as a faulty driver may: hold a flush for good, and
+// ignore cancels, purges and the close, keeping its pending transfers.
 // The test plays the device: it hears what leaves on the line and delivers
 // what the device sends. One driver, for one port, at a time.
 #pragma once
@@ -50,6 +52,12 @@ public:
     static constexpr uint32_t error_gen_failure = 31;
     // Purges leave pending transfers alone, as wine's serial driver does.
     void PurgeAbortsNothing(bool on);
+    // A flush never returns: the thread that calls it stays in the call for
+    // the rest of the process (and touches nothing of this driver).
+    void HoldFlushes(bool hold);
+    // Pending transfers stay pending through cancels, purges and the close;
+    // a later delivery or release still completes them.
+    void IgnoreCancels(bool on);
     // Called inside WriteFile once a held write is pending, with no lock held.
     std::function<void()> onWritePending;
 

@@ -153,3 +153,48 @@ TEST_F(CommDriver, FlushSendsTheOutputAndNothingElseDiscardsIt) {
     EXPECT_TRUE(driver.Purges().empty());
     EXPECT_EQ(driver.DiscardedOutput(), 0u);
 }
+
+// A driver that keeps its transfers through cancels and the close, and holds
+// the flush, holds up neither a write, nor the flush, nor the close; the
+// transfers it completes late land in records that are still there, and
+// another port works afterwards.
+TEST(CommDriverFaulty, TransfersItKeepsAndAFlushItHoldsAreGivenUpOn) {
+    {
+        TFakeCommDriver driver("COM7");
+        std::unique_ptr<TComm> comm = TComm::Open("COM7");
+        ASSERT_TRUE(comm);
+        ASSERT_TRUE(comm->SetMask(ev_rxchar));
+        ASSERT_TRUE(driver.WaitForPendingRead());
+        driver.IgnoreCancels(true);
+        driver.HoldFlushes(true);
+        driver.HoldWrites(true);
+        // With no write timeout only the abort ends the write.
+        auto write = std::async(std::launch::async, [&] {
+            std::size_t written = 0;
+            return comm->Write("PUSK", written) ? written : std::size_t(-1);
+        });
+        ASSERT_TRUE(driver.WaitForPendingWrite());
+        EXPECT_TRUE(comm->Purge(purge_txabort | purge_rxabort));
+        EXPECT_EQ(write.get(), 0u);
+        TCommTimeouts t;
+        t.WriteTotalConstant = 100;
+        ASSERT_TRUE(comm->SetTimeouts(t));
+        EXPECT_FALSE(comm->Flush());
+        comm->Close();
+        driver.HoldWrites(false);
+        driver.Deliver("late");
+    }
+    TFakeCommDriver driver("COM8");
+    std::unique_ptr<TComm> comm = TComm::Open("COM8");
+    ASSERT_TRUE(comm);
+    ASSERT_TRUE(comm->SetMask(ev_rxchar));
+    std::size_t written = 0;
+    ASSERT_TRUE(comm->Write("VERS", written));
+    EXPECT_EQ(driver.Line(), "VERS");
+    driver.Deliver("VMX-1");
+    uint32_t events = 0;
+    ASSERT_TRUE(comm->WaitEvent(events));
+    std::string got;
+    ASSERT_TRUE(comm->Read(got, 5));
+    EXPECT_EQ(got, "VMX-1");
+}

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -21,6 +22,11 @@ public:
 private:
     HANDLE old_;
 };
+
+HANDLE OpenConsoleOutput() {
+    return CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 } // namespace
 
@@ -70,4 +76,38 @@ TEST(ConsoleWindows, CyrillicReachesAConsoleAsCharactersAndAFileAsUtf8) {
     ReadConsoleOutputCharacterW(screen, read.data(), DWORD(read.size()), COORD{0, 0}, &got);
     CloseHandle(screen);
     EXPECT_EQ(read.substr(0, got), shown);
+}
+
+// The console is the shell's too: the sequence handling turned on for the
+// progress lines is turned off again when the program ends.
+TEST(ConsoleWindows, TheModeForCursorMovesIsPutBackWhenTheProgramEnds) {
+    // A console of the test's own, which the program under test (a child
+    // process) shares.
+    HANDLE console = OpenConsoleOutput();
+    DWORD found = 0;
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &found)) {
+        if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
+        FreeConsole();
+        AllocConsole();
+        console = OpenConsoleOutput();
+    }
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &found))
+        GTEST_SKIP() << "no console (error " << GetLastError() << ")";
+    const DWORD before = found & ~DWORD(ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    ASSERT_TRUE(SetConsoleMode(console, before));
+    EXPECT_EXIT(
+        {
+            SetStdHandle(STD_ERROR_HANDLE, OpenConsoleOutput());
+            DWORD mode = 0;
+            const bool on = StderrTakesCursorMoves() &&
+                            GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) &&
+                            (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+            std::exit(on ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    DWORD after = 0;
+    EXPECT_TRUE(GetConsoleMode(console, &after));
+    EXPECT_EQ(after, before);
+    SetConsoleMode(console, found);
+    CloseHandle(console);
 }

@@ -127,3 +127,47 @@ TEST(ComAsyncDriver, ABreakInAnAcknowledgementFailsTheUploadAndThePortGoesOn) {
     Fire(MakeLink<&TQeHub::inSpread>(0, schema.Session.PortWriteHub), ping);
     EXPECT_EQ(driver.Line().substr(4 + 3 * 256), "ping");
 }
+
+// A driver that holds the flush and keeps its transfers through cancels and
+// the close cannot hold a close up; what it holds is discarded, and the
+// element then opens and uses another port.
+TEST(ComAsyncDriver, ACloseEndsThoughTheDriverHoldsTheFlushAndIgnoresCancels) {
+    EnableDispatch();
+    {
+        TRecorder rec;
+        TQeComAsync com;
+        UseProgramSettings(com);
+        rec.Attach(com);
+        TData bytes;
+        {
+            TFakeCommDriver driver("COM7");
+            OpenPort(com, "COM7");
+            ASSERT_TRUE(driver.WaitForPendingRead());
+            driver.HoldOutput(true);
+            driver.HoldFlushes(true);
+            driver.IgnoreCancels(true);
+            SetString(bytes, "PUSK");
+            com.inWrite(bytes, 2);
+            rec.Clear();
+            com.inClose(bytes, 1);
+            EXPECT_EQ(rec.Trace(), "onBeforeClose onCts(0) onDsr(0) onRlsd(0) onClose");
+            EXPECT_EQ(driver.Line(), "");
+        }
+        TFakeCommDriver driver("COM8");
+        rec.Clear();
+        OpenPort(com, "COM8");
+        ASSERT_EQ(rec.Trace(), "onBeforeOpen onOpen(8)");
+        SetString(bytes, "VERS");
+        com.inWrite(bytes, 2);
+        EXPECT_EQ(driver.Line(), "VERS");
+        driver.Deliver("VMX-1");
+        ASSERT_TRUE(rec.WaitFor([](const std::vector<TFired>& f) {
+            return !f.empty() && f.back().name == "onRxChar";
+        }));
+        SetInteger(bytes, 5);
+        com.inRead(bytes, 3);
+        EXPECT_EQ(rec.BytesRead(), "VMX-1");
+        com.inClose(bytes, 1); // while its driver is there
+    }
+    DisableDispatch();
+}
