@@ -100,9 +100,9 @@ private:
     std::atomic<std::size_t> count_{0};
 };
 
-// Passes each received burst on and counts it once its whole chain has
-// returned, so that tests can wait for the end of a burst's handling rather
-// than for its first visible effect.
+// Passes each received burst (or each reply the probe parses) on and counts
+// it once its whole chain has returned, so that hosts can wait for the end
+// of its handling rather than for its first visible effect.
 class BurstTap : public TQeElement {
 public:
     TEventLink out;

@@ -1,5 +1,7 @@
 #include "app/ConsoleSchema.h"
 
+#include "app/TClassMultiElementEx_25A8C60.h"
+#include "elements/qeIdentFrame.h"
 #include "elements/qeMMTimer.h"
 #include "elements/qeMemoryStream.h"
 #include "runtime/Text1251.h"
@@ -26,6 +28,7 @@ TConsoleSchema::TConsoleSchema() {
     CrcEdit = Add<TextField>("FFFF");
     ImageBytes = Add<ImageByteCount>();
     Log = Add<TSessionLog>();
+    Replies = Add<BurstTap>();
 
     // The window's outputs, with recorders for the visual elements.
     InsertTap<&BurstTap::inRead>(Session.SerialPort->onRead, Bursts);
@@ -41,15 +44,17 @@ TConsoleSchema::TConsoleSchema() {
     Log->Attach(Session);
 
     Session.CreateSubSchemas();
+    InsertTap<&BurstTap::inRead>(Session.Probe()->ReplyFrame->onFrame, Replies);
     g_openSchemas.fetch_add(1);
     EnableDispatch();
 }
 
-// A watchdog tick may still be running the upload's last chain, which ends
-// in this schema's own elements: it has to leave before they are freed.
+// A watchdog tick may still be running the upload's last chain, or the
+// probe's reply wait a reply's chain, which end in this schema's own
+// elements: they have to leave before they are freed.
 TConsoleSchema::~TConsoleSchema() {
     Close();
-    if (auto* upload = Upload()) upload->Watchdog->Halt();
+    Session.HaltTimers();
     FreeElements();
 }
 

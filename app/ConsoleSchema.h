@@ -50,6 +50,7 @@ public:
     TextField* CrcEdit;
     ImageByteCount* ImageBytes;
     TSessionLog* Log;
+    BurstTap* Replies; // between the probe's reply framing and its parsing: judged replies
 
     TClassMultiElementEx_25A91E0* Upload() const { return Session.Upload(); }
 

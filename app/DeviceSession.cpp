@@ -2,6 +2,8 @@
 
 #include "app/TClassMultiElementEx_25A8C60.h"
 #include "app/TClassMultiElementEx_25A91E0.h"
+#include "elements/qeIdentFrame.h"
+#include "elements/qeMMTimer.h"
 #include "runtime/qeCommutator.h"
 #include "runtime/qeEventFromData.h"
 #include "runtime/qeHub.h"
@@ -102,4 +104,14 @@ void TDeviceSession::CreateSubSchemas() {
 TClassMultiElementEx_25A91E0* TDeviceSession::Upload() const {
     auto* current = UploadHost->Current();
     return current ? static_cast<TClassMultiElementEx_25A91E0*>(current->schema) : nullptr;
+}
+
+TClassMultiElementEx_25A8C60* TDeviceSession::Probe() const {
+    auto* current = ProbeHost->Current();
+    return current ? static_cast<TClassMultiElementEx_25A8C60*>(current->schema) : nullptr;
+}
+
+void TDeviceSession::HaltTimers() {
+    if (auto* probe = Probe()) probe->ReplyFrame->Halt();
+    if (auto* upload = Upload()) upload->Watchdog->Halt();
 }

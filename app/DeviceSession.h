@@ -22,6 +22,7 @@ class TQeHub;
 class TQeCommutator;
 class TQeComAsync;
 class TQeEventFromData;
+class TClassMultiElementEx_25A8C60;
 class TClassMultiElementEx_25A91E0;
 
 // What the probe host's outputs and data outputs carry.
@@ -87,8 +88,13 @@ struct TDeviceSession {
     // Lets the hosts create the probe and the upload sub-schemas; the last
     // step of building a schema.
     void CreateSubSchemas();
-    // The upload sub-schema, once created.
+    // The probe and the upload sub-schemas, once created.
+    TClassMultiElementEx_25A8C60* Probe() const;
     TClassMultiElementEx_25A91E0* Upload() const;
+    // Stops the timers whose ticks reach the session's elements (the probe's
+    // reply wait, the upload's watchdog) and waits for a tick in progress:
+    // before the elements are freed.
+    void HaltTimers();
 };
 
 // Puts `tap` in front of what `link` leads to: `link` then leads to the

@@ -3,6 +3,7 @@
 #include "elements/qeCase.h"
 #include "elements/qeCounter.h"
 #include "elements/qeFormatStr.h"
+#include "elements/qeIdentFrame.h"
 #include "elements/qeMultiStrPart.h"
 #include "elements/qeStrMask.h"
 #include "runtime/qeDoData.h"
@@ -61,6 +62,15 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     RequestHub = Add<TQeHub>();
     RequestHub->SetOutCount(1);
 
+    // A reply is joined from its bursts until its signature and name are
+    // whole, for up to a second from its first byte.
+    ReplyFrame = Add<TQeIdentFrame>();
+    ReplyFrame->Signature = "VARNOMIKSAL";
+    ReplyFrame->Delimiter = " ";
+    ReplyFrame->Delimiters = 2;
+    ReplyFrame->IgnoreCase = 1;
+    ReplyFrame->WaitLimit = 1000;
+
     inner = InnerSide;
     InnerSide->schema = this;
     InnerSide->host = host;
@@ -68,7 +78,8 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     // Links, in order.
     InnerSide->onPass[0] = MakeLink<&TQeCase::inCase>(0, OpenCheck);
     InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, ForwardHub);
-    InnerSide->onPass[2] = MakeLink<&TQeMultiStrPart::inSplit>(0, ReplySplit);
+    InnerSide->onPass[2] = MakeLink<&TQeIdentFrame::inAdd>(0, ReplyFrame);
+    ReplyFrame->onFrame = MakeLink<&TQeMultiStrPart::inSplit>(0, ReplySplit);
     InnerSide->srcPass[0] = MakeLink<&TQeCounter::valCount>(0, RouteCounter);
     // The device's name and version, as values of their own for hosts that
     // do not read the status text.
@@ -83,6 +94,8 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     SignatureCheck->srcText = MakeLink<&TQeMultiStrPart::valPart>(0, ReplySplit);
     ReplySplit->onSplit = MakeLink<&TQeStrMask::inCompare>(0, SignatureCheck);
     ReplySplit->onNotFound = MakeLink<&TQeHub::inSpread>(2, FailHub);
+    // A chosen port starts afresh: what the last one sent is dropped.
+    ForwardHub->onEvent[0] = MakeLink<&TQeIdentFrame::inClear>(0, ReplyFrame);
     ForwardHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
     OpenCheck->onNext = MakeLink<&TQeHub::inSpread>(0, RequestHub);
     OpenCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FailHub);

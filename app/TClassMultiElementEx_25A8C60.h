@@ -1,5 +1,6 @@
-// The device probe: sends "VERS" on an opened port, parses the reply and
-// switches received data to the upload once a device has been identified.
+// The device probe: sends "VERS" on an opened port, joins the reply's bursts
+// until it can be parsed, parses it and switches received data to the upload
+// once a device has been identified.
 #pragma once
 
 #include "runtime/MultiElementEx.h"
@@ -12,6 +13,7 @@ class TQeMultiStrPart;
 class TQeHub;
 class TQeCase;
 class TQeCounter;
+class TQeIdentFrame;
 
 class TClassMultiElementEx_25A8C60 : public TClassMultiBase {
 public:
@@ -30,5 +32,6 @@ public:
     TQeHub* FoundHub;
     TQeCounter* RouteCounter;
     TQeHub* RequestHub;
+    TQeIdentFrame* ReplyFrame;
     TClassSimpleForm_253AA30* Owner;
 };

@@ -323,13 +323,13 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 // Elements are freed in reverse order with dispatch off, so nothing reacts.
 // The port is closed first: its reader thread must be gone before the
 // elements its events reach are freed (the window's close normally did it).
-// The upload's watchdog is halted too: a tick may still be running the
-// failure chain, which ends in this schema's elements.
+// The upload's watchdog and the probe's reply wait are halted too: a tick
+// may still be running a chain that ends in this schema's elements.
 TClassSimpleForm_253AA30::~TClassSimpleForm_253AA30() {
     DisableDispatch();
     TData none;
     Session.SerialPort->inClose(none, serial_close);
     Log->Finish();
-    if (auto* upload = Session.Upload()) upload->Watchdog->Halt();
+    Session.HaltTimers();
     FreeElements();
 }

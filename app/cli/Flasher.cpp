@@ -10,6 +10,7 @@
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
     schema_.Bursts->listener = [this] { Wake(); };
+    schema_.Replies->listener = [this] { Wake(); };
     // Lines are only queued where they are made (often the reader thread);
     // the host writes them out from its own thread.
     schema_.Log->sink = [this](const std::string& line) {
@@ -81,7 +82,7 @@ TIdentifyResult TFlasher::Identify(const std::string& comName, int timeoutMs) {
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     // The first reply decides; its whole chain has run once it is counted.
-    while (schema_.Bursts->Handled() == 0) {
+    while (schema_.Replies->Handled() == 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return result; // no answer
         if (Wait(int(left.count()) + 1)) {

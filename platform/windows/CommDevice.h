@@ -453,9 +453,21 @@ struct TComm::Impl {
         std::unique_lock lock(rxLock);
         const uint32_t wake = wakeCount;
         const uint64_t before = staged;
-        rxChanged.wait_until(lock, deadline, [&] {
-            return staged > before || rxFailed || closed || wakeCount != wake;
-        });
+        auto news = [&] { return staged > before || rxFailed || closed || wakeCount != wake; };
+        rxChanged.wait_until(lock, deadline, news);
+        // Bytes that the driver already holds came within the quiet time,
+        // however late the receiver is in taking them (under wine its read
+        // completes through the server, which a loaded machine delays by
+        // tens of milliseconds): wait for them as the Linux port's poll does.
+        while (!news() && rxStage.size() < QueueSize()) {
+            lock.unlock();
+            COMSTAT stat{};
+            const bool held = TakeErrors(&stat) && stat.cbInQue > 0;
+            lock.lock();
+            if (!held) break;
+            rxChanged.wait_for(lock, std::chrono::microseconds(std::max<uint32_t>(quietUs, 1000)),
+                               news);
+        }
         if (staged == before || mask.load() == 0 || closed) return false;
         reportedRx = staged; // part of the report being made
         return rxStage.size() < QueueSize();

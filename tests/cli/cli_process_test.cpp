@@ -336,6 +336,26 @@ TEST_F(Cli, AStrayBurstBeforeTheStartFailsTheWriteWithoutAByte) {
     EXPECT_FALSE(flasher.Schema().Upload()->Watchdog->timer.Enabled());
 }
 
+// A reply that the probe holds for the rest of its name decides once it is
+// whole, or once the wait for the rest has ended.
+TEST_F(Cli, IdentifyWaitsForAReplyThatIsNotWholeYet) {
+    SimConfig split;
+    split.reply = "VARNOMIKSAL DEV 2.1";
+    split.faults.splitReplyAt = 14; // "VARNOMIKSAL DE", then "V 2.1"
+    split.burstGapMs = 300;
+    SimConfig cut;
+    cut.reply = "VARNOMIKSAL"; // and nothing more
+    StartDevice(split, 150);
+    StartDevice(cut, 151);
+    TInterruptWatch watch;
+    TFlasher a(watch), b(watch);
+    TIdentifyResult found = a.Identify("COM150", 3000);
+    EXPECT_EQ(found.outcome, TIdentify::found);
+    EXPECT_EQ(found.device, "DEV");
+    EXPECT_EQ(found.version, "2.1");
+    EXPECT_EQ(b.Identify("COM151", 3000).outcome, TIdentify::not_bootloader);
+}
+
 // On a terminal the write asks, --json or not; the prompt goes to stderr, so
 // stdout holds the JSON object alone.
 TEST_F(Cli, JsonOnATerminalStillAsks) {

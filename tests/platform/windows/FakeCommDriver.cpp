@@ -43,6 +43,7 @@ struct TFakeCommDriver::State {
     std::string output; // written, not yet gone out
     std::string line;   // gone out
     bool holdWrites = false;
+    bool holdReads = false;
     bool holdOutput = false;
     DWORD failWrites = 0;
     bool purgeAbortsNothing = false;
@@ -73,7 +74,7 @@ struct TFakeCommDriver::State {
         return bytes;
     }
     void FillRead() {
-        if (!read.ov) return;
+        if (!read.ov || holdReads) return;
         DWORD take = DWORD(std::min<std::size_t>(read.size - read.got, input.size()));
         std::memcpy(read.buffer + read.got, input.data(), take);
         input.erase(0, take);
@@ -322,6 +323,12 @@ void TFakeCommDriver::Unplug() {
     state_->unplugged = true;
     state_->EndRead(ERROR_OPERATION_ABORTED);
     state_->EndWrite(ERROR_OPERATION_ABORTED);
+}
+
+void TFakeCommDriver::HoldReads(bool hold) {
+    std::lock_guard l(state_->lock);
+    state_->holdReads = hold;
+    if (!state_->halted) state_->FillRead();
 }
 
 void TFakeCommDriver::HoldWrites(bool hold) {

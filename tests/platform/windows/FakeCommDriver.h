@@ -42,6 +42,9 @@ public:
     // The device is gone: pending transfers end, every later call fails.
     void Unplug();
 
+    // Received bytes stay in the input queue, and a pending read pending,
+    // until released: a read that completes late, as wine's may.
+    void HoldReads(bool hold);
     // Writes stay pending until released (or aborted).
     void HoldWrites(bool hold);
     // Written bytes stay in the output queue until a flush.
