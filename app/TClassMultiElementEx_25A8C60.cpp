@@ -60,7 +60,7 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     RouteCounter->Value = 0;
 
     RequestHub = Add<TQeHub>();
-    RequestHub->SetOutCount(1);
+    RequestHub->SetOutCount(2);
 
     // A reply is joined from its bursts until its signature and name are
     // whole, for up to a second from its first byte.
@@ -70,6 +70,8 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     ReplyFrame->Delimiters = 2;
     ReplyFrame->IgnoreCase = 1;
     ReplyFrame->WaitLimit = 1000;
+    // A port where nothing answers says so, while it goes on listening.
+    ReplyFrame->SilenceLimit = 3000;
 
     inner = InnerSide;
     InnerSide->schema = this;
@@ -107,4 +109,8 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     FoundHub->onEvent[1] = MakeLink<&TQeCounter::inNext>(0, RouteCounter);
     FoundHub->onEvent[2] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
     RequestHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, VersCommand);
+    // Silence is timed once "VERS" has gone out; it shows the not-found text
+    // and nothing else changes: a later reply still identifies the device.
+    RequestHub->onEvent[1] = MakeLink<&TQeIdentFrame::inRequest>(0, ReplyFrame);
+    ReplyFrame->onSilence = MakeLink<&TQeDoData::inEmit>(0, NotFoundText);
 }

@@ -158,6 +158,7 @@ void TQeIdentFrame::inAdd(TData& d, uint16_t) {
         {
             std::lock_guard lock(state_);
             const bool first = held_.empty();
+            silent_ = false;
             held_ += ToString(d);
             if (WaitLimit > 0 && Incomplete(held_)) {
                 if (!first) return;
@@ -177,9 +178,18 @@ void TQeIdentFrame::inClear(TData&, uint16_t) {
     {
         std::lock_guard lock(state_);
         held_.clear();
+        silent_ = false;
         stale = Watch().Disarm(this);
     }
     Kill(stale);
+}
+
+void TQeIdentFrame::inRequest(TData&, uint16_t) {
+    if (SilenceLimit <= 0) return;
+    std::lock_guard lock(state_);
+    if (!held_.empty()) return; // bytes are coming already
+    due_ = Clock::now() + std::chrono::milliseconds(SilenceLimit);
+    silent_ = Watch().Arm(this, due_);
 }
 
 // Runs on the timer's thread.
@@ -188,13 +198,19 @@ void TQeIdentFrame::Expire(Clock::time_point now) {
     {
         std::lock_guard judging(judge_);
         std::string frame;
+        bool silence = false;
         {
             std::lock_guard lock(state_);
-            if (held_.empty() || now < due_) return;
+            if ((held_.empty() && !silent_) || now < due_) return;
+            silence = silent_;
+            silent_ = false;
             frame.swap(held_);
             stale = Watch().Disarm(this);
         }
-        FireString(onFrame, std::move(frame));
+        if (silence)
+            FireNull(onSilence);
+        else
+            FireString(onFrame, std::move(frame));
     }
     Kill(stale);
 }

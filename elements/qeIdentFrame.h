@@ -7,7 +7,11 @@
 // burst that completed the head ends). Bytes that cannot begin a reply go on
 // at once; so do those held when the wait limit passes without the head.
 // The limit is kept by one platform timer that all frames of the process
-// share, and that runs only while some frame holds bytes.
+// share, and that runs only while some frame holds bytes or waits.
+//
+// It also tells of silence: once the request has gone out (inRequest), no
+// byte for SilenceLimit ms fires onSilence, once; a reply that comes later
+// is framed as any other.
 #pragma once
 
 #include "runtime/Share.h"
@@ -25,12 +29,16 @@ public:
     int32_t Delimiters = 2;   // delimiters that end the head
     uint8_t IgnoreCase = 0;   // 1: letter case does not count in the signature
     int32_t WaitLimit = 1000; // milliseconds from the first byte held
+    int32_t SilenceLimit = 0; // milliseconds from the request; 0: never told
     TEventLink onFrame;       // a reply to parse, or bytes that cannot be one
+    TEventLink onSilence;     // nothing came within SilenceLimit of the request
 
     // A received burst (the reader thread).
     void inAdd(TData& d, uint16_t index);
-    // Drops what is held (a new port is chosen).
+    // Drops what is held, and any wait for a reply (a new port is chosen).
     void inClear(TData& d, uint16_t index);
+    // The request has gone out: silence is timed from now.
+    void inRequest(TData& d, uint16_t index);
 
     // Stops the wait limit's checks of this frame and waits until a check in
     // progress has left it (not when called from that check).
@@ -47,5 +55,6 @@ private:
     std::mutex judge_;      // one reply is passed on at a time, in order
     std::mutex state_;      // held_ and due_
     std::string held_;      // the bytes so far
-    Clock::time_point due_; // when the held bytes go on regardless
+    Clock::time_point due_; // when the held bytes go on, or silence is told
+    bool silent_ = false;   // waiting for the first byte after the request
 };

@@ -60,6 +60,18 @@ TEST_F(MainWindow, ANonAnsweringPortShowsNotFoundAndChoosingAnotherClosesTheFirs
     EXPECT_TRUE(PortIsFree("COM249"));
 }
 
+// A port where nothing answers says so after 3 s, and goes on listening: a
+// reply that comes later still identifies the device.
+TEST_F(MainWindow, ASilentPortSaysSoAndALateReplyStillIdentifies) {
+    TPtyPort silent(248);
+    OpenWindow();
+    EXPECT_EQ(Identify("COM248"), kNotFound); // after the silence, not at once
+    EXPECT_EQ(silent.Read(4), "VERS");
+    silent.Write("VARNOMIKSAL DEV 2.1");
+    EXPECT_TRUE(RunUntil([&] { return Status() != kNotFound; }, 5000));
+    EXPECT_EQ(Status(), Found("DEV", "2.1"));
+}
+
 TEST_F(MainWindow, AFullUploadEndsInSuccessAndOkEndsTheProgram) {
     DeviceSimulator& device = AddDevice(250);
     OpenWindow();

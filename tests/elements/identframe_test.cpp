@@ -121,3 +121,23 @@ TEST(IdentFrame, ClearOrDestructionDropsWhatIsHeld) {
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(out.Got().empty());
 }
+
+// Silence after the request is told once; a byte before the limit, or a new
+// port, means there is none to tell.
+TEST(IdentFrame, TellsOfSilenceAfterTheRequest) {
+    for (int bytesFirst : {0, 1}) {
+        TFramed f;
+        TFrames silence;
+        f.frame.SilenceLimit = 50;
+        f.frame.onSilence = MakeLink<&TFrames::in>(0, &silence);
+        Send<&TQeIdentFrame::inRequest>(f.frame, Str("VERS"));
+        if (bytesFirst) f.Add("VARNOMIKSAL DEV 2.1");
+        EXPECT_EQ(silence.WaitFor(1), !bytesFirst);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(silence.Got().size(), bytesFirst ? 0u : 1u);
+        // A reply after the silence is framed as any other.
+        f.Add("VARNOMIKSAL DEV 2.1");
+        EXPECT_EQ(f.out.Got().back(), "VARNOMIKSAL DEV 2.1");
+    }
+    EXPECT_TRUE(NoTimerWithin(500ms));
+}
