@@ -44,10 +44,12 @@ inline Timing Measure(const std::function<bool()>& run) {
 // The simulator runs as a process of its own, so our CPU time is ours alone.
 class SimulatorProcess {
 public:
-    SimulatorProcess(const std::string& dir, int port, int baud) {
-        std::string p = std::to_string(port), b = std::to_string(baud);
-        const char* argv[] = {SIMULATOR_PATH, "--port-dir", dir.c_str(), "--port", p.c_str(),
-                              "--baud",       b.c_str(),    "--once",    nullptr};
+    // holdMs: the reply's wait in a USB adapter (its latency timer), or 0.
+    SimulatorProcess(const std::string& dir, int port, int baud, int holdMs = 0) {
+        std::string p = std::to_string(port), b = std::to_string(baud), h = std::to_string(holdMs);
+        const char* argv[] = {SIMULATOR_PATH, "--port-dir", dir.c_str(), "--port",
+                              p.c_str(),      "--baud",     b.c_str(),   "--hold-ms",
+                              h.c_str(),      "--once",     nullptr};
         posix_spawn(&pid_, SIMULATOR_PATH, nullptr, nullptr, const_cast<char**>(argv), environ);
         std::string link = dir + "/COM" + p;
         for (int i = 0; i < 200 && !std::filesystem::exists(link); ++i)

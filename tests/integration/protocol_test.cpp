@@ -217,6 +217,16 @@ TEST_F(Protocol, RepliesDribbledByteByByteAreWholeReplies) {
     }
 }
 
+// Behind an adapter that holds every short reply for its 16 ms latency
+// timer, the device is identified and the whole image goes out.
+TEST_F(Protocol, RepliesHeldByAnAdaptersLatencyTimerAreWholeReplies) {
+    SimConfig held;
+    held.holdMs = 16;
+    Start(held);
+    ASSERT_EQ(Identify(), Found("VMX-1", "8.3"));
+    ExpectWholeUpload();
+}
+
 TEST_F(Protocol, AcknowledgementsInPiecesAreJoined) {
     SimConfig every; // every acknowledgement, the final one between CRC and "FZ"
     every.faults.ackSplitMs = 1;

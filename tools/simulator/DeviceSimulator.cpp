@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -256,6 +257,11 @@ void DeviceSimulator::SendBurst(const std::vector<uint8_t>& bytes) {
         // The reply reaches the other side once it has crossed the line.
         lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(bytes.size()) * lineTime_;
         SleepUntil(lineBusyUntil_);
+    }
+    constexpr std::size_t adapter_packet = 62; // an FTDI chip's payload
+    if (config_.holdMs > 0 && bytes.size() < adapter_packet) {
+        const double period = config_.holdMs * 1e-3;
+        SleepUntil(std::ceil(Now() / period) * period);
     }
     line_->Write(bytes.data(), bytes.size());
 }

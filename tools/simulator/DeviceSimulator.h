@@ -44,6 +44,11 @@ struct SimConfig {
     // device that was reset into it: "VERS" is answered again and a new
     // image is taken. -1: never (the device runs its new firmware).
     int restartAfterPuskMs = -1;
+    // A USB adapter's latency timer (an FTDI chip's is 16 ms unless low
+    // latency is asked for): a reply waits for the timer's next tick on a
+    // free-running clock, so up to this many ms, unless 62 bytes are
+    // waiting, which the chip sends at once. 0: no adapter in the way.
+    int holdMs = 0;
     SimFaults faults;
 };
 

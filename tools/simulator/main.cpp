@@ -57,6 +57,9 @@ Options:
                        return to the bootloader's start (drop the partial
                        image, answer "VERS" again), as a bootloader's watchdog
                        may; without it an interrupted transfer waits for ever
+  --hold-ms MS         hold every reply for up to MS ms unless 62 bytes are
+                       waiting, as a USB adapter's latency timer does (an
+                       FTDI adapter's is 16 ms unless low latency is set)
   --restart-after-pusk-ms MS
                        MS ms after "PUSK", return to the bootloader's start,
                        as a device that was reset: the next write works too
@@ -112,6 +115,7 @@ int main(int argc, char** argv) {
         {"--xoff-at", &config.faults.xoffAt, false},
         {"--reset-after-ms", &config.resetAfterMs, true},
         {"--restart-after-pusk-ms", &config.restartAfterPuskMs, true},
+        {"--hold-ms", &config.holdMs, true},
         {"--late-ms", &config.faults.lateAckMs, true},
     };
     for (int i = 1; i < argc; ++i) {
