@@ -255,8 +255,10 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication::Create(argv[0]);
 #endif
-    Run("instant device:", dir, 0, only);
-    if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
+    if (only != "held") {
+        Run("instant device:", dir, 0, only);
+        if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
+    }
     if (paced && (only.empty() || only == "held")) RunHeld(dir);
     std::filesystem::remove_all(dir);
 }
