@@ -81,7 +81,8 @@ void TQeComAsync::inWrite(TData& d, uint16_t) {
     // A string is written from the record itself; other values as text.
     const std::string text = d.type == data_str ? std::string() : ToString(d);
     const std::string_view bytes = d.type == data_str ? d.sdata.view() : text;
-    lastWritten_ = 0;
+    // Read back on this thread only: no ordering is needed.
+    lastWritten_.store(0, std::memory_order_relaxed);
     if (!open_ || closing_) return;
     std::size_t written = 0;
     bool started;
@@ -94,12 +95,12 @@ void TQeComAsync::inWrite(TData& d, uint16_t) {
         started = comm_->Write(bytes, written);
     }
     if (!started) return;
-    lastWritten_ = int32_t(written);
+    lastWritten_.store(int32_t(written), std::memory_order_relaxed);
     FireInteger(onWrite, int32_t(written));
 }
 
 void TQeComAsync::valWritten(TData& d, uint16_t) {
-    SetInteger(d, lastWritten_.load());
+    SetInteger(d, lastWritten_.load(std::memory_order_relaxed));
 }
 
 void TQeComAsync::inRead(TData& d, uint16_t) {

@@ -2,6 +2,7 @@
 // adapter's details, and whether the user may open it.
 #include "app/VisibleText.h"
 #include "app/cli/Commands.h"
+#include "app/cli/PortJobs.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"
@@ -38,15 +39,10 @@ int ListCommand(TRun& run) {
                     ", \"name\": " + JsonString(usb.product) + "}";
         }
         if (PortAccessDenied(port.device)) {
+            line += "  no permission: " + AccessAdvice(port.device);
+            item += ", \"no_permission\": true";
             std::string group = PortAccessGroup(port.device);
-            if (group.empty()) {
-                line += std::string("  no permission: ") + kRootOnlyAdvice;
-                item += ", \"no_permission\": true";
-            } else {
-                line += "  no permission: join the group '" + group + "' (sudo usermod -aG " +
-                        group + " $USER, then log in again)";
-                item += ", \"no_permission\": true, \"group\": " + JsonString(group);
-            }
+            if (!group.empty()) item += ", \"group\": " + JsonString(group);
         }
         Say(run, line);
         items += (items.size() > 1 ? ", " : "") + item + "}";

@@ -173,6 +173,13 @@ TPortJobs JobsForAllPorts() {
     return jobs;
 }
 
+std::string AccessAdvice(const std::string& device) {
+    std::string group = PortAccessGroup(device);
+    if (group.empty()) return kRootOnlyAdvice;
+    return "join the group '" + group + "' (sudo usermod -aG " + group +
+           " $USER, then log in again)";
+}
+
 namespace {
 
 // Why a port that did not open could not, in a few words.
@@ -184,12 +191,8 @@ std::string ShortOpenProblem(const std::string& name) {
         return "gone (is the adapter plugged in?)";
     case TPortProblem::busy:
         return "busy (another program holds it)";
-    case TPortProblem::denied: {
-        std::string group = PortAccessGroup(device);
-        if (group.empty()) return std::string("no permission (") + kRootOnlyAdvice + ")";
-        return "no permission (join the group '" + group + "': sudo usermod -aG " + group +
-               " $USER, then log in again)";
-    }
+    case TPortProblem::denied:
+        return "no permission: " + AccessAdvice(device);
     default:
         return "could not be opened";
     }

@@ -55,3 +55,7 @@ TPortJobs JobsForAllPorts();
 
 // Why the port `name` did not open, and what to do about it.
 std::string OpenProblem(const std::string& name);
+
+// What a user who may not open `device` can do: the group to join, or how
+// to give access to a device only root may open.
+std::string AccessAdvice(const std::string& device);

@@ -17,11 +17,8 @@ TProgressOutput::~TProgressOutput() {
 std::string TProgressOutput::Erase() {
     std::string text;
     if (barLength_ > 0) {
-        // One bar: blanks over it (never past the line's end), back to its start.
-        int columns = TerminalColumns();
-        text = "\r" +
-               std::string(std::min<std::size_t>(barLength_, columns > 1 ? columns - 1 : 79), ' ') +
-               "\r";
+        // One bar: blanks over it, back to its start.
+        text = "\r" + std::string(Cover(TerminalColumns()), ' ') + "\r";
         barLength_ = 0;
     } else if (drawn_) {
         // Several: up to the first, and everything below erased.
@@ -51,7 +48,7 @@ void TProgressOutput::Show() {
         std::string line =
             ProgressBarLine(job.done.load(), kImageBlocks, job.seconds.load(), columns);
         std::size_t length = line.size();
-        std::size_t cover = std::min<std::size_t>(barLength_, columns > 1 ? columns - 1 : 79);
+        std::size_t cover = Cover(columns);
         if (length < cover) line.append(cover - length, ' ');
         barLength_ = std::max<std::size_t>(length, 1);
         text = "\r" + line;

@@ -7,6 +7,7 @@
 #include "app/cli/PortJobs.h"
 #include "app/cli/ProgressView.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ private:
     // The text that takes the bars off the screen, the cursor left where
     // they began.
     std::string Erase();
+    // How much of the last bar blanks must cover: never past the line's end.
+    std::size_t Cover(int columns) const {
+        return std::min<std::size_t>(barLength_, columns > 1 ? std::size_t(columns - 1) : 79);
+    }
 
     TProgressMode mode_;
     std::vector<TPortJob*> jobs_;
