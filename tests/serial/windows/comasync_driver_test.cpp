@@ -103,6 +103,9 @@ TEST(ComAsyncDriver, BytesTheDriverHoldsWhenTheGapEndsBelongToTheBurst) {
         TRecorder rec;
         TQeComAsync com;
         UseProgramSettings(com);
+        // A gap long enough that "cd" surely comes within it, even on a
+        // loaded machine; the driver then holds it past the gap's end.
+        com.BurstGap = 500000;
         rec.Attach(com);
         OpenPort(com, "COM7");
         ASSERT_TRUE(driver.WaitForPendingRead());
@@ -111,7 +114,7 @@ TEST(ComAsyncDriver, BytesTheDriverHoldsWhenTheGapEndsBelongToTheBurst) {
         ASSERT_TRUE(driver.WaitForPendingRead()); // "ab" taken, the next read waits
         driver.HoldReads(true);
         driver.Deliver("cd");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // past the 30 ms gap
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000)); // past the gap
         driver.HoldReads(false);
         ASSERT_TRUE(rec.WaitFor([](const auto& fired) { return !fired.empty(); }));
         std::this_thread::sleep_for(std::chrono::milliseconds(100)); // room for a second report
