@@ -231,7 +231,11 @@ TEST_F(Bench, APortTheUserMayNotOpenIsMarkedWithItsGroup) {
     ASSERT_EQ(::stat(port.slave.c_str(), &st), 0);
     std::string group = ::getgrgid(st.st_gid)->gr_name;
     std::string out, err;
-    ASSERT_EQ(RunCli({"list"}, &out, &err, {.uid = 65534}), 0) << err;
+    int code = RunCli({"list"}, &out, &err, {.uid = 65534});
+    // 127: "nobody" cannot reach the program at all (a build in a private
+    // folder, such as one made by mktemp -d).
+    if (code == 127) GTEST_SKIP() << "the program's folder is closed to other users";
+    ASSERT_EQ(code, 0) << err;
     EXPECT_TRUE(Has(out, " -> " + port.slave + "  no permission: join the group '" + group +
                              "' (sudo usermod -aG " + group + " $USER, then log in again)\n"))
         << out;
