@@ -70,11 +70,21 @@ void TConsoleSchema::ClickWrite() {
     Fire(MakeLink<&TQeMultiElementEx::inPass>(upload_start, Session.UploadHost), d);
 }
 
+void TConsoleSchema::Hold() {
+    TData d;
+    SetInteger(d, 0);
+    Fire(MakeLink<&TQeMultiElementEx::inPass>(upload_stop, Session.UploadHost), d);
+}
+
+void TConsoleSchema::Send(const std::string& bytes) {
+    TData d;
+    SetString(d, bytes);
+    Fire(MakeLink<&TQeHub::inSpread>(0, Session.PortWriteHub), d);
+}
+
 bool TConsoleSchema::Stop() {
     if (auto* upload = Upload()) {
-        TData d;
-        SetInteger(d, 0);
-        Fire(MakeLink<&TQeMultiElementEx::inPass>(upload_stop, Session.UploadHost), d);
+        Hold();
         if (upload->UploadOutcome->Ended() != 2) return false;
     }
     FireNull(MakeLink<&TQeHub::inSpread>(0, Session.ClosePortHub));

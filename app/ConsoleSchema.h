@@ -27,6 +27,12 @@ public:
     // stop decided; false when success or failure had, and the reader is
     // left to finish it (to write "PUSK", say).
     bool Stop();
+    // Settles the upload before it began, as a stop from outside, with the
+    // port left open: replies are no longer judged and nothing is written.
+    // For a device that is not to be written but still listened to.
+    void Hold();
+    // Writes bytes to the port, as the probe writes "VERS".
+    void Send(const std::string& bytes);
     // What closing the window does. Dispatch ends with the last console
     // schema of the process that is closed: several may run side by side,
     // one per port.

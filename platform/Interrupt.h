@@ -26,6 +26,10 @@ public:
     // Ends a Wait in progress (or the next one) early; safe from any thread.
     void Wake();
     bool Interrupted() const;
+    // How many interrupt requests (Ctrl+C, a termination request) have come:
+    // a station stops taking devices at the first and stops its uploads at
+    // the second.
+    int Requests() const;
     // From here on a lost terminal (a hang-up: an SSH session dropped) no
     // longer interrupts, so that work begun now, such as an upload, runs to
     // its end. False, with nothing changed, when an interrupt or a hang-up

@@ -16,3 +16,9 @@ struct TUsbInfo {
 // that is a link is followed first. Not a USB device, or nothing known: usb
 // is false.
 TUsbInfo UsbInfoFor(const std::string& device);
+
+// Where the serial device sits, as the system names the place: the
+// /dev/serial/by-path name on Linux, the location path on Windows. It stays
+// the same when an adapter is plugged into the same socket again, and after
+// a restart. Empty where the system does not know it (a virtual port).
+std::string PortLocation(const std::string& device);

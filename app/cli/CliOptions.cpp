@@ -1,5 +1,7 @@
 #include "app/cli/CliOptions.h"
 
+#include <cstdlib>
+
 namespace {
 
 bool ParseProgress(const std::string& value, TProgressMode& mode) {
@@ -47,6 +49,22 @@ bool IsOption(const std::string& a, const std::string& name) {
     return a == name || a.rfind(name + "=", 0) == 0;
 }
 
+// A whole number from `least` to `most`.
+bool NumberValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                 int least, int most, int& number, std::string& error) {
+    std::string value;
+    if (!OptionValue(args, i, name, value, error)) return false;
+    char* end = nullptr;
+    long n = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != 0 || n < least || n > most) {
+        error = name + " takes a whole number from " + std::to_string(least) + " to " +
+                std::to_string(most) + ", not '" + value + "'";
+        return false;
+    }
+    number = int(n);
+    return true;
+}
+
 } // namespace
 
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
@@ -76,6 +94,20 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             if (!FileValue(args, i, "--log", options.logFile, error)) return false;
         } else if (IsOption(a, "--image")) {
             if (!FileValue(args, i, "--image", options.imageFile, error)) return false;
+        } else if (IsOption(a, "--record")) {
+            if (!FileValue(args, i, "--record", options.recordFile, error)) return false;
+        } else if (IsOption(a, "--tag")) {
+            if (!OptionValue(args, i, "--tag", options.tag, error)) return false;
+        } else if (IsOption(a, "--expect-device")) {
+            if (!OptionValue(args, i, "--expect-device", options.expectDevice, error)) return false;
+            if (options.expectDevice.empty()) {
+                error = "--expect-device was given an empty name";
+                return false;
+            }
+        } else if (IsOption(a, "--count")) {
+            if (!NumberValue(args, i, "--count", 1, 1000000, options.count, error)) return false;
+        } else if (IsOption(a, "--poll-ms")) {
+            if (!NumberValue(args, i, "--poll-ms", 50, 10000, options.pollMs, error)) return false;
         } else if (a.rfind("--progress=", 0) == 0 || a == "--progress") {
             std::string value;
             if (a == "--progress") {
@@ -124,6 +156,16 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     } else if (command == "write") {
         options.command = TCliCommand::write;
         most = 255;
+    } else if (command == "station") {
+        options.command = TCliCommand::station;
+        most = 255;
+    } else if (command == "report") {
+        options.command = TCliCommand::report;
+        most = std::size_t(-2);
+        if (words.size() < 2) {
+            error = "report needs one or more record files";
+            return false;
+        }
     } else {
         error = "unknown command '" + command + "'";
         return false;
@@ -134,13 +176,20 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     }
     options.ports.assign(words.begin() + 1, words.end());
     if (!options.ports.empty()) options.port = options.ports[0];
-    if (options.all && (options.command != TCliCommand::write || !options.ports.empty())) {
-        error = "--all goes with write alone, without ports";
+    const bool writes =
+        options.command == TCliCommand::write || options.command == TCliCommand::station;
+    if (options.all && (!writes || !options.ports.empty())) {
+        error = "--all goes with write or station alone, without ports";
         return false;
     }
-    if (!options.imageFile.empty() && options.command != TCliCommand::write &&
-        options.command != TCliCommand::image) {
-        error = "--image goes with write or image";
+    if (!options.imageFile.empty() && !writes && options.command != TCliCommand::image) {
+        error = "--image goes with write, station or image";
+        return false;
+    }
+    bool stationOption = options.count > 0 || !options.recordFile.empty() || !options.tag.empty() ||
+                         !options.expectDevice.empty();
+    if (stationOption && options.command != TCliCommand::station) {
+        error = "--count, --record, --tag and --expect-device go with station";
         return false;
     }
     return true;

@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { none, help, version, list, identify, write, image };
+enum class TCliCommand { none, help, version, list, identify, write, image, station, report };
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {
     TCliCommand command = TCliCommand::none;
-    std::vector<std::string> ports; // as given; none: found by probing (or $VARNOMIKSAL_PORT)
+    std::vector<std::string> ports; // as given; none: found by probing (or $VARNOMIKSAL_PORT);
+                                    // for report, the record files
     std::string port;               // the first of them, or empty
     bool all = false;               // write: every port where a device answered
     bool yes = false;
@@ -19,6 +20,12 @@ struct TCliOptions {
     std::string logFile;           // the session log's file, or empty
     std::string imageFile;         // the image to write instead of the carried one
     TProgressMode progress = TProgressMode::automatic;
+    // station:
+    int count = 0;            // stop after this many passes; 0: no limit
+    std::string recordFile;   // one line per attempt appended here, or empty
+    std::string tag;          // recorded with every attempt (an operator, a batch)
+    std::string expectDevice; // write only devices of this name; empty: any
+    int pollMs = 500;         // how often an empty slot is asked "VERS"
 };
 
 // Parses the arguments after the program name. False with a message on a

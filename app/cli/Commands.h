@@ -8,6 +8,8 @@ int ListCommand(TRun& run);
 int IdentifyCommand(TRun& run, TInterruptWatch& watch);
 int WriteCommand(TRun& run, TInterruptWatch& watch);
 int ImageCommand(TRun& run);
+int StationCommand(TRun& run, TInterruptWatch& watch);
+int ReportCommand(TRun& run);
 
 // The ports a command is to use: those given, else $VARNOMIKSAL_PORT, else
 // none (found by probing every port).

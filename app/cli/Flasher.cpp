@@ -7,6 +7,20 @@
 #include <initializer_list>
 #include <thread>
 
+const char* FailureName(TUploadFailure failure) {
+    switch (failure) {
+    case TUploadFailure::unexpected_reply:
+        return "unexpected_reply";
+    case TUploadFailure::silence:
+        return "silence";
+    case TUploadFailure::line_lost:
+        return "line_lost";
+    case TUploadFailure::start_lost:
+        return "start_not_sent";
+    }
+    return "";
+}
+
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
     schema_.Bursts->listener = [this] { Wake(); };
@@ -48,14 +62,27 @@ bool TFlasher::Wait(int timeoutMs) {
     constexpr int slice_ms = 20;
     std::unique_lock lock(wakeMutex_);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    while (!woken_ && !watch_.Interrupted()) {
+    while (!woken_ && !Interrupted()) {
         auto now = Clock::now();
         if (now >= deadline) break;
         wakeup_.wait_for(
             lock, std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(slice_ms)));
     }
     woken_ = false;
-    return watch_.Interrupted();
+    return Interrupted();
+}
+
+bool TFlasher::LineLost() {
+    return schema_.Session.SerialPort->LineLost();
+}
+
+bool TFlasher::Listen(int timeoutMs, const std::function<bool()>& done) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || Wait(int(left.count()) + 1)) return done();
+    }
+    return true;
 }
 
 void TFlasher::Wake() {
@@ -138,8 +165,7 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         return true;
     };
     // An interruption that came before the first image byte writes none.
-    if (watch_.Interrupted() && stopped(TUpload::interrupted, {"outcome: interrupted"}))
-        return result;
+    if (Interrupted() && stopped(TUpload::interrupted, {"outcome: interrupted"})) return result;
     schema_.ClickWrite(); // block 0 goes out on this thread; the reader sends the rest
     while (!ended_.load()) {
         auto next = shown + redraw;

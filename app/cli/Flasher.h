@@ -45,6 +45,9 @@ enum class TUploadFailure {
     start_lost,       // every block was acknowledged, but "PUSK" did not go out
 };
 
+// The failure's name in JSON results, events and records.
+const char* FailureName(TUploadFailure failure);
+
 struct TUploadResult {
     TUpload outcome = TUpload::failed;
     // On success the blocks sent; otherwise the blocks the device
@@ -74,6 +77,24 @@ public:
     // `blocks` blocks (the last one with the final acknowledgement); for
     // counts reached by the time `show` is called.
     double SecondsAt(int blocks) const;
+    // A station's flashers stop only at the second interrupt request: the
+    // first one stops it taking new devices and lets its uploads finish.
+    void StopOnlyAfter(int requests) { stopAfter_ = requests; }
+
+    // Listening to a port between writes, as a station does. Writes "VERS"
+    // (the probe judges the reply until it has found a device).
+    void Poll() { schema_.Send("VERS"); }
+    // Bursts received, replies the probe judged, and whether it found a device.
+    std::size_t Heard() const { return schema_.Bursts->Handled(); }
+    std::size_t Judged() const { return schema_.Replies->Handled(); }
+    bool Identified() const { return schema_.DeviceFound->Count() > 0; }
+    // The line hung up, or the adapter went away.
+    bool LineLost();
+    // Sleeps until done() holds, an interrupt or the end of timeoutMs; done()'s answer.
+    bool Listen(int timeoutMs, const std::function<bool()>& done);
+    // This device is not to be written: replies are no longer judged.
+    void Hold() { schema_.Hold(); }
+
     // Closes the port and ends dispatch. After a success the port first
     // lets "PUSK" leave the output queue: the program closes at once, where
     // the window waits for the user's OK.
@@ -93,8 +114,12 @@ private:
     // interrupted. Interrupts are seen within a short slice.
     bool Wait(int timeoutMs);
     void Wake();
+    bool Interrupted() const {
+        return stopAfter_ <= 1 ? watch_.Interrupted() : watch_.Requests() >= stopAfter_;
+    }
 
     TInterruptWatch& watch_;
+    int stopAfter_ = 1;
     std::mutex wakeMutex_;
     std::condition_variable wakeup_;
     bool woken_ = false;

@@ -15,6 +15,12 @@ struct TWriteImage {
     bool placeholder = false;
 };
 
+// Why the placeholder image is not written without --allow-placeholder.
+inline const char* kPlaceholderRefused =
+    "this build carries a placeholder image (not a firmware) instead of the vendor's firmware; "
+    "build with the vendor's image (VARNO_FIRMWARE_IMAGE), give --image FILE, or give "
+    "--allow-placeholder to write the placeholder to a test device";
+
 // The image the program carries.
 TWriteImage CarriedImage();
 // The file `path`; false with a message when it cannot be read or its size

@@ -121,20 +121,6 @@ void Upload(TWrite& w, TPortJob& job) {
                          kImageBlocks, why.c_str(), kRecover);
 }
 
-const char* FailureName(TUploadFailure failure) {
-    switch (failure) {
-    case TUploadFailure::unexpected_reply:
-        return "unexpected_reply";
-    case TUploadFailure::silence:
-        return "silence";
-    case TUploadFailure::line_lost:
-        return "line_lost";
-    case TUploadFailure::start_lost:
-        return "start_not_sent";
-    }
-    return "";
-}
-
 void AddUploadFields(const TPortJob& job, TJsonResult& json) {
     const TUploadResult& r = job.upload;
     json.Add("blocks", (long long)r.blocks);
@@ -227,11 +213,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
     }
     AddImageFields(w, run.json);
     if (w.image.placeholder && !o.allowPlaceholder)
-        return Fail(run, exit_usage,
-                    "this build carries a placeholder image (not a firmware) instead of the "
-                    "vendor's firmware; build with the vendor's image (VARNO_FIRMWARE_IMAGE), give "
-                    "--image FILE, or give --allow-placeholder to write the placeholder to a test "
-                    "device");
+        return Fail(run, exit_usage, kPlaceholderRefused);
     std::string error;
     if (!w.log.Open(o.logFile, o.verbose, error)) return Fail(run, exit_usage, error);
 

@@ -38,6 +38,15 @@ Commands:
                        one port where a device answers is used
   image                show the image: version, size, the CRC-16 the device
                        reports after the last block, and SHA-256
+  station [PORT...]    a fixture or production line: each port is a slot;
+                       every device seated in a slot is written once, at
+                       once and without asking, and the slot waits for it to
+                       leave before it takes the next. Without PORT (or with
+                       --all) every port is a slot, and every port that
+                       appears while it runs. Runs until Ctrl+C or --count
+  report FILE...       sum up station record files (--record): per station
+                       and slot the passes, failures, wrong devices, yield,
+                       and median and worst seconds; the failure reasons
 
 PORT is COM<n> (1 to 255) or a device path such as /dev/ttyUSB0, which is
 mapped to its COM name through the port list. Without PORT, the environment
@@ -67,6 +76,14 @@ Options:
                        instead of the messages, usage errors included (for
                        several ports, or --all, an array of them);
                        on a terminal, write still asks unless --yes is given
+  --count N            station: stop after N passes
+  --record FILE        station: append one JSON line per attempt to FILE
+                       (several stations may share one file)
+  --tag TEXT           station: recorded with every attempt (an operator,
+                       a work order, a batch)
+  --expect-device NAME station: write only devices that give this name; any
+                       other is shown and recorded as a wrong device
+  --poll-ms MS         station: how often a slot asks "VERS" (default 500)
   -h, --help           show this text
   -V, --version        show the program's version and the image it carries
 
@@ -124,6 +141,12 @@ int main(int argc, char** argv) {
         TInterruptWatch watch;
         return WriteCommand(run, watch);
     }
+    case TCliCommand::station: {
+        TInterruptWatch watch;
+        return StationCommand(run, watch);
+    }
+    case TCliCommand::report:
+        return ReportCommand(run);
     case TCliCommand::none:
         break;
     }

@@ -14,6 +14,7 @@ namespace {
 enum : int { interrupt_asked = 1, hung_up = 2, committed = 4 };
 std::atomic<int> g_state{0};
 std::atomic<int> g_wakeFd{-1};
+std::atomic<int> g_requests{0}; // interrupt requests, hang-ups aside
 
 bool IsInterrupted(int state) {
     return (state & interrupt_asked) || ((state & hung_up) && !(state & committed));
@@ -22,6 +23,7 @@ bool IsInterrupted(int state) {
 void OnInterrupt(int signal) {
     int saved = errno;
     g_state.fetch_or(signal == SIGHUP ? hung_up : interrupt_asked);
+    if (signal != SIGHUP) g_requests.fetch_add(1);
     int fd = g_wakeFd.load();
     if (fd >= 0) {
         char c = 'i';
@@ -41,6 +43,7 @@ struct TInterruptWatch::Impl {
 
 TInterruptWatch::TInterruptWatch() : impl_(std::make_unique<Impl>()) {
     g_state = 0;
+    g_requests = 0;
     if (::pipe2(impl_->pipe, O_CLOEXEC | O_NONBLOCK) == 0) g_wakeFd = impl_->pipe[1];
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
@@ -92,6 +95,10 @@ void TInterruptWatch::Wake() {
 
 bool TInterruptWatch::Interrupted() const {
     return IsInterrupted(g_state.load());
+}
+
+int TInterruptWatch::Requests() const {
+    return g_requests.load();
 }
 
 bool TInterruptWatch::Commit() {

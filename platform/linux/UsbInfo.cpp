@@ -38,3 +38,14 @@ TUsbInfo UsbInfoFor(const std::string& device) {
     }
     return info;
 }
+
+std::string PortLocation(const std::string& device) {
+    std::error_code ec;
+    fs::path node = fs::canonical(device, ec);
+    if (ec) return {};
+    for (const auto& entry : fs::directory_iterator("/dev/serial/by-path", ec)) {
+        std::error_code ignored;
+        if (fs::canonical(entry.path(), ignored) == node) return entry.path().filename().string();
+    }
+    return {};
+}

@@ -8,10 +8,12 @@ namespace {
 // The handler's whole state: a flag and the event that wakes the waiter.
 std::atomic<bool> g_interrupted{false};
 std::atomic<HANDLE> g_event{nullptr};
+std::atomic<int> g_requests{0};
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
     g_interrupted.store(true);
+    g_requests.fetch_add(1);
     if (HANDLE e = g_event.load()) SetEvent(e);
     return TRUE;
 }
@@ -24,6 +26,7 @@ struct TInterruptWatch::Impl {
 
 TInterruptWatch::TInterruptWatch() : impl_(std::make_unique<Impl>()) {
     g_interrupted = false;
+    g_requests = 0;
     impl_->event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     g_event = impl_->event;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -57,6 +60,10 @@ void TInterruptWatch::Wake() {
 
 bool TInterruptWatch::Interrupted() const {
     return g_interrupted.load();
+}
+
+int TInterruptWatch::Requests() const {
+    return g_requests.load();
 }
 
 // A console closing on Windows ends the process within seconds whatever it

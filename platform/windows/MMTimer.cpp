@@ -3,6 +3,9 @@
 // the interface promises beyond that: a kill from another thread waits
 // (through the wait hook) for a call in progress, a kill from inside the call
 // returns at once, and no call starts after a kill.
+// winmm gives a process few timers (wine 16). Past that, a timer runs on the
+// system's timer queue, which serves all its timers from one thread: a
+// station of many slots then needs no timer of winmm's per slot.
 #include "platform/MMTimer.h"
 
 #include "platform/shared/MMTimerRegistry.h"
@@ -24,12 +27,13 @@ struct TTimer : TMMTimerEntry {
 
     std::mutex m;
     std::condition_variable cv;
-    UINT systemId = 0;    // winmm's id; 0 until timeSetEvent has returned
-    bool retired = false; // winmm's timer is killed, or is to be killed once its id is known
-    bool killed = false;  // no call starts once set
-    bool fired = false;   // a one-shot timer has made its call
-    bool inCall = false;  // proc is running
-    DWORD callThread = 0; // the thread of the call in progress
+    UINT systemId = 0;       // winmm's id; 0 until timeSetEvent has returned
+    HANDLE queued = nullptr; // the timer-queue timer, when winmm had none to give
+    bool retired = false;    // winmm's timer is killed, or is to be killed once its id is known
+    bool killed = false;     // no call starts once set
+    bool fired = false;      // a one-shot timer has made its call
+    bool inCall = false;     // proc is running
+    DWORD callThread = 0;    // the thread of the call in progress
 };
 
 // Marks winmm's timer as retired (call with t.m held); returns the id to pass
@@ -40,6 +44,11 @@ struct TTimer : TMMTimerEntry {
 UINT Retire(TTimer& t) {
     if (t.retired) return 0;
     t.retired = true;
+    if (t.queued) {
+        // Does not wait for a call in progress; the kill waits for that itself.
+        DeleteTimerQueueTimer(nullptr, t.queued, nullptr);
+        return 0;
+    }
     return t.systemId;
 }
 
@@ -71,6 +80,10 @@ void CALLBACK Tick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     MMTimerHookWake();
 }
 
+void CALLBACK QueueTick(void* user, BOOLEAN) {
+    Tick(0, 0, DWORD_PTR(user), 0, 0);
+}
+
 bool CallDone(void* context) {
     auto* t = static_cast<TTimer*>(context);
     std::lock_guard lock(t->m);
@@ -94,8 +107,16 @@ uint32_t MMTimerSetEvent(uint32_t delayMs, uint32_t resolutionMs, TMMTimerProc p
     const UINT systemId = timeSetEvent(delayMs, resolutionMs, &Tick, DWORD_PTR(id),
                                        TIME_CALLBACK_FUNCTION | TIME_PERIODIC);
     if (systemId == 0) {
-        MMTimerUnregister(id);
-        return 0;
+        // The lock keeps a first call, which may retire the timer, from
+        // finding the handle not yet stored.
+        std::lock_guard lock(t->m);
+        if (!CreateTimerQueueTimer(&t->queued, nullptr, &QueueTick,
+                                   reinterpret_cast<void*>(uintptr_t(id)), delayMs, delayMs,
+                                   WT_EXECUTEINTIMERTHREAD)) {
+            MMTimerUnregister(id);
+            return 0;
+        }
+        return id;
     }
     bool retiredMeanwhile;
     {

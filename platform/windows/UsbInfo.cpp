@@ -72,17 +72,30 @@ bool ParseUsbInstanceId(const std::string& id, TUsbInfo& info) {
     return true;
 }
 
-TUsbInfo UsbInfoFor(const std::string& device) {
-    TUsbInfo info;
-    // "\\.\COM3" names the port COM3.
+namespace {
+
+// Calls `found` with the device set and the device that the port `device`
+// ("\\.\COM3") belongs to, if any.
+template <typename Found> void WithPortDevice(const std::string& device, Found found) {
     std::string port = device.substr(device.rfind('\\') + 1);
     HDEVINFO set =
         SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return info;
+    if (set == INVALID_HANDLE_VALUE) return;
     SP_DEVINFO_DATA data{};
     data.cbSize = sizeof data;
     for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &data); ++i) {
         if (_stricmp(PortNameOf(set, data).c_str(), port.c_str()) != 0) continue;
+        found(set, data);
+        break;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+} // namespace
+
+TUsbInfo UsbInfoFor(const std::string& device) {
+    TUsbInfo info;
+    WithPortDevice(device, [&](HDEVINFO set, SP_DEVINFO_DATA& data) {
         char id[512] = {};
         if (SetupDiGetDeviceInstanceIdA(set, &data, id, sizeof id - 1, nullptr) &&
             ParseUsbInstanceId(id, info)) {
@@ -90,8 +103,22 @@ TUsbInfo UsbInfoFor(const std::string& device) {
             info.product = Property(set, data, SPDRP_FRIENDLYNAME);
             if (info.product.empty()) info.product = Property(set, data, SPDRP_DEVICEDESC);
         }
-        break;
-    }
-    SetupDiDestroyDeviceInfoList(set);
+    });
     return info;
+}
+
+std::string PortLocation(const std::string& device) {
+    std::string location;
+    WithPortDevice(device, [&](HDEVINFO set, SP_DEVINFO_DATA& data) {
+        // A list of paths, each ending in a zero; the first is the device's.
+        char paths[1024] = {};
+        DWORD type = 0;
+        if (SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_LOCATION_PATHS, &type,
+                                              reinterpret_cast<BYTE*>(paths), sizeof paths - 2,
+                                              nullptr) &&
+            type == REG_MULTI_SZ)
+            location = paths;
+        if (location.empty()) location = Property(set, data, SPDRP_LOCATION_INFORMATION);
+    });
+    return location;
 }

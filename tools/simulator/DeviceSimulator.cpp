@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -59,6 +60,104 @@ SimReport DeviceSimulator::Report() const {
     return report_;
 }
 
+std::vector<SimReport> DeviceSimulator::Seatings() const {
+    std::lock_guard lock(mutex_);
+    std::vector<SimReport> all = history_;
+    if (dayState_ != DayState::empty) all.push_back(report_);
+    return all;
+}
+
+bool DeviceSimulator::DayOver() const {
+    std::lock_guard lock(mutex_);
+    return !config_.day.empty() && seating_ + 1 == config_.day.size() &&
+           dayState_ == DayState::empty;
+}
+
+const SimFaults& DeviceSimulator::Faults() const {
+    return config_.day.empty() ? config_.faults : config_.day[seating_].faults;
+}
+
+std::string DeviceSimulator::Reply() const {
+    if (config_.day.empty() || config_.day[seating_].reply.empty()) return config_.reply;
+    return config_.day[seating_].reply;
+}
+
+bool DeviceSimulator::Unseated() const {
+    std::lock_guard lock(mutex_);
+    return !config_.day.empty() && (dayState_ == DayState::empty || Now() < bounceUntil_);
+}
+
+// Called with the lock held.
+void DeviceSimulator::EndSeating() {
+    if (dayState_ != DayState::seated) return;
+    dayState_ = DayState::leaving;
+    dayAt_ = Now() + config_.leaveMs * 1e-3;
+}
+
+void DeviceSimulator::NextOfDay() {
+    std::lock_guard lock(mutex_);
+    if (dayState_ == DayState::seated || Now() < dayAt_) return;
+    if (dayState_ == DayState::leaving) {
+        // Removed: what it saw is kept; the slot is empty for a while.
+        history_.push_back(report_);
+        dayState_ = DayState::empty;
+        dayAt_ = Now() + config_.swapMs * 1e-3;
+        changed_.notify_all();
+        return;
+    }
+    if (seating_ + 1 >= config_.day.size()) return; // the day is over
+    ++seating_;
+    report_ = SimReport{};
+    image_.clear();
+    command_.clear();
+    transferring_ = false;
+    puskAt_ = 0;
+    answered_ = false;
+    bounceUntil_ = 0;
+    dayState_ = DayState::seated;
+    changed_.notify_all();
+}
+
+bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day) {
+    day.clear();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        SimSeating seat;
+        std::string spec = text.substr(start, end - start);
+        std::size_t at = 0;
+        while (at <= spec.size()) {
+            std::size_t comma = spec.find(',', at);
+            if (comma == std::string::npos) comma = spec.size();
+            std::string word = spec.substr(at, comma - at);
+            std::size_t eq = word.find('=');
+            std::string key = word.substr(0, eq),
+                        value = eq == std::string::npos ? "" : word.substr(eq + 1);
+            if (word == "ok" || word.empty()) {
+            } else if (word == "bounce") {
+                seat.bounce = true;
+            } else if (word == "stays") {
+                seat.stays = true;
+            } else if (key == "other" || key == "reply") {
+                seat.reply = value;
+                seat.other = key == "other";
+            } else if (key == "wrong-crc-at" || key == "silence-from") {
+                char* endp = nullptr;
+                long k = std::strtol(value.c_str(), &endp, 10);
+                if (value.empty() || *endp != 0 || k < 0) return false;
+                (key == "wrong-crc-at" ? seat.faults.wrongCrcAt : seat.faults.silenceFrom) = int(k);
+            } else {
+                return false;
+            }
+            at = comma + 1;
+        }
+        day.push_back(seat);
+        start = end + 1;
+    }
+    return !day.empty();
+}
+
 std::vector<uint8_t> DeviceSimulator::Received() const {
     std::lock_guard lock(mutex_);
     return image_;
@@ -78,11 +177,14 @@ void DeviceSimulator::Run() {
     const int reset = config_.resetAfterMs;
     double lastInput = Now();
     while (!stop_) {
-        long n = line_->Read(buffer, sizeof buffer, reset >= 0 ? std::clamp(reset, 1, 100) : 100);
+        const int most = config_.day.empty() ? 100 : 20; // a day's steps are timed
+        long n = line_->Read(buffer, sizeof buffer, reset >= 0 ? std::clamp(reset, 1, most) : most);
         if (n < 0) break;
         if (n == 0 && reset >= 0 && transferring_ && !report_.finalSent &&
             Now() - lastInput >= reset * 1e-3)
             ResetToStart();
+        if (!config_.day.empty()) NextOfDay();
+        if (n > 0 && Unseated()) continue; // nobody there to hear it
         if (n > 0) {
             lastInput = Now();
             // Bytes cannot arrive faster than the line carries them.
@@ -112,6 +214,14 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
             if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "PUSK", 4) == 0) {
                 report_.pusk = true;
                 if (puskAt_ == 0) puskAt_ = Now();
+                if (!config_.day.empty() && dayState_ == DayState::seated) EndSeating();
+            }
+            if (tail.size() >= 4 && std::memcmp(tail.data() + tail.size() - 4, "VERS", 4) == 0 &&
+                !config_.day.empty() && config_.day[seating_].stays && report_.pusk) {
+                ++report_.versRequests;
+                const std::string text = Reply();
+                lock.unlock();
+                Send(std::vector<uint8_t>(text.begin(), text.end()));
             }
             continue;
         }
@@ -126,13 +236,21 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     ++report_.versRequests;
                     changed_.notify_all();
                     lock.unlock();
-                    std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
+                    const std::string text = Reply();
+                    std::vector<uint8_t> reply(text.begin(), text.end());
                     WaitForLine();
-                    if (config_.faults.splitReplyAt > 0)
-                        SendSplit(reply, std::size_t(config_.faults.splitReplyAt),
-                                  config_.burstGapMs);
+                    if (Faults().splitReplyAt > 0)
+                        SendSplit(reply, std::size_t(Faults().splitReplyAt), config_.burstGapMs);
                     else
                         Send(reply);
+                    lock.lock();
+                    if (!config_.day.empty() && !answered_) {
+                        answered_ = true;
+                        const SimSeating& seat = config_.day[seating_];
+                        if (seat.bounce) bounceUntil_ = Now() + config_.bounceMs * 1e-3;
+                        if (seat.other) EndSeating();
+                    }
+                    lock.unlock();
                 }
                 continue;
             }
@@ -157,7 +275,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
 }
 
 void DeviceSimulator::OnBlockComplete(int block) {
-    const SimFaults& f = config_.faults;
+    const SimFaults& f = Faults();
     uint16_t crc;
     {
         std::lock_guard lock(mutex_);
@@ -176,8 +294,17 @@ void DeviceSimulator::OnBlockComplete(int block) {
         changed_.notify_all();
         return;
     }
-    if (f.silenceFrom >= 0 && block >= f.silenceFrom) return;
-    if (block == f.wrongCrcAt) crc ^= 0x5A5A;
+    if (f.silenceFrom >= 0 && block >= f.silenceFrom) {
+        std::lock_guard lock(mutex_);
+        if (block == f.silenceFrom && !config_.day.empty()) EndSeating();
+        return;
+    }
+    if (block == f.wrongCrcAt) {
+        crc ^= 0x5A5A;
+        std::lock_guard lock(mutex_);
+        ++report_.wrongCrcs;
+        if (!config_.day.empty()) EndSeating();
+    }
     if (block == f.strayBurstAt) {
         Send({0x55});
         std::this_thread::sleep_for(std::chrono::milliseconds(config_.burstGapMs));

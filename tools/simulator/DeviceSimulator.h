@@ -30,6 +30,17 @@ struct SimFaults {
     int xoffAt = -1;     // stop the line with XOFF, then acknowledge block k
 };
 
+// One device of a fixture's day (SimConfig::day): seated, written (or not),
+// and removed.
+struct SimSeating {
+    SimFaults faults;
+    std::string reply;   // the answer to "VERS"; empty: SimConfig::reply
+    bool other = false;  // a device not to be written: removed after its first answer
+    bool bounce = false; // the contact bounces on arrival: after the first answer the
+                         // device hears nothing for SimConfig::bounceMs
+    bool stays = false;  // goes on answering "VERS" after "PUSK", until removed
+};
+
 struct SimConfig {
     std::string reply = "VARNOMIKSAL VMX-1 8.3"; // answer to "VERS"
     int baud = 0;                                // 0: instant; else bytes take 10 bits each
@@ -50,7 +61,21 @@ struct SimConfig {
     // waiting, which the chip sends at once. 0: no adapter in the way.
     int holdMs = 0;
     SimFaults faults;
+    // A fixture's day: these devices one after another. A device's session
+    // ends with "PUSK", with its fault (the wrong CRC sent, its silence
+    // begun) or, for another device, with its first answer. It is removed
+    // leaveMs later, the slot is empty for swapMs, and the next one is
+    // seated; after the last the slot stays empty. Empty: one device for ever.
+    std::vector<SimSeating> day;
+    int leaveMs = 500;
+    int swapMs = 1500;
+    int bounceMs = 300;
 };
+
+// Parses a day: devices separated by ';', each a list of words separated by
+// ',': ok, bounce, stays, other=TEXT, reply=TEXT, wrong-crc-at=K,
+// silence-from=K. False on a bad word.
+bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day);
 
 struct SimReport {
     std::size_t received = 0;    // image bytes received (beyond the image included)
@@ -63,6 +88,7 @@ struct SimReport {
     bool pusk = false;
     bool hungUp = false;
     std::vector<uint8_t> afterFinal; // bytes that came after the final acknowledgement
+    int wrongCrcs = 0;               // acknowledgements sent with a wrong CRC
     int resets = 0;                  // returns to the start after a silence (resetAfterMs)
     int restarts = 0;                // returns to the start after "PUSK" (restartAfterPuskMs)
 };
@@ -86,6 +112,10 @@ public:
     // The port's device node; empty on a line given to Start.
     const std::string& DevicePath() const { return port_ ? port_->DevicePath() : noPath_; }
     SimReport Report() const;
+    // A day's devices so far, each with its own report, in order.
+    std::vector<SimReport> Seatings() const;
+    // The day's last device has been removed.
+    bool DayOver() const;
     // The image bytes received so far, in order.
     std::vector<uint8_t> Received() const;
     // Waits until `done` holds for the report, or the time runs out.
@@ -100,6 +130,13 @@ private:
     void SendSplit(const std::vector<uint8_t>& bytes, std::size_t cut, int gapMs);
     void WaitForLine();
     void ResetToStart();
+    // A fixture's day: the session is over; the next step of the day is due.
+    void EndSeating();
+    void NextOfDay();
+    // Whether the line carries nothing now: the slot is empty, or the contact bounces.
+    bool Unseated() const;
+    const SimFaults& Faults() const;
+    std::string Reply() const;
 
     SimConfig config_;
     std::unique_ptr<SimLine> line_;
@@ -115,6 +152,15 @@ private:
     std::vector<uint8_t> command_; // bytes of a command being received
     bool transferring_ = false;
     double puskAt_ = 0; // when "PUSK" came, for a restart after it
+
+    // A fixture's day: the device seated, its state, and what the earlier ones saw.
+    enum class DayState { seated, leaving, empty };
+    std::size_t seating_ = 0;
+    DayState dayState_ = DayState::seated;
+    double dayAt_ = 0;       // when leaving or empty ends
+    double bounceUntil_ = 0; // the bouncing contact hears nothing until then
+    bool answered_ = false;  // the seated device has answered "VERS"
+    std::vector<SimReport> history_;
 
     double lineTime_ = 0; // seconds per byte; 0 for an instant device
     double lineBusyUntil_ = 0;

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -63,8 +65,26 @@ Options:
   --restart-after-pusk-ms MS
                        MS ms after "PUSK", return to the bootloader's start,
                        as a device that was reset: the next write works too
+  --ports A-B          one device on each of the ports COM<A> to COM<B>
+                       (instead of --port), each with the options given
+  --day SPEC           a fixture's day: devices seated one after another,
+                       separated by ';', each a list of words separated by
+                       ',': ok, bounce (the contact bounces on arrival),
+                       stays (answers "VERS" after "PUSK"), other=TEXT (a
+                       device not to be written, answering TEXT; removed
+                       after its first answer), reply=TEXT, wrong-crc-at=K,
+                       silence-from=K. A device is removed --leave-ms after
+                       "PUSK", its fault or (other) its first answer; the
+                       slot then stays empty --swap-ms before the next
+  --leave-ms MS        (default 500)
+  --swap-ms MS         (default 1500)
+  --bounce-ms MS       how long a bouncing contact hears nothing (default 300)
+  --report FILE        at the end, write one JSON line per device of the day
+                       (per port): port, device, vers, received, matches,
+                       wrong_crcs, pusk
   --help               show this text
-Blocks count from 0 to 507.
+Blocks count from 0 to 507. With --day the program ends once every port's
+day is over.
 )";
 
 bool IntArg(int& i, int argc, char** argv, int& out) {
@@ -117,7 +137,12 @@ int main(int argc, char** argv) {
         {"--restart-after-pusk-ms", &config.restartAfterPuskMs, true},
         {"--hold-ms", &config.holdMs, true},
         {"--late-ms", &config.faults.lateAckMs, true},
+        {"--leave-ms", &config.leaveMs, true},
+        {"--swap-ms", &config.swapMs, true},
+        {"--bounce-ms", &config.bounceMs, true},
     };
+    int lastPort = 0;
+    std::string reportFile;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
@@ -132,6 +157,13 @@ int main(int argc, char** argv) {
             dir = argv[++i];
         } else if (a == "--reply" && i + 1 < argc) {
             config.reply = argv[++i];
+        } else if (a == "--ports" && i + 1 < argc) {
+            ok = std::sscanf(argv[++i], "%d-%d", &port, &lastPort) == 2 && port >= 1 &&
+                 lastPort >= port && lastPort <= 255;
+        } else if (a == "--day" && i + 1 < argc) {
+            ok = ParseSimDay(argv[++i], config.day);
+        } else if (a == "--report" && i + 1 < argc) {
+            reportFile = argv[++i];
         } else if (a == "--once") {
             once = true;
         } else if (a == "--ordinary-last") {
@@ -153,7 +185,8 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    DeviceSimulator sim(config);
+    if (lastPort == 0) lastPort = port;
+    std::vector<std::unique_ptr<DeviceSimulator>> sims;
     std::string error;
     if (!socketPath.empty()) {
         auto line = std::make_unique<SocketLine>();
@@ -161,21 +194,49 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
             return 1;
         }
-        sim.Start(std::move(line));
+        sims.push_back(std::make_unique<DeviceSimulator>(config));
+        sims.back()->Start(std::move(line));
         std::printf("varnomiksal-sim: on %s\n", socketPath.c_str());
-    } else if (!sim.Start(dir, port, error)) {
-        std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
-        return 1;
+        lastPort = port;
     } else {
-        std::printf("varnomiksal-sim: COM%d -> %s (in %s)\n", port, sim.DevicePath().c_str(),
-                    dir.c_str());
+        for (int n = port; n <= lastPort; ++n) {
+            sims.push_back(std::make_unique<DeviceSimulator>(config));
+            if (!sims.back()->Start(dir, n, error)) {
+                std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
+                return 1;
+            }
+            std::printf("varnomiksal-sim: COM%d -> %s (in %s)\n", n,
+                        sims.back()->DevicePath().c_str(), dir.c_str());
+        }
     }
     std::fflush(stdout);
+    // A day ends when every port has had its last device removed.
+    auto dayOver = [&] {
+        for (const auto& sim : sims)
+            if (!sim->DayOver()) return false;
+        return true;
+    };
+    DeviceSimulator& sim = *sims.front();
     while (!g_stop) {
+        if (!config.day.empty() && dayOver()) break;
         if (once && sim.WaitFor([](const SimReport& r) { return r.pusk || r.hungUp; }, 100)) break;
         if (!once) usleep(100000);
     }
-    sim.Stop();
+    for (auto& s : sims)
+        s->Stop();
+    if (!reportFile.empty()) {
+        std::FILE* f = std::fopen(reportFile.c_str(), "w");
+        for (std::size_t k = 0; f && k < sims.size(); ++k)
+            for (const SimReport& r : sims[k]->Seatings())
+                std::fprintf(f,
+                             "{\"port\": %d, \"vers\": %d, \"received\": %zu, \"matches\": %s, "
+                             "\"wrong_crcs\": %d, \"pusk\": %s}\n",
+                             port + int(k), r.versRequests, r.received,
+                             r.matchesImage ? "true" : "false", r.wrongCrcs,
+                             r.pusk ? "true" : "false");
+        if (f) std::fclose(f);
+    }
+    if (sims.size() > 1 || !config.day.empty()) return 0;
     SimReport r = sim.Report();
     std::printf("received %zu bytes (%zu beyond the image), CRC %04X\n", r.received, r.beyondImage,
                 r.crc);

@@ -1,0 +1,117 @@
+// report: sums up record files of stations (one line per attempt), for
+// example every station of a line writing into one shared folder: per
+// station and slot the passes, failures and wrong devices, the yield and the
+// median and worst seconds of a pass, and the failure reasons counted.
+#include "app/cli/Commands.h"
+#include "app/cli/JsonLine.h"
+#include "platform/Console.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+namespace {
+
+struct TSlotSums {
+    int passed = 0, failed = 0, wrong = 0;
+    std::vector<double> seconds; // of the passes
+};
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Yield(const TSlotSums& s) {
+    int attempts = s.passed + s.failed;
+    return attempts ? 100.0 * s.passed / attempts : 0;
+}
+
+} // namespace
+
+int ReportCommand(TRun& run) {
+    // Keyed by host, then slot.
+    std::map<std::pair<std::string, std::string>, TSlotSums> slots;
+    std::map<std::string, int> failures;
+    int lines = 0, unreadable = 0;
+    for (const std::string& file : run.options.ports) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) return Fail(run, exit_usage, "cannot read the record file " + file);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty()) continue;
+            std::map<std::string, TJsonValue> record;
+            if (!ParseJsonLine(line, record) || !record.count("result")) {
+                ++unreadable;
+                continue;
+            }
+            ++lines;
+            TSlotSums& s = slots[{record["host"].text, record["slot"].text}];
+            const std::string& result = record["result"].text;
+            if (result == "passed") {
+                ++s.passed;
+                s.seconds.push_back(record["seconds"].number);
+            } else if (result == "wrong-device") {
+                ++s.wrong;
+            } else {
+                ++s.failed;
+                ++failures[record.count("failure") ? record["failure"].text : result];
+            }
+        }
+    }
+    TSlotSums all;
+    std::string rows = "[";
+    std::string table = Format("%-16s %-24s %6s %6s %6s %7s %8s %8s\n", "station", "slot", "passed",
+                               "failed", "wrong", "yield", "median", "worst");
+    for (const auto& [key, s] : slots) {
+        all.passed += s.passed;
+        all.failed += s.failed;
+        all.wrong += s.wrong;
+        all.seconds.insert(all.seconds.end(), s.seconds.begin(), s.seconds.end());
+        double worst =
+            s.seconds.empty() ? 0 : *std::max_element(s.seconds.begin(), s.seconds.end());
+        TJsonResult json;
+        json.Add("host", key.first);
+        json.Add("slot", key.second);
+        json.Add("passed", (long long)s.passed);
+        json.Add("failed", (long long)s.failed);
+        json.Add("wrong_device", (long long)s.wrong);
+        json.AddReal("yield_percent", Yield(s));
+        json.AddReal("median_seconds", Median(s.seconds));
+        json.AddReal("worst_seconds", worst);
+        rows += (rows.size() > 1 ? ", " : "") + json.Text();
+        table += Format("%-16s %-24s %6d %6d %6d %6.1f%% %7.1fs %7.1fs\n", key.first.c_str(),
+                        key.second.c_str(), s.passed, s.failed, s.wrong, Yield(s),
+                        Median(s.seconds), worst);
+    }
+    std::string reasons = "{";
+    std::string reasonText;
+    for (const auto& [name, count] : failures) {
+        reasons +=
+            (reasons.size() > 1 ? ", " : "") + JsonString(name) + ": " + std::to_string(count);
+        reasonText += Format("  %-20s %d\n", name.c_str(), count);
+    }
+    if (run.options.json) {
+        run.json.Add("command", std::string("report"));
+        run.json.Add("records", (long long)lines);
+        run.json.Add("unreadable_lines", (long long)unreadable);
+        run.json.Add("passed", (long long)all.passed);
+        run.json.Add("failed", (long long)all.failed);
+        run.json.Add("wrong_device", (long long)all.wrong);
+        run.json.AddReal("yield_percent", Yield(all));
+        run.json.AddEncoded("slots", rows + "]");
+        run.json.AddEncoded("failures", reasons + "}");
+        return Finish(run, exit_ok, Format("%d records", lines));
+    }
+    std::string text =
+        table + Format("\nAll: %d records; passed %d, failed %d, wrong device %d; "
+                       "yield %.1f %%; median %.1f s\n",
+                       lines, all.passed, all.failed, all.wrong, Yield(all), Median(all.seconds));
+    if (!reasonText.empty()) text += "Failures:\n" + reasonText;
+    if (unreadable) text += Format("%d line(s) could not be read\n", unreadable);
+    ConsoleWrite(TStdStream::out, text);
+    return exit_ok;
+}

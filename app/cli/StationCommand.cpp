@@ -1,0 +1,401 @@
+// station: a fixture or a production line. Every slot (a port) writes each
+// device seated in it once, on a thread of its own (app/cli/StationSlot.h);
+// this thread shows the slots, prints their events, keeps the totals and
+// the record, and takes in ports that appear.
+#include "app/VisibleText.h"
+#include "app/cli/Commands.h"
+#include "app/cli/ImageFile.h"
+#include "app/cli/LogOutput.h"
+#include "app/cli/PortArgument.h"
+#include "app/cli/Sha256.h"
+#include "app/cli/StationSlot.h"
+#include "platform/Console.h"
+#include "platform/HostName.h"
+#include "platform/RecordFile.h"
+#include "platform/UsbInfo.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// How often the slots are shown anew, and how often the port list is read
+// for ports that have appeared.
+constexpr int kRedrawMs = 200;
+constexpr int kRescanMs = 1000;
+
+TSlotPlace PlaceOf(const TPortEntry& port) {
+    TSlotPlace place;
+    place.port = port.name;
+    place.name = PortLocation(port.device);
+    if (place.name.empty()) place.name = port.name;
+    TUsbInfo usb = UsbInfoFor(port.device);
+    if (usb.usb) {
+        place.usb = usb.vendorId + ":" + usb.productId + ":" + usb.serial;
+        place.usbSerial = usb.serial;
+    }
+    return place;
+}
+
+std::string StateText(const TSlotView& v) {
+    switch (v.state) {
+    case TSlotState::waiting:
+        return "waiting for a device";
+    case TSlotState::arrived:
+        return "device arrived";
+    case TSlotState::writing:
+        return Format("writing %3d %%", v.percent);
+    case TSlotState::passed:
+        return "passed — remove the device";
+    case TSlotState::failed:
+        return "failed — reset or power-cycle the device";
+    case TSlotState::wrong_device:
+        return "wrong device — remove it";
+    case TSlotState::interrupted:
+        return "interrupted — reset or power-cycle the device";
+    case TSlotState::not_bootloader:
+        return "something answers, but not a Varnomiksal bootloader";
+    case TSlotState::missing:
+        return "port missing";
+    case TSlotState::unavailable:
+        return v.note;
+    }
+    return "";
+}
+
+// The event as one line of words.
+std::string EventLine(const TSlotPlace& place, const TSlotEvent& e) {
+    std::string what;
+    const std::string device = VisibleText(e.device) + ", firmware " + VisibleText(e.version);
+    if (e.kind == "arrived")
+        what = "arrived: " + device;
+    else if (e.kind == "started")
+        what = "writing";
+    else if (e.kind == "progress")
+        what = std::to_string(e.percent) + " %";
+    else if (e.kind == "passed")
+        what = Format("passed in %.1f s; remove the device", e.seconds);
+    else if (e.kind == "failed")
+        what = Format("failed at block %d: %s; reset or power-cycle the device",
+                      std::min(e.blocks + 1, kImageBlocks), VisibleText(e.message).c_str());
+    else if (e.kind == "interrupted")
+        what = Format("interrupted at block %d; reset or power-cycle the device",
+                      std::min(e.blocks + 1, kImageBlocks));
+    else if (e.kind == "wrong-device")
+        what = "wrong device: " + device + " (" + VisibleText(e.message) + "); remove it";
+    else if (e.kind == "left")
+        what = "the device left";
+    else if (e.kind == "missing")
+        what = "the port is gone";
+    else if (e.kind == "back")
+        what = "the port is back";
+    return place.name + ": " + what;
+}
+
+void AddPlace(TJsonResult& json, const TSlotPlace& place) {
+    json.Add("slot", place.name);
+    json.Add("port", place.port);
+    if (!place.usb.empty()) json.Add("usb", place.usb);
+}
+
+void AddAttempt(TJsonResult& json, const TSlotEvent& e) {
+    if (!e.device.empty() || !e.version.empty()) {
+        json.Add("device", e.device);
+        json.Add("version", e.version);
+    }
+    if (e.percent >= 0) json.Add("percent", (long long)e.percent);
+    if (e.seconds >= 0) {
+        json.Add("blocks", (long long)e.blocks);
+        json.AddReal("seconds", e.seconds);
+    }
+    if (!e.failure.empty()) json.Add("failure", e.failure);
+    if (!e.message.empty()) json.Add("message", e.message);
+}
+
+class TStation : public TSlotHost {
+public:
+    TStation(TRun& run, TInterruptWatch& watch) : run_(run), watch_(watch) {}
+    ~TStation() override {
+        for (auto& t : threads_)
+            t.join();
+    }
+
+    int Run();
+
+    bool Taking() const override {
+        return !watch_.Interrupted() &&
+               !(run_.options.count > 0 && passedTotal_ >= run_.options.count);
+    }
+
+    void Tell(const TSlotPlace& place, const TSlotEvent& event) override {
+        std::string text;
+        if (run_.options.json) {
+            TJsonResult json;
+            json.Add("event", event.kind);
+            json.Add("time", event.time);
+            AddPlace(json, place);
+            AddAttempt(json, event);
+            text = json.Text() + "\n";
+        } else if (!live_) {
+            text = EventLine(place, event) + "\n";
+        }
+        if (text.empty()) return;
+        std::lock_guard lock(mutex_);
+        out_ += text;
+    }
+
+    void Record(const TSlotPlace& place, const TSlotEvent& a) override {
+        if (a.kind == "passed")
+            ++passedTotal_;
+        else if (a.kind == "wrong-device")
+            ++wrongTotal_;
+        else
+            ++failedTotal_;
+        if (run_.options.recordFile.empty()) return;
+        TJsonResult json;
+        json.Add("start", a.startTime);
+        json.Add("end", a.time.empty() ? UtcNow() : a.time);
+        json.Add("host", host_);
+        AddPlace(json, place);
+        json.Add("device", a.device);
+        json.Add("version", a.version);
+        json.Add("image", image_.title);
+        json.Add("image_sha256", sha256_);
+        json.Add("result", a.kind);
+        if (!a.failure.empty()) json.Add("failure", a.failure);
+        if (!a.message.empty()) json.Add("message", a.message);
+        json.Add("blocks", (long long)a.blocks);
+        json.AddReal("seconds", std::max(a.seconds, 0.0));
+        if (!run_.options.tag.empty()) json.Add("tag", run_.options.tag);
+        std::string error;
+        if (!AppendRecordLine(run_.options.recordFile, json.Text() + "\n", error)) {
+            std::lock_guard lock(mutex_);
+            errors_ += "varnomiksal-cli: " + error + "\n";
+        }
+    }
+
+    void Log(const TSlotPlace& place, std::vector<std::string> lines) override {
+        if (lines.empty() || !log_.Active()) return;
+        std::lock_guard lock(mutex_);
+        for (auto& line : lines)
+            logLines_.push_back(place.name + " " + line);
+    }
+
+private:
+    bool Prepare(int& code);
+    void AddSlot(const TPortEntry& port);
+    void Rescan();
+    void Flush();
+    std::string Screen() const;
+
+    TRun& run_;
+    TInterruptWatch& watch_;
+    TWriteImage image_;
+    std::string sha256_;
+    std::string host_ = HostName();
+    TLogOutput log_;
+    bool live_ = false;     // the slots are drawn in place on the terminal
+    std::size_t drawn_ = 0; // lines of the screen drawn last
+
+    std::vector<std::unique_ptr<TStationSlot>> slots_;
+    std::vector<std::thread> threads_;
+    std::vector<std::string> named_; // the ports given, as COM names
+
+    mutable std::mutex mutex_;
+    std::string out_, errors_;
+    std::vector<std::string> logLines_;
+    std::atomic<int> passedTotal_{0}, failedTotal_{0}, wrongTotal_{0};
+};
+
+bool TStation::Prepare(int& code) {
+    const TCliOptions& o = run_.options;
+    std::string error;
+    if (!o.imageFile.empty()) {
+        if (!ImageFromFile(o.imageFile, image_, error)) {
+            code = Fail(run_, exit_usage, error);
+            return false;
+        }
+    } else {
+        image_ = CarriedImage();
+    }
+    sha256_ = Sha256Hex(image_.bytes);
+    if (image_.placeholder && !o.allowPlaceholder) {
+        code = Fail(run_, exit_usage, kPlaceholderRefused);
+        return false;
+    }
+    if (!log_.Open(o.logFile, o.verbose, error) ||
+        (!o.recordFile.empty() && !AppendRecordLine(o.recordFile, "", error))) {
+        code = Fail(run_, exit_usage, error);
+        return false;
+    }
+    const std::vector<TPortEntry> ports = ListPorts();
+    for (const std::string& argument : o.ports) {
+        std::string name;
+        switch (ResolvePortArgument(argument, ports, name)) {
+        case TPortArgument::ok:
+            break;
+        case TPortArgument::bad_name:
+            code = Fail(run_, exit_usage, "'" + argument + "' is no port name (COM1 to COM255)");
+            return false;
+        default:
+            code = Fail(run_, exit_usage, "'" + argument + "' is no serial port in the list");
+            return false;
+        }
+        if (std::find(named_.begin(), named_.end(), name) != named_.end()) {
+            code = Fail(run_, exit_usage, "'" + argument + "' names " + name + " a second time");
+            return false;
+        }
+        named_.push_back(name);
+    }
+    return true;
+}
+
+void TStation::AddSlot(const TPortEntry& port) {
+    TSlotSettings settings;
+    settings.pollMs = run_.options.pollMs;
+    settings.expectDevice = run_.options.expectDevice;
+    settings.image = &image_;
+    slots_.push_back(std::make_unique<TStationSlot>(*this, watch_, PlaceOf(port), settings));
+    TStationSlot* slot = slots_.back().get();
+    threads_.emplace_back([slot] { slot->Run(); });
+}
+
+// Named ports are slots from the start, present or not; otherwise every
+// listed port is, and every port that appears later.
+void TStation::Rescan() {
+    auto known = [&](const std::string& name) {
+        return std::any_of(slots_.begin(), slots_.end(),
+                           [&](const auto& s) { return s->Place().port == name; });
+    };
+    if (!named_.empty()) {
+        const std::vector<TPortEntry> ports = ListPorts();
+        for (const std::string& name : named_) {
+            if (known(name)) continue;
+            TPortEntry entry{PortNumber(name), name, {}};
+            for (const TPortEntry& p : ports)
+                if (p.name == name) entry = p;
+            AddSlot(entry);
+        }
+        return;
+    }
+    for (const TPortEntry& port : ListPorts())
+        if (!known(port.name)) AddSlot(port);
+}
+
+std::string TStation::Screen() const {
+    const int passed = passedTotal_, failed = failedTotal_;
+    const int attempts = passed + failed;
+    std::string text =
+        "Image: " + image_.title + "\n" +
+        Format("Passed %d, failed %d, wrong device %d; yield %s\n", passed, failed,
+               wrongTotal_.load(),
+               attempts ? Format("%.1f %%", 100.0 * passed / attempts).c_str() : "-");
+    std::size_t width = 4;
+    for (const auto& slot : slots_)
+        width = std::max(width, slot->Place().name.size());
+    for (const auto& slot : slots_) {
+        const TSlotPlace& p = slot->Place();
+        TSlotView v = slot->View();
+        std::string line = p.name + std::string(width - p.name.size() + 2, ' ');
+        if (!p.usbSerial.empty()) line += p.usbSerial + "  ";
+        line += StateText(v);
+        if (!v.device.empty()) line += "  " + VisibleText(v.device) + " " + VisibleText(v.version);
+        line += Format("  passed %d failed %d", v.passed, v.failed);
+        int columns = TerminalColumns();
+        if (columns > 1 && int(line.size()) >= columns) line.resize(std::size_t(columns - 1));
+        text += line + "\x1b[K\n";
+    }
+    return text;
+}
+
+// Prints what has come since the last call: log lines, events or the screen.
+void TStation::Flush() {
+    std::string out, errors;
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(mutex_);
+        out.swap(out_);
+        errors.swap(errors_);
+        lines.swap(logLines_);
+    }
+    if (!live_) {
+        if (!errors.empty()) ConsoleWrite(TStdStream::err, errors);
+        log_.Write(lines, "");
+        if (!out.empty()) ConsoleWrite(TStdStream::out, out);
+        return;
+    }
+    // The screen is taken away, the lines printed, and the screen drawn anew.
+    std::string text = drawn_ ? "\x1b[" + std::to_string(drawn_) + "A\r\x1b[J" : "";
+    ConsoleWrite(TStdStream::err, text + errors);
+    log_.Write(lines, "");
+    std::string screen = Screen();
+    drawn_ = std::size_t(std::count(screen.begin(), screen.end(), '\n'));
+    ConsoleWrite(TStdStream::err, screen);
+}
+
+int TStation::Run() {
+    int code = exit_ok;
+    if (!Prepare(code)) return code;
+    const TCliOptions& o = run_.options;
+    live_ = !o.json && StdoutIsTerminal() && StderrIsTerminal() && StderrTakesCursorMoves();
+    if (live_)
+        log_.toStderr = [this](const std::string& lines) { ConsoleWrite(TStdStream::err, lines); };
+    if (!o.json)
+        ConsoleWrite(live_ ? TStdStream::err : TStdStream::out,
+                     "Station: writing " + image_.title + " (SHA-256 " + sha256_ +
+                         ") to every device seated; Ctrl+C stops taking devices, a second "
+                         "Ctrl+C stops the uploads\n");
+    Rescan();
+    auto rescanned = std::chrono::steady_clock::now();
+    for (;;) {
+        const bool taking = Taking();
+        watch_.Wait(kRedrawMs);
+        Flush();
+        if (!taking) break;
+        if (named_.empty() &&
+            std::chrono::steady_clock::now() - rescanned >= std::chrono::milliseconds(kRescanMs)) {
+            Rescan();
+            rescanned = std::chrono::steady_clock::now();
+        }
+    }
+    // The slots end their uploads (a second Ctrl+C stops them).
+    for (auto& t : threads_) {
+        while (true) {
+            // Joining waits; the screen and the events go on meanwhile.
+            bool running = false;
+            for (const auto& slot : slots_)
+                running |= slot->View().state == TSlotState::writing;
+            if (!running) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kRedrawMs));
+            Flush();
+        }
+        t.join();
+    }
+    threads_.clear();
+    Flush();
+    const int passed = passedTotal_, failed = failedTotal_, wrong = wrongTotal_;
+    code = failed > 0 ? exit_transfer_failed : exit_ok;
+    std::string totals = Format("passed %d, failed %d, wrong device %d", passed, failed, wrong);
+    if (o.json) {
+        TJsonResult json;
+        json.Add("event", std::string("totals"));
+        json.Add("time", UtcNow());
+        json.Add("passed", (long long)passed);
+        json.Add("failed", (long long)failed);
+        json.Add("wrong_device", (long long)wrong);
+        json.Add("exit_code", (long long)code);
+        ConsoleWrite(TStdStream::out, json.Text() + "\n");
+    } else {
+        ConsoleWrite(TStdStream::out, "Station stopped: " + totals + "\n");
+    }
+    return code;
+}
+
+} // namespace
+
+int StationCommand(TRun& run, TInterruptWatch& watch) {
+    TStation station(run, watch);
+    return station.Run();
+}

@@ -1,0 +1,14 @@
+// A file of records, one per line, that several writers append to at once:
+// threads of this process, other processes, and processes on other machines
+// through a shared folder. Each line goes out whole, under the file's lock,
+// in one write, and is on disk before the call returns: lines never
+// interleave, and a writer killed at any point leaves only whole lines.
+#pragma once
+
+#include <string>
+
+// Appends `line` (its line end included). A line left torn by a crash of
+// the machine is ended first, so the new line stands on its own. An empty
+// `line` only checks that the file can be appended to (creating it).
+// False with a message when the file cannot be opened or written.
+bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error);
