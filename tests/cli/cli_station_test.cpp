@@ -1,0 +1,198 @@
+// varnomiksal-cli station against fixtures of simulated devices: devices
+// seated one after another in each slot, as the simulator's day plays them,
+// checked against what each device saw; the record file shared by two
+// stations and left by a killed one; report over it; and Ctrl+C.
+#include "CliProcess.h"
+#include "DeviceTest.h"
+#include "app/cli/JsonLine.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+const std::string kAllow = "--allow-placeholder";
+
+using TObject = std::map<std::string, TJsonValue>;
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Every line of the text, each parsed; a line that is no JSON object fails the test.
+std::vector<TObject> JsonLines(const std::string& text) {
+    std::vector<TObject> objects;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        TObject o;
+        EXPECT_TRUE(ParseJsonLine(line, o)) << "not a whole JSON line: " << line;
+        objects.push_back(o);
+    }
+    return objects;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The results the objects of one slot give for `field`, in order.
+std::vector<std::string> Of(const std::vector<TObject>& objects, const std::string& slot,
+                            const std::string& field, const std::string& only = {}) {
+    std::vector<std::string> out;
+    for (auto o : objects)
+        if (o["slot"].text == slot && (only.empty() || o["event"].text == only))
+            out.push_back(o[field].text);
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+class Station : public DeviceTest {
+protected:
+    // A slot with the day's devices; quick steps to keep the test short,
+    // with a slot empty for several polls between devices.
+    DeviceSimulator& Slot(int port, const std::string& day, int leaveMs = 300) {
+        SimConfig config;
+        EXPECT_TRUE(ParseSimDay(day, config.day));
+        config.leaveMs = leaveMs;
+        config.swapMs = 700;
+        config.bounceMs = 150;
+        return StartDevice(port, config);
+    }
+    static bool WaitForDays(const std::vector<DeviceSimulator*>& sims, int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            bool over = true;
+            for (auto* s : sims)
+                over = over && s->DayOver();
+            if (over) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    std::string record_ = TestPortDir() + "/" +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                          ".jsonl";
+};
+
+} // namespace
+
+TEST_F(Station, EveryDeviceSeatedIsWrittenOnceAndRecordedAsItsDeviceSaw) {
+    DeviceSimulator& staying = Slot(150, "ok;stays;ok", 900);
+    DeviceSimulator& bouncing = Slot(151, "bounce;ok");
+    DeviceSimulator& other = Slot(152, "other=VARNOMIKSAL VMX-2 9.0;ok");
+    DeviceSimulator& failing = Slot(153, "wrong-crc-at=100;ok");
+    TCliProcess station({"station", "COM150", "COM151", "COM152", "COM153", kAllow, "--json",
+                         "--poll-ms", "100", "--expect-device", "VMX-1", "--record", record_,
+                         "--tag", "batch 7"});
+    ASSERT_TRUE(WaitForDays({&staying, &bouncing, &other, &failing}, 90000)) << station.out;
+    station.Signal(SIGINT);
+    EXPECT_EQ(station.Wait(), 1) << "one attempt failed";
+
+    // What each device saw: the image whole and "PUSK" once per device
+    // written; nothing for the other device; the failed one a reset later.
+    auto written = [](const SimReport& r) { return r.matchesImage && r.pusk; };
+    for (auto* sim : {&staying, &bouncing}) {
+        for (const SimReport& r : sim->Seatings())
+            EXPECT_TRUE(written(r));
+    }
+    EXPECT_GE(staying.Seatings()[1].versRequests, 3) << "it answered after its start";
+    EXPECT_EQ(other.Seatings()[0].received, 0u);
+    EXPECT_TRUE(written(other.Seatings()[1]));
+    EXPECT_EQ(failing.Seatings()[0].wrongCrcs, 1);
+    EXPECT_FALSE(failing.Seatings()[0].pusk);
+    EXPECT_TRUE(written(failing.Seatings()[1]));
+
+    // The events: one arrival per device (a bounce included), and the ends.
+    std::vector<TObject> events = JsonLines(station.out);
+    EXPECT_EQ(Of(events, "COM150", "event", "arrived").size(), 3u);
+    EXPECT_EQ(Of(events, "COM151", "event", "arrived").size(), 2u);
+    EXPECT_EQ(Of(events, "COM152", "event", "wrong-device"), Texts{"wrong-device"});
+    EXPECT_EQ(Of(events, "COM153", "failure", "failed"), Texts{"unexpected_reply"});
+    ASSERT_FALSE(events.empty());
+    TObject totals = events.back();
+    EXPECT_EQ(totals["event"].text, "totals");
+    EXPECT_EQ(totals["passed"].number, 7);
+    EXPECT_EQ(totals["failed"].number, 1);
+    EXPECT_EQ(totals["wrong_device"].number, 1);
+
+    // The record: a line per attempt, in each slot's order.
+    std::vector<TObject> records = JsonLines(ReadAll(record_));
+    EXPECT_EQ(records.size(), 9u);
+    EXPECT_EQ(Of(records, "COM150", "result"), (Texts{"passed", "passed", "passed"}));
+    EXPECT_EQ(Of(records, "COM151", "result"), (Texts{"passed", "passed"}));
+    EXPECT_EQ(Of(records, "COM152", "result"), (Texts{"wrong-device", "passed"}));
+    EXPECT_EQ(Of(records, "COM153", "result"), (Texts{"failed", "passed"}));
+    for (auto r : records) {
+        EXPECT_EQ(r["tag"].text, "batch 7");
+        EXPECT_EQ(r["image_sha256"].text.size(), 64u);
+        EXPECT_EQ(r["blocks"].number, r["result"].text == "passed" ? 508 : r["blocks"].number);
+        EXPECT_LE(r["start"].text, r["end"].text);
+    }
+    EXPECT_EQ(Of(records, "COM152", "device")[0], "VMX-2");
+}
+
+TEST_F(Station, StationsShareARecordFileAndAKilledOneLeavesWholeLines) {
+    std::vector<DeviceSimulator*> sims;
+    for (int port = 160; port < 164; ++port)
+        sims.push_back(&Slot(port, "ok;ok;ok"));
+    TCliProcess counted({"station", "COM160", "COM161", kAllow, "--poll-ms", "100", "--count", "6",
+                         "--record", record_});
+    TCliProcess killed(
+        {"station", "COM162", "COM163", kAllow, "--poll-ms", "100", "--json", "--record", record_});
+    // Killed in the middle of writing a second device.
+    auto writingSecond = [&] {
+        for (int k : {2, 3}) {
+            auto seen = sims[std::size_t(k)]->Seatings();
+            if (seen.size() >= 2 && seen[1].received > 0 && !seen[1].pusk) return true;
+        }
+        return false;
+    };
+    for (int waited = 0; !writingSecond(); waited += 10) {
+        ASSERT_LT(waited, 60000) << killed.out;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    killed.Signal(SIGKILL);
+    killed.Wait();
+    EXPECT_EQ(counted.Wait(), 0) << counted.err;
+    EXPECT_TRUE(Has(counted.out, "passed 6, failed 0"));
+
+    std::vector<TObject> records = JsonLines(ReadAll(record_));
+    EXPECT_EQ(Of(records, "COM160", "result").size() + Of(records, "COM161", "result").size(), 6u);
+    std::string out;
+    ASSERT_EQ(RunCli({"report", record_, "--json"}, &out), 0);
+    EXPECT_TRUE(
+        Has(out, "\"records\": " + std::to_string(records.size()) +
+                     ", \"unreadable_lines\": 0, \"passed\": " + std::to_string(records.size())))
+        << out;
+}
+
+TEST_F(Station, CtrlCLetsTheUploadFinishAndASecondOneStopsIt) {
+    SimConfig paced;
+    paced.baud = 300000; // about 4 s an upload
+    StartDevice(170, paced);
+    for (int stops : {1, 2}) {
+        TCliProcess station(
+            {"station", "COM170", kAllow, "--poll-ms", "100", "--json", "--record", record_});
+        ASSERT_TRUE(station.WaitForOutput("\"percent\": 20", 30000));
+        for (int i = 0; i < stops; ++i) {
+            station.Signal(SIGINT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200)); // signals do not queue
+        }
+        EXPECT_EQ(station.Wait(), stops == 1 ? 0 : 1);
+        EXPECT_TRUE(
+            Has(station.out, stops == 1 ? "\"event\": \"passed\"" : "\"event\": \"interrupted\""))
+            << station.out;
+        // The device is reset into its bootloader for the next run.
+        sims_.clear();
+        StartDevice(170, paced);
+    }
+    std::vector<TObject> records = JsonLines(ReadAll(record_));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1]["result"].text, "interrupted");
+}
