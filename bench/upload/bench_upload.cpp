@@ -61,9 +61,11 @@ Timing CliUpload(const std::string& dir, int baud) {
 
 // The command-line program as a process writing `ports`, each to a device
 // of its own: its upload time (the slowest port's, from its JSON result) and
-// its whole CPU time per port, start-up and identification included.
+// its whole CPU time per port, start-up and identification included. As a
+// station, it writes each port's device as it arrives and stops once all
+// are written.
 Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& ports,
-                    int holdMs = 0) {
+                    int holdMs = 0, bool station = false) {
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     std::vector<std::string> names;
     for (int port : ports) {
@@ -76,11 +78,18 @@ Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& po
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::vector<const char*> argv = {CLI_PATH, "write"};
+    const std::string count = std::to_string(ports.size());
+    std::vector<const char*> argv = {CLI_PATH, station ? "station" : "write"};
     for (const auto& name : names)
         argv.push_back(name.c_str());
-    for (const char* a : {"--yes", "--json", "--allow-placeholder"})
+    for (const char* a : {"--json", "--allow-placeholder"})
         argv.push_back(a);
+    if (station) {
+        argv.push_back("--count");
+        argv.push_back(count.c_str());
+    } else {
+        argv.push_back("--yes");
+    }
     argv.push_back(nullptr);
     pid_t pid = 0;
     posix_spawn(&pid, CLI_PATH, &actions, nullptr, const_cast<char**>(argv.data()), environ);
@@ -229,6 +238,25 @@ void RunHeld(const std::string& dir) {
     }
 }
 
+// A station writing 16 devices at once, paced, against one writing a single
+// device, in the same run: the slowest of the 16 uploads over the single
+// upload, and the CPU time per upload.
+void RunStation(const std::string& dir) {
+    std::printf("station, devices paced at 38462 baud:\n");
+    const double limit = (130048.0 * 10 + 508 * 2 * 10) / 38462;
+    Timing one = CliProcessOn(dir, 38462, {220}, 0, true);
+    std::vector<int> ports;
+    for (int port = 221; port < 237; ++port)
+        ports.push_back(port);
+    Timing sixteen = CliProcessOn(dir, 38462, ports, 0, true);
+    std::printf("  1 slot         wall %.3f s, cpu %.3f s%s; /line-time limit %.4f\n", one.wall,
+                one.cpu, one.ok ? "" : "  (FAILED)", one.wall / limit);
+    std::printf("  16 slots       slowest %.3f s = %.4f of the single upload; cpu per upload "
+                "%.3f s (single: %.3f s)%s\n",
+                sixteen.wall, one.wall > 0 ? sixteen.wall / one.wall : 0.0, sixteen.cpu, one.cpu,
+                sixteen.ok ? "" : "  (FAILED)");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -243,7 +271,8 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr, "usage: bench_upload [--instant-only] [--only HOST]\n"
                                  "HOST: element graph, cli, cli process, cli 4 ports, window, "
-                                 "reference, held (paced, behind an adapter's latency)\n");
+                                 "reference, held (paced, behind an adapter's latency), "
+                                 "station (16 slots, paced)\n");
             return 2;
         }
     }
@@ -255,10 +284,11 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication::Create(argv[0]);
 #endif
-    if (only != "held") {
+    if (only != "held" && only != "station") {
         Run("instant device:", dir, 0, only);
         if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
     }
     if (paced && (only.empty() || only == "held")) RunHeld(dir);
+    if (paced && (only.empty() || only == "station")) RunStation(dir);
     std::filesystem::remove_all(dir);
 }
