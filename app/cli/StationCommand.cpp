@@ -26,6 +26,8 @@ namespace {
 constexpr int kRedrawMs = 200;
 constexpr int kRescanMs = 1000;
 
+const char* kCtrlCHint = "Ctrl+C stops taking devices; a second Ctrl+C stops the uploads";
+
 TSlotPlace PlaceOf(const TPortEntry& port) {
     TSlotPlace place;
     place.port = port.name;
@@ -307,7 +309,7 @@ std::string TStation::Screen() const {
         if (columns > 1 && int(line.size()) >= columns) line.resize(std::size_t(columns - 1));
         text += line + "\x1b[K\n";
     }
-    return text;
+    return text + kCtrlCHint + "\n";
 }
 
 // Prints what has come since the last call: log lines, events or the screen.
@@ -342,11 +344,9 @@ int TStation::Run() {
     live_ = !o.json && StdoutIsTerminal() && StderrIsTerminal() && StderrTakesCursorMoves();
     if (live_)
         log_.toStderr = [this](const std::string& lines) { ConsoleWrite(TStdStream::err, lines); };
-    if (!o.json)
-        ConsoleWrite(live_ ? TStdStream::err : TStdStream::out,
-                     "Station: writing " + image_.title + " (SHA-256 " + sha256_ +
-                         ") to every device seated; Ctrl+C stops taking devices, a second "
-                         "Ctrl+C stops the uploads\n");
+    if (!o.json && !live_)
+        ConsoleWrite(TStdStream::out, "Station: writing " + image_.title + " (SHA-256 " + sha256_ +
+                                          ") to every device seated\n" + kCtrlCHint + "\n");
     Rescan();
     auto rescanned = std::chrono::steady_clock::now();
     for (;;) {

@@ -64,8 +64,8 @@ Timing CliUpload(const std::string& dir, int baud) {
 // its whole CPU time per port, start-up and identification included. As a
 // station, it writes each port's device as it arrives and stops once all
 // are written.
-Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& ports,
-                    int holdMs = 0, bool station = false) {
+Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& ports, int holdMs = 0,
+                    bool station = false) {
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     std::vector<std::string> names;
     for (int port : ports) {

@@ -78,6 +78,11 @@ TEST(CliOptions, UsageErrors) {
              {"write", "COM3", "--force"},
              {"write", "COM3", "--progress=fancy"},
              {"write", "COM3", "--progress"},
+             {"station", "--count", "0"},
+             {"station", "--poll-ms", "10x"},
+             {"write", "COM3", "--record", "r.jsonl"},
+             {"station", "--expect-device="},
+             {"report"},
          }) {
         TCliOptions options;
         std::string error;
@@ -96,7 +101,8 @@ TEST(CliOptions, UsageErrors) {
              {{"write", "COM3", "--image", ""}, "--image"},
              {{"image", "--image="}, "--image"},
              {{"write", "COM3", "--log="}, "--log"},
-             {{"identify", "--log", ""}, "--log"}}) {
+             {{"identify", "--log", ""}, "--log"},
+             {{"station", "--record="}, "--record"}}) {
         EXPECT_FALSE(ParseCliOptions(args, options, error)) << ::testing::PrintToString(args);
         EXPECT_EQ(error.rfind(option + " ", 0), 0u) << error;
     }
