@@ -173,8 +173,9 @@ public:
         if (!run_.options.tag.empty()) json.Add("tag", run_.options.tag);
         std::string error;
         if (!AppendRecordLine(run_.options.recordFile, json.Text() + "\n", error)) {
+            recordLost_ = true;
             std::lock_guard lock(mutex_);
-            errors_ += "varnomiksal-cli: " + error + "\n";
+            errors_ += "varnomiksal-cli: " + error + "; the station stops taking devices\n";
         }
     }
 
@@ -209,6 +210,7 @@ private:
     std::string out_, errors_;
     std::vector<std::string> logLines_;
     std::atomic<int> passedTotal_{0}, failedTotal_{0}, wrongTotal_{0};
+    std::atomic<bool> recordLost_{false};
 };
 
 bool TStation::Prepare(int& code) {
@@ -376,7 +378,7 @@ int TStation::Run() {
     threads_.clear();
     Flush();
     const int passed = passedTotal_, failed = failedTotal_, wrong = wrongTotal_;
-    code = failed > 0 ? exit_transfer_failed : exit_ok;
+    code = failed > 0 || recordLost_ ? exit_transfer_failed : exit_ok;
     std::string totals = Format("passed %d, failed %d, wrong device %d", passed, failed, wrong);
     if (o.json) {
         TJsonResult json;
