@@ -148,4 +148,21 @@ TEST(MMTimer, ManyTimersStartAndStopCleanly) {
     EXPECT_EQ(MMTimerActiveCount(), 0u);
 }
 
+// More timers than a multimedia timer service may give a process (wine
+// gives 16): every one is made, ticks and is killed, as each of many
+// uploads at once has its watchdog.
+TEST(MMTimer, MoreTimersThanTheServiceGivesAllTick) {
+    TTicks ticks[40];
+    uint32_t ids[40];
+    for (int k = 0; k < 40; ++k) {
+        ids[k] = MMTimerSetEvent(10, 1, &TTicks::Proc, &ticks[k], mmtimer_periodic);
+        ASSERT_NE(ids[k], 0u) << "timer " << k;
+    }
+    for (auto& t : ticks)
+        EXPECT_TRUE(t.WaitFor(2));
+    for (uint32_t id : ids)
+        MMTimerKillEvent(id);
+    EXPECT_EQ(MMTimerActiveCount(), 0u);
+}
+
 } // namespace
