@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Comm.h"
+#include "platform/LatencyTimer.h"
 #include "runtime/Share.h"
 
 #include <atomic>
@@ -120,6 +121,11 @@ public:
     bool LineLost() const { return lineLost_; }
     // The gap in use since the last open, in microseconds.
     uint32_t BurstGapInUse() const { return gapUs_; }
+    // What the last open did to the adapter's latency timer
+    // (platform/LatencyTimer.h), and its line for the log; after a close,
+    // the line that says the old value was given back (or empty).
+    TLatencyHoldState LatencyHold() const;
+    std::string LatencyNote() const;
 
     // The least burst gap for the line settings: three and a half character
     // times, as serial framing conventions use.
@@ -156,6 +162,14 @@ private:
 
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;
+
+    // The adapter's latency timer, held from before the open to after the
+    // close; guarded by latencyLock_.
+    mutable std::mutex latencyLock_;
+    std::unique_ptr<TLatencyHold> latencyHold_;
+    TLatencyHoldState latencyState_ = TLatencyHoldState::not_needed;
+    std::string latencyNote_;
+    void ReleaseLatency();
 
     std::mutex threadLock_;             // guards the thread objects only
     std::thread reader_;                // the reader of the open port
