@@ -143,6 +143,16 @@ void TQeComAsync::ReleaseLatency() {
     latencyHold_.reset();
 }
 
+std::chrono::steady_clock::time_point TQeComAsync::BurstBegan() const {
+    using Clock = std::chrono::steady_clock;
+    return Clock::time_point(Clock::duration(burstBegan_.load()));
+}
+
+std::chrono::steady_clock::time_point TQeComAsync::BurstEnded() const {
+    using Clock = std::chrono::steady_clock;
+    return Clock::time_point(Clock::duration(burstEnded_.load()));
+}
+
 TLatencyHoldState TQeComAsync::LatencyHold() const {
     std::lock_guard lock(latencyLock_);
     return latencyState_;
@@ -276,9 +286,13 @@ void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
     RaiseCurrentThreadPriority();
     uint32_t events = 0;
     while (comm->WaitEvent(events)) {
-        if (events & ev_rxchar)
-            while (comm->WaitMoreInput(gapUs_.load())) {
-            }
+        if (events & ev_rxchar) {
+            auto now = [] { return std::chrono::steady_clock::now().time_since_epoch().count(); };
+            burstBegan_ = now();
+            burstEnded_ = burstBegan_.load();
+            while (comm->WaitMoreInput(gapUs_.load()))
+                burstEnded_ = now();
+        }
         if (!Current(generation)) break;
         DispatchEvents(*comm, events, generation);
     }

@@ -7,6 +7,7 @@
 #include "runtime/Share.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -126,6 +127,11 @@ public:
     // the line that says the old value was given back (or empty).
     TLatencyHoldState LatencyHold() const;
     std::string LatencyNote() const;
+    // When the last burst's first bytes were seen and when its last came
+    // (before the burst gap closed it), on the steady clock; read by the
+    // burst's own chain.
+    std::chrono::steady_clock::time_point BurstBegan() const;
+    std::chrono::steady_clock::time_point BurstEnded() const;
 
     // The least burst gap for the line settings: three and a half character
     // times, as serial framing conventions use.
@@ -159,6 +165,7 @@ private:
     std::atomic<bool> rlsdOn_{false};
     std::string portName_;
     std::atomic<uint32_t> written_{0}; // orders a write before the reply's handling
+    std::atomic<std::chrono::steady_clock::rep> burstBegan_{0}, burstEnded_{0};
 
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;

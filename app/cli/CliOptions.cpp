@@ -124,6 +124,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     } else if (command == "write") {
         options.command = TCliCommand::write;
         most = 255;
+    } else if (command == "doctor") {
+        options.command = TCliCommand::doctor;
+        most = 1;
     } else {
         error = "unknown command '" + command + "'";
         return false;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { none, help, version, list, identify, write, image };
+enum class TCliCommand { none, help, version, list, identify, write, image, doctor };
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {

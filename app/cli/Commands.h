@@ -8,6 +8,7 @@ int ListCommand(TRun& run);
 int IdentifyCommand(TRun& run, TInterruptWatch& watch);
 int WriteCommand(TRun& run, TInterruptWatch& watch);
 int ImageCommand(TRun& run);
+int DoctorCommand(TRun& run, TInterruptWatch& watch);
 
 // The ports a command is to use: those given, else $VARNOMIKSAL_PORT, else
 // none (found by probing every port).

@@ -38,6 +38,12 @@ Commands:
                        one port where a device answers is used
   image                show the image: version, size, the CRC-16 the device
                        reports after the last block, and SHA-256
+  doctor [PORT]        check every listed port, or PORT: the adapter, whether
+                       the port opens, its latency timer, three "VERS" round
+                       trips and the time a write would take; each problem
+                       with its fix. Sends nothing but "VERS". Exit code 0: a
+                       device answered and nothing slows it; 1: something
+                       slows it; 2: no device answered
 
 PORT is COM<n> (1 to 255) or a device path such as /dev/ttyUSB0, which is
 mapped to its COM name through the port list. Without PORT, the environment
@@ -123,6 +129,10 @@ int main(int argc, char** argv) {
     case TCliCommand::write: {
         TInterruptWatch watch;
         return WriteCommand(run, watch);
+    }
+    case TCliCommand::doctor: {
+        TInterruptWatch watch;
+        return DoctorCommand(run, watch);
     }
     case TCliCommand::none:
         break;

@@ -128,6 +128,9 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     lock.unlock();
                     std::vector<uint8_t> reply(config_.reply.begin(), config_.reply.end());
                     WaitForLine();
+                    if (config_.replyAfterMs > 0)
+                        std::this_thread::sleep_for(
+                            std::chrono::milliseconds(config_.replyAfterMs));
                     if (config_.faults.splitReplyAt > 0)
                         SendSplit(reply, std::size_t(config_.faults.splitReplyAt),
                                   config_.burstGapMs);
