@@ -54,16 +54,20 @@ HMODULE LoadD2xx() {
     return LoadLibraryW((std::wstring(path, n) + L"\\ftd2xx.dll").c_str());
 }
 
-// The library, loaded once for the process and kept (a seam loads afresh).
+// The library, loaded once for the process and kept (a seam's is loaded
+// when the seam names another).
 const TD2xx& D2xx() {
     static std::mutex lock;
     static TD2xx lib;
-    static const TFtdiSeam* loadedFor = nullptr;
+    static bool tried = false;
+    static std::wstring loadedFrom; // the seam's library, or empty for the system's
     std::lock_guard guard(lock);
     const TFtdiSeam* seam = current_seam.load();
-    if (lib.loaded && loadedFor == seam) return lib;
+    std::wstring from = seam ? seam->library : std::wstring();
+    if (tried && loadedFrom == from) return lib;
+    tried = true;
     lib = TD2xx{};
-    loadedFor = seam;
+    loadedFrom = from;
     HMODULE h = LoadD2xx();
     if (!h) {
         lib.problem = "FTDI's D2XX library (ftd2xx.dll) is not installed";
