@@ -62,7 +62,7 @@ protected:
     std::string Log() {
         std::string text;
         for (const std::string& line : schema_->Log->Lines())
-            text += line.substr(line.find("  ") + 2) + "\n";
+            text += line.substr(11) + "\n"; // after the seconds (9 characters) and 2 spaces
         return text;
     }
 
