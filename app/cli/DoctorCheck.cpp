@@ -137,9 +137,9 @@ void Diagnose(TDoctorPort& d) {
     else if (d.outside.known && d.hold == TLatencyHoldState::failed)
         timer = &d.outside;
     if (timer && timer->ms > kSlowTimerMs) {
-        d.problems.push_back({"the adapter's latency timer is " + std::to_string(timer->ms) +
-                                  " ms during a session",
-                              LatencyTimerAdvice(d.port)});
+        d.problems.push_back(
+            {"the adapter's latency timer is " + std::to_string(timer->ms) + " ms during a session",
+             LatencyTimerAdvice(d.port)});
     } else if (d.hold == TLatencyHoldState::failed) {
         d.problems.push_back({"the adapter's " + d.holdNote, LatencyTimerAdvice(d.port)});
     }
@@ -188,8 +188,8 @@ TDoctorPort CheckPort(const std::string& port, TInterruptWatch& watch, int timeo
             d.tries.push_back(trip);
             continue;
         case TIdentify::open_failed:
-            d.access = AccessWord(d.device.empty() ? TPortProblem::missing
-                                                   : CheckPortAccess(d.device));
+            d.access =
+                AccessWord(d.device.empty() ? TPortProblem::missing : CheckPortAccess(d.device));
             break;
         case TIdentify::not_bootloader:
             d.otherAnswer = true;

@@ -30,21 +30,21 @@ struct TDoctorPort {
     std::string port;   // COM name
     std::string device; // what opens it
     TUsbInfo usb;
-    std::string access = "ok";    // ok, missing, busy, no permission, could not be opened
-    TLatencyReading outside;      // before the program opens the port
-    TLatencyReading during;       // while the session holds it
-    bool duringRead = false;      // a session was open to read it
+    std::string access = "ok"; // ok, missing, busy, no permission, could not be opened
+    TLatencyReading outside;   // before the program opens the port
+    TLatencyReading during;    // while the session holds it
+    bool duringRead = false;   // a session was open to read it
     TLatencyHoldState hold = TLatencyHoldState::not_needed;
-    std::string holdNote;         // what the session did to the timer
+    std::string holdNote; // what the session did to the timer
     std::vector<TRoundTrip> tries;
-    bool answered = false;        // a Varnomiksal bootloader answered
-    bool otherAnswer = false;     // something else answered
+    bool answered = false;    // a Varnomiksal bootloader answered
+    bool otherAnswer = false; // something else answered
     bool interrupted = false;
-    std::string name, version;    // the device's, UTF-8
-    double roundTripMs = 0;       // the median first-byte time of the answered tries
-    double predictedSeconds = 0;  // a write on this line
+    std::string name, version;   // the device's, UTF-8
+    double roundTripMs = 0;      // the median first-byte time of the answered tries
+    double predictedSeconds = 0; // a write on this line
     std::vector<TDoctorProblem> problems;
-    bool slow = false;            // a device answered, but something slows it
+    bool slow = false; // a device answered, but something slows it
 };
 
 // The line time of a write: 508 blocks of 256 bytes at 38462 baud, 10 bits

@@ -143,16 +143,16 @@ int DoctorCommand(TRun& run, TInterruptWatch& watch) {
         for (const TPortEntry& p : ListPorts())
             names.push_back(p.name);
     }
-    if (names.empty()) return Fail(run, exit_no_device, "no serial ports found; is the adapter plugged in?");
+    if (names.empty())
+        return Fail(run, exit_no_device, "no serial ports found; is the adapter plugged in?");
 
     int answered = 0, slow = 0;
     std::string ports = "[";
     for (const std::string& name : names) {
-        TDoctorPort d =
-            CheckPort(name, watch, named ? kIdentifyTimeoutMs : kDetectTimeoutMs,
-                      [&](const std::vector<std::string>& lines) {
-                          log.Write(lines, named ? "" : name + " ");
-                      });
+        TDoctorPort d = CheckPort(name, watch, named ? kIdentifyTimeoutMs : kDetectTimeoutMs,
+                                  [&](const std::vector<std::string>& lines) {
+                                      log.Write(lines, named ? "" : name + " ");
+                                  });
         if (d.interrupted) return Fail(run, exit_interrupted, "interrupted");
         Print(run, d);
         answered += d.answered;
@@ -166,7 +166,6 @@ int DoctorCommand(TRun& run, TInterruptWatch& watch) {
     }
     run.json.Add("result", std::string(slow ? "slow" : "ok"));
     if (slow)
-        return Finish(run, exit_transfer_failed,
-                      "a device answered, but something slows its port");
+        return Finish(run, exit_transfer_failed, "a device answered, but something slows its port");
     return Finish(run, exit_ok, "a device answered, and nothing slows its port");
 }

@@ -73,8 +73,9 @@ std::string LatencyTimerAdvice(const std::string& portName) {
     ResolvePort(portName, device);
     std::string tty = TtyName(device);
     if (tty.empty()) tty = "ttyUSB0";
-    return portName + ": the adapter holds every reply for its latency timer, up to 16 ms a "
-                      "block, a write up to 8 s longer; set it to 1 ms by hand: echo 1 | sudo tee "
-                      "/sys/bus/usb-serial/devices/" +
+    return portName +
+           ": the adapter holds every reply for its latency timer, up to 16 ms a "
+           "block, a write up to 8 s longer; set it to 1 ms by hand: echo 1 | sudo tee "
+           "/sys/bus/usb-serial/devices/" +
            tty + "/latency_timer";
 }

@@ -42,11 +42,9 @@ template <class F> bool Find(HMODULE lib, const char* name, F& f) {
 // current folder; where the system does not know those search flags (an
 // old Windows 7), from the system folder by its full path.
 HMODULE LoadD2xx() {
-    if (const TFtdiSeam* seam = current_seam.load())
-        return LoadLibraryW(seam->library.c_str());
-    HMODULE lib = LoadLibraryExW(L"ftd2xx.dll", nullptr,
-                                 LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
-                                     LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (const TFtdiSeam* seam = current_seam.load()) return LoadLibraryW(seam->library.c_str());
+    HMODULE lib = LoadLibraryExW(
+        L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (lib || GetLastError() != ERROR_INVALID_PARAMETER) return lib;
     wchar_t path[MAX_PATH];
     UINT n = GetSystemDirectoryW(path, MAX_PATH - 16);

@@ -136,13 +136,14 @@ std::string TLatencyHold::Release() {
     TFtdiDevice ftdi(PortNumber(port_));
     if (ftdi.Ok() && ftdi.SetLatency(old_))
         return "latency timer of the FTDI adapter given back: " + Ms(old_);
-    return "latency timer of the FTDI adapter could not be given back (" + Ms(old_) + "): " +
-           (ftdi.Problem().empty() ? "ftd2xx.dll could not set it" : ftdi.Problem());
+    return "latency timer of the FTDI adapter could not be given back (" + Ms(old_) +
+           "): " + (ftdi.Problem().empty() ? "ftd2xx.dll could not set it" : ftdi.Problem());
 }
 
 std::string LatencyTimerAdvice(const std::string& portName) {
-    return portName + " is on an FTDI adapter whose latency timer could not be set to 1 ms: "
-                      "every block may wait up to 16 ms for its acknowledgement, a write up "
-                      "to 8 s longer. Set it by hand: Device Manager, Ports (COM & LPT), " +
+    return portName +
+           " is on an FTDI adapter whose latency timer could not be set to 1 ms: "
+           "every block may wait up to 16 ms for its acknowledgement, a write up "
+           "to 8 s longer. Set it by hand: Device Manager, Ports (COM & LPT), " +
            portName + ", Properties, Port Settings, Advanced, Latency Timer (msec): 1";
 }

@@ -34,8 +34,9 @@ TEST_F(Doctor, AQuickDeviceIsMeasuredThreeTimesAndGetsNothingButVers) {
     ASSERT_EQ(RunCli({"doctor", "COM160"}, &out, &err), 0) << out << err;
     EXPECT_TRUE(Has(out, "access:   ok")) << out;
     EXPECT_TRUE(Has(out, "device:   VMX-1, firmware 8.3")) << out;
-    EXPECT_TRUE(std::regex_search(out, std::regex("first byte after [0-9.]+ / [0-9.]+ / [0-9.]+ ms; "
-                                                  "whole reply after [0-9.]+ / [0-9.]+ / [0-9.]+ ms")))
+    EXPECT_TRUE(
+        std::regex_search(out, std::regex("first byte after [0-9.]+ / [0-9.]+ / [0-9.]+ ms; "
+                                          "whole reply after [0-9.]+ / [0-9.]+ / [0-9.]+ ms")))
         << out;
     EXPECT_TRUE(Has(out, "verdict:  nothing slows this port")) << out;
     EXPECT_EQ(sim.Report().versRequests, 3);

@@ -27,8 +27,8 @@ std::string Env(const char* name) {
 // Whether the program holds the adapter's COM port: a second open fails.
 const char* PortState() {
     std::string path = "\\\\.\\COM" + Env("FTD2XX_STANDIN_COM");
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return "port open";
     CloseHandle(h);
     return "port closed";
