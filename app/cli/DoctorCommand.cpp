@@ -43,6 +43,8 @@ void Print(const TRun& run, const TDoctorPort& d) {
     Say(run, "  access:   " + d.access);
     std::string latency = "outside a session " + TimerText(d.outside);
     if (d.duringRead) latency += "; during a session " + TimerText(d.during);
+    // A port without a timer says so once.
+    if (!d.outside.known && (!d.duringRead || !d.during.known)) latency = TimerText(d.outside);
     if (d.outside.known || d.during.known)
         latency += std::string("; low latency ") +
                    ((d.duringRead ? d.during : d.outside).lowLatency ? "on" : "off");
