@@ -160,6 +160,7 @@ void TSessionLog::inOpen(TData& d, uint16_t) {
             if (!ec && !target.empty()) device = target;
             Add("opened " + name + (device.empty() ? "" : " (" + device + ")") + ": " +
                 LineSettings(port));
+            if (std::string note = port.LatencyNote(); !note.empty()) Add(note);
         } else {
             Add("could not open " + (name.empty() ? std::string("the port") : name));
         }
@@ -288,6 +289,7 @@ void TSessionLog::inClose(TData&, uint16_t) {
         std::lock_guard lock(mutex_);
         CloseBlock();
         Add("port closed");
+        if (std::string note = session_->SerialPort->LatencyNote(); !note.empty()) Add(note);
     }
     End();
 }

@@ -10,6 +10,7 @@ struct TUsbInfo {
     std::string serial;       // may be empty
     std::string manufacturer; // may be empty
     std::string product;      // may be empty
+    std::string driver;       // the serial driver as the system names it ("ftdi_sio"), or empty
 };
 
 // On Linux from sysfs (the tty's device and its USB parent); a device path

@@ -136,6 +136,33 @@ void TQeComAsync::inBurstGap(TData& d, uint16_t) {
     gapUs_ = us > 0 ? uint32_t(us) : openGap_.load();
 }
 
+void TQeComAsync::ReleaseLatency() {
+    std::lock_guard lock(latencyLock_);
+    if (!latencyHold_) return;
+    latencyNote_ = latencyHold_->Release();
+    latencyHold_.reset();
+}
+
+std::chrono::steady_clock::time_point TQeComAsync::BurstBegan() const {
+    using Clock = std::chrono::steady_clock;
+    return Clock::time_point(Clock::duration(burstBegan_.load()));
+}
+
+std::chrono::steady_clock::time_point TQeComAsync::BurstEnded() const {
+    using Clock = std::chrono::steady_clock;
+    return Clock::time_point(Clock::duration(burstEnded_.load()));
+}
+
+TLatencyHoldState TQeComAsync::LatencyHold() const {
+    std::lock_guard lock(latencyLock_);
+    return latencyState_;
+}
+
+std::string TQeComAsync::LatencyNote() const {
+    std::lock_guard lock(latencyLock_);
+    return latencyNote_;
+}
+
 std::vector<std::string> TQeComAsync::ErrorTexts() const {
     std::lock_guard lock(errorLock_);
     return errorTexts_;
@@ -143,8 +170,20 @@ std::vector<std::string> TQeComAsync::ErrorTexts() const {
 
 bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, int32_t rts) {
     JoinReaders();
+    // An adapter's latency timer is set before its port opens (D2XX cannot
+    // reach an adapter whose port is open), and given back after the close.
+    {
+        auto hold = std::make_unique<TLatencyHold>(name);
+        std::lock_guard lock(latencyLock_);
+        latencyState_ = hold->State();
+        latencyNote_ = hold->Note();
+        latencyHold_ = std::move(hold);
+    }
     std::unique_ptr<TComm> opened = TComm::Open(name);
-    if (!opened) return false;
+    if (!opened) {
+        ReleaseLatency();
+        return false;
+    }
     std::shared_ptr<TComm> comm = std::move(opened);
     {
         std::unique_lock lock(commLock_);
@@ -247,9 +286,13 @@ void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
     RaiseCurrentThreadPriority();
     uint32_t events = 0;
     while (comm->WaitEvent(events)) {
-        if (events & ev_rxchar)
-            while (comm->WaitMoreInput(gapUs_.load())) {
-            }
+        if (events & ev_rxchar) {
+            auto now = [] { return std::chrono::steady_clock::now().time_since_epoch().count(); };
+            burstBegan_ = now();
+            burstEnded_ = burstBegan_.load();
+            while (comm->WaitMoreInput(gapUs_.load()))
+                burstEnded_ = now();
+        }
         if (!Current(generation)) break;
         DispatchEvents(*comm, events, generation);
     }
@@ -345,6 +388,7 @@ void TQeComAsync::Close() {
         if (comm_) comm_->Close();
         comm_.reset();
     }
+    ReleaseLatency();
     FireNull(onClose);
     open_ = false;
     closing_ = false;

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "platform/Comm.h"
+#include "platform/LatencyTimer.h"
 #include "runtime/Share.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -120,6 +122,16 @@ public:
     bool LineLost() const { return lineLost_; }
     // The gap in use since the last open, in microseconds.
     uint32_t BurstGapInUse() const { return gapUs_; }
+    // What the last open did to the adapter's latency timer
+    // (platform/LatencyTimer.h), and its line for the log; after a close,
+    // the line that says the old value was given back (or empty).
+    TLatencyHoldState LatencyHold() const;
+    std::string LatencyNote() const;
+    // When the last burst's first bytes were seen and when its last came
+    // (before the burst gap closed it), on the steady clock; read by the
+    // burst's own chain.
+    std::chrono::steady_clock::time_point BurstBegan() const;
+    std::chrono::steady_clock::time_point BurstEnded() const;
 
     // The least burst gap for the line settings: three and a half character
     // times, as serial framing conventions use.
@@ -153,9 +165,18 @@ private:
     std::atomic<bool> rlsdOn_{false};
     std::string portName_;
     std::atomic<uint32_t> written_{0}; // orders a write before the reply's handling
+    std::atomic<std::chrono::steady_clock::rep> burstBegan_{0}, burstEnded_{0};
 
     mutable std::mutex errorLock_;
     std::vector<std::string> errorTexts_;
+
+    // The adapter's latency timer, held from before the open to after the
+    // close; guarded by latencyLock_.
+    mutable std::mutex latencyLock_;
+    std::unique_ptr<TLatencyHold> latencyHold_;
+    TLatencyHoldState latencyState_ = TLatencyHoldState::not_needed;
+    std::string latencyNote_;
+    void ReleaseLatency();
 
     std::mutex threadLock_;             // guards the thread objects only
     std::thread reader_;                // the reader of the open port

@@ -166,6 +166,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             error = "report needs one or more record files";
             return false;
         }
+    } else if (command == "doctor") {
+        options.command = TCliCommand::doctor;
+        most = 1;
     } else {
         error = "unknown command '" + command + "'";
         return false;

@@ -4,7 +4,18 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { none, help, version, list, identify, write, image, station, report };
+enum class TCliCommand {
+    none,
+    help,
+    version,
+    list,
+    identify,
+    write,
+    image,
+    station,
+    report,
+    doctor
+};
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {

@@ -10,6 +10,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch);
 int ImageCommand(TRun& run);
 int StationCommand(TRun& run, TInterruptWatch& watch);
 int ReportCommand(TRun& run);
+int DoctorCommand(TRun& run, TInterruptWatch& watch);
 
 // The ports a command is to use: those given, else $VARNOMIKSAL_PORT, else
 // none (found by probing every port).

@@ -28,6 +28,7 @@ int IdentifyOne(TRun& run, TInterruptWatch& watch, TLogOutput& log, const std::s
     TPortJobs jobs = JobsFor({port});
     IdentifyJobs(jobs, watch, kIdentifyTimeoutMs);
     WriteLogs(log, jobs, false);
+    AdviseLatency(jobs);
     TPortJob& job = *jobs[0];
     if (!job.port.empty()) run.json.Add("port", job.port);
     if (job.code != exit_ok) return Fail(run, job.code, job.message);
@@ -54,6 +55,7 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
     TPortJobs jobs = JobsForAllPorts();
     IdentifyJobs(jobs, watch, kDetectTimeoutMs);
     WriteLogs(log, jobs, true);
+    AdviseLatency(jobs);
     std::string devices = "[";
     int found = 0;
     for (auto& job : jobs) {

@@ -2,8 +2,11 @@
 
 #include "app/cli/CliRun.h"
 #include "app/cli/PortArgument.h"
+#include "platform/Console.h"
+#include "platform/LatencyTimer.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
+#include "serial/qeComAsync.h"
 
 #include <chrono>
 #include <thread>
@@ -199,6 +202,23 @@ std::string ShortOpenProblem(const std::string& name) {
 }
 
 } // namespace
+
+void AdviseLatency(const TPortJobs& jobs) {
+    std::string first, others;
+    for (const auto& job : jobs) {
+        if (!job || !job->flasher || job->found.outcome == TIdentify::open_failed) continue;
+        if (job->flasher->Schema().Session.SerialPort->LatencyHold() != TLatencyHoldState::failed)
+            continue;
+        if (first.empty())
+            first = job->port;
+        else
+            others += (others.empty() ? "" : ", ") + job->port;
+    }
+    if (first.empty()) return;
+    std::string text = "varnomiksal-cli: " + LatencyTimerAdvice(first);
+    if (!others.empty()) text += " (the same for " + others + ")";
+    ConsoleWrite(TStdStream::err, text + "\n");
+}
 
 std::string NoDeviceReport(const TPortJobs& all) {
     if (all.empty()) return "no serial ports found; is the adapter plugged in?";

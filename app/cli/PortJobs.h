@@ -44,6 +44,10 @@ void PutBack(TPortJobs& jobs, TPortJobs& taken);
 // error (exit 3), and then no port is opened.
 void IdentifyJobs(TPortJobs& jobs, TInterruptWatch& watch, int timeoutMs);
 
+// Says once on stderr, for the ports that opened with an adapter whose
+// latency timer could not be set, what that costs and how to set it by hand.
+void AdviseLatency(const TPortJobs& jobs);
+
 // Why no device was found when every port was asked: the ports that could
 // not be opened or answered otherwise, each with its reason, and the silent
 // ones.

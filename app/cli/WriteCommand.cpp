@@ -224,6 +224,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
         jobs = JobsFor(ports);
         IdentifyJobs(jobs, watch, kIdentifyTimeoutMs);
         WriteLogs(w, jobs);
+        AdviseLatency(jobs);
         for (auto& job : jobs)
             if (job->code == exit_usage) return Fail(run, exit_usage, job->message);
         // An interruption while some device is still being asked writes to
@@ -238,6 +239,7 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
             if (job->code == exit_ok) jobs.push_back(std::move(job));
         }
         WriteLogs(w, jobs);
+        AdviseLatency(jobs);
         if (interrupted || watch.Interrupted()) return Fail(run, exit_interrupted, kNothingWritten);
         if (jobs.empty()) return Fail(run, exit_no_device, NoDeviceReport(all));
         if (jobs.size() > 1 && !o.all) {

@@ -47,6 +47,12 @@ Commands:
   report FILE...       sum up station record files (--record): per station
                        and slot the passes, failures, wrong devices, yield,
                        and median and worst seconds; the failure reasons
+  doctor [PORT]        check every listed port, or PORT: the adapter, whether
+                       the port opens, its latency timer, three "VERS" round
+                       trips and the time a write would take; each problem
+                       with its fix. Sends nothing but "VERS". Exit code 0: a
+                       device answered and nothing slows it; 1: something
+                       slows it; 2: no device answered
 
 PORT is COM<n> (1 to 255) or a device path such as /dev/ttyUSB0, which is
 mapped to its COM name through the port list. Without PORT, the environment
@@ -147,6 +153,10 @@ int main(int argc, char** argv) {
     }
     case TCliCommand::report:
         return ReportCommand(run);
+    case TCliCommand::doctor: {
+        TInterruptWatch watch;
+        return DoctorCommand(run, watch);
+    }
     case TCliCommand::none:
         break;
     }

@@ -26,6 +26,7 @@ TUsbInfo UsbInfoFor(const std::string& device) {
     // is the nearest parent that carries a vendor id.
     fs::path dev = fs::canonical(fs::path("/sys/class/tty") / node.filename() / "device", ec);
     if (ec) return info;
+    fs::path driver = fs::canonical(dev / "driver", ec);
     for (fs::path p = dev; !p.empty() && p != p.root_path(); p = p.parent_path()) {
         if (!fs::exists(p / "idVendor", ec)) continue;
         info.usb = true;
@@ -34,6 +35,7 @@ TUsbInfo UsbInfoFor(const std::string& device) {
         info.serial = ReadLine(p / "serial");
         info.manufacturer = ReadLine(p / "manufacturer");
         info.product = ReadLine(p / "product");
+        if (!driver.empty()) info.driver = driver.filename().string();
         break;
     }
     return info;

@@ -102,6 +102,7 @@ TUsbInfo UsbInfoFor(const std::string& device) {
             info.manufacturer = Property(set, data, SPDRP_MFG);
             info.product = Property(set, data, SPDRP_FRIENDLYNAME);
             if (info.product.empty()) info.product = Property(set, data, SPDRP_DEVICEDESC);
+            info.driver = Property(set, data, SPDRP_SERVICE);
         }
     });
     return info;

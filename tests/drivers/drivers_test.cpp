@@ -234,6 +234,49 @@ TEST_F(Ftdi, LowLatency) {
     LowLatency(kFtdi);
 }
 
+// doctor on the adapter: its timer outside a session and during doctor's
+// own (1 ms: low latency), given back after. Then with the timer set to
+// 16 ms by hand and held there, as behind a driver that ignores the
+// request for low latency (every 5 ms, low latency is taken away again and
+// 16 written), the slowdown and its fix.
+TEST_F(Ftdi, Doctor) {
+    DeviceSimulator& sim = Device(kFtdi);
+    // A real chip's default; QEMU's starts at 0.
+    const std::string found = guest_->Read(kFtdi.lowLatency), before = "16";
+    guest_->Command("sh echo 16 > " + std::string(kFtdi.lowLatency));
+    CliRun run = guest_->Run("doctor /dev/ttyUSB0 --json");
+    EXPECT_EQ(run.rc, 0) << run.Describe();
+    auto has = [&](const std::string& pattern) {
+        return std::regex_search(run.json, std::regex(pattern));
+    };
+    EXPECT_TRUE(has("\"vendor_id\": \"0403\".*\"driver\": \"ftdi_sio\"")) << run.json;
+    EXPECT_TRUE(has("\"latency_outside\": \\{\"known\": true, \"ms\": " + before +
+                    ", \"low_latency\": false, \"source\": \"sysfs\"\\}"))
+        << run.json;
+    EXPECT_TRUE(has("\"latency_during\": \\{\"known\": true, \"ms\": 1, \"low_latency\": true,"))
+        << run.json;
+    EXPECT_TRUE(has("\"device\": \"VMX-1\", \"version\": \"8.3\"")) << run.json;
+    EXPECT_EQ(guest_->Read(kFtdi.lowLatency), before);
+    EXPECT_EQ(sim.Report().versRequests, 3);
+    EXPECT_EQ(sim.Report().received, 0u);
+
+    guest_->Command("sh rm -f /tmp/hold.stop; (while [ ! -e /tmp/hold.stop ]; do "
+                    "/bin/latency-off /dev/ttyUSB0; echo 16 > " +
+                    std::string(kFtdi.lowLatency) +
+                    "; sleep 0.005; done) >/dev/null 2>&1 & echo $! > /tmp/hold.pid");
+    run = guest_->Run("doctor /dev/ttyUSB0 --json");
+    // The loop ends before the next case uses the adapter.
+    guest_->Command("sh touch /tmp/hold.stop; wait $(cat /tmp/hold.pid); echo " + found + " > " +
+                    kFtdi.lowLatency);
+    EXPECT_EQ(run.rc, 1) << run.Describe();
+    EXPECT_TRUE(has("\"latency_during\": \\{\"known\": true, \"ms\": 16,")) << run.json;
+    EXPECT_TRUE(has("\"problem\": \"the adapter's latency timer is 16 ms during a session\", "
+                    "\"fix\": \"[^\"]*echo 1 \\| sudo tee "
+                    "/sys/bus/usb-serial/devices/ttyUSB0/latency_timer\""))
+        << run.json;
+    EXPECT_EQ(run.Field("result"), "slow");
+}
+
 // Unplugged in the middle of block 100, while the program writes it.
 TEST_F(Ftdi, UnplugWhileWriting) {
     Unplug({}, 100 * kBlock + 1);

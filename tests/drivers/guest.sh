@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The real-driver suite's guest: "guest.sh start BUILD_DIR CLI" makes the
+# The real-driver suite's guest: "guest.sh start BUILD_DIR CLI [HELPER]" makes the
 # initramfs and boots it under QEMU in the background; "guest.sh stop
 # BUILD_DIR" ends it. The guest gets three serial lines, all QEMU chardevs on
 # unix sockets that QEMU serves and the tests connect to:
@@ -57,7 +57,9 @@ cp /bin/busybox "$root/bin/busybox"
 cp "$here/guest-init.sh" "$root/init"
 cp "$cache"/modules/*.ko "$root/modules/"
 strip -o "$root/bin/varnomiksal-cli" "$cli"
-for lib in $(ldd "$cli" | grep -o '/[^ ]*'); do
+helpers=()
+[ -n "${4:-}" ] && strip -o "$root/bin/$(basename "$4")" "$4" && helpers=("$4")
+for lib in $(for b in "$cli" "${helpers[@]}"; do ldd "$b"; done | grep -o '/[^ ]*' | sort -u); do
     mkdir -p "$root$(dirname "$lib")"
     cp -L "$lib" "$root$lib"
 done

@@ -239,6 +239,9 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     const std::string text = Reply();
                     std::vector<uint8_t> reply(text.begin(), text.end());
                     WaitForLine();
+                    if (config_.replyAfterMs > 0)
+                        std::this_thread::sleep_for(
+                            std::chrono::milliseconds(config_.replyAfterMs));
                     if (Faults().splitReplyAt > 0)
                         SendSplit(reply, std::size_t(Faults().splitReplyAt), config_.burstGapMs);
                     else

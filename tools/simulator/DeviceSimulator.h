@@ -60,6 +60,9 @@ struct SimConfig {
     // free-running clock, so up to this many ms, unless 62 bytes are
     // waiting, which the chip sends at once. 0: no adapter in the way.
     int holdMs = 0;
+    // The answer to "VERS" leaves this many ms after the request, as behind
+    // an adapter that holds every short reply for its whole latency timer.
+    int replyAfterMs = 0;
     SimFaults faults;
     // A fixture's day: these devices one after another. A device's session
     // ends with "PUSK", with its fault (the wrong CRC sent, its silence

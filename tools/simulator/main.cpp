@@ -62,6 +62,8 @@ Options:
   --hold-ms MS         hold every reply for up to MS ms unless 62 bytes are
                        waiting, as a USB adapter's latency timer does (an
                        FTDI adapter's is 16 ms unless low latency is set)
+  --reply-after-ms MS  answer "VERS" MS ms after it came, as behind an adapter
+                       that holds every reply for its whole latency timer
   --restart-after-pusk-ms MS
                        MS ms after "PUSK", return to the bootloader's start,
                        as a device that was reset: the next write works too
@@ -136,6 +138,7 @@ int main(int argc, char** argv) {
         {"--reset-after-ms", &config.resetAfterMs, true},
         {"--restart-after-pusk-ms", &config.restartAfterPuskMs, true},
         {"--hold-ms", &config.holdMs, true},
+        {"--reply-after-ms", &config.replyAfterMs, true},
         {"--late-ms", &config.faults.lateAckMs, true},
         {"--leave-ms", &config.leaveMs, true},
         {"--swap-ms", &config.swapMs, true},
