@@ -196,3 +196,17 @@ TEST_F(Station, CtrlCLetsTheUploadFinishAndASecondOneStopsIt) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1]["result"].text, "interrupted");
 }
+
+TEST_F(Station, ASlotWhosePortIsGoneWaitsForItAndWritesTheDeviceThatComes) {
+    TCliProcess station(
+        {"station", "COM175", kAllow, "--poll-ms", "100", "--json", "--count", "1"});
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"missing\"", 10000)) << station.err;
+    DeviceSimulator& device = Slot(175, "ok");
+    EXPECT_EQ(station.Wait(), 0) << station.err;
+    std::vector<TObject> events = JsonLines(station.out);
+    std::vector<std::string> kinds;
+    for (auto e : events)
+        if (e["event"].text != "progress") kinds.push_back(e["event"].text);
+    EXPECT_EQ(kinds, (Texts{"missing", "back", "arrived", "started", "passed", "totals"}));
+    EXPECT_TRUE(device.Seatings()[0].matchesImage);
+}
