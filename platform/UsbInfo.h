@@ -22,4 +22,5 @@ TUsbInfo UsbInfoFor(const std::string& device);
 // /dev/serial/by-path name on Linux, the location path on Windows. It stays
 // the same when an adapter is plugged into the same socket again, and after
 // a restart. Empty where the system does not know it (a virtual port).
+// $VARNOMIKSAL_BY_PATH_DIR, when set, stands for /dev/serial/by-path.
 std::string PortLocation(const std::string& device);

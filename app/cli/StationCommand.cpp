@@ -12,7 +12,6 @@
 #include "platform/Console.h"
 #include "platform/HostName.h"
 #include "platform/RecordFile.h"
-#include "platform/UsbInfo.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,19 +26,6 @@ constexpr int kRedrawMs = 200;
 constexpr int kRescanMs = 1000;
 
 const char* kCtrlCHint = "Ctrl+C stops taking devices; a second Ctrl+C stops the uploads";
-
-TSlotPlace PlaceOf(const TPortEntry& port) {
-    TSlotPlace place;
-    place.port = port.name;
-    place.name = PortLocation(port.device);
-    if (place.name.empty()) place.name = port.name;
-    TUsbInfo usb = UsbInfoFor(port.device);
-    if (usb.usb) {
-        place.usb = usb.vendorId + ":" + usb.productId + ":" + usb.serial;
-        place.usbSerial = usb.serial;
-    }
-    return place;
-}
 
 std::string StateText(const TSlotView& v) {
     switch (v.state) {
@@ -188,7 +174,7 @@ public:
 
 private:
     bool Prepare(int& code);
-    void AddSlot(const TPortEntry& port);
+    void AddSlot(const TSlotPlace& place);
     void Rescan();
     void Flush();
     std::string Screen() const;
@@ -256,12 +242,12 @@ bool TStation::Prepare(int& code) {
     return true;
 }
 
-void TStation::AddSlot(const TPortEntry& port) {
+void TStation::AddSlot(const TSlotPlace& place) {
     TSlotSettings settings;
     settings.pollMs = run_.options.pollMs;
     settings.expectDevice = run_.options.expectDevice;
     settings.image = &image_;
-    slots_.push_back(std::make_unique<TStationSlot>(*this, watch_, PlaceOf(port), settings));
+    slots_.push_back(std::make_unique<TStationSlot>(*this, watch_, place, settings));
     TStationSlot* slot = slots_.back().get();
     threads_.emplace_back([slot] { slot->Run(); });
 }
@@ -273,6 +259,12 @@ void TStation::Rescan() {
         return std::any_of(slots_.begin(), slots_.end(),
                            [&](const auto& s) { return s->Place().port == name; });
     };
+    // A port at the place of a slot is that slot's, under whatever name.
+    auto placed = [&](const TSlotPlace& place) {
+        return place.located && std::any_of(slots_.begin(), slots_.end(), [&](const auto& s) {
+                   return s->Place().name == place.name;
+               });
+    };
     if (!named_.empty()) {
         const std::vector<TPortEntry> ports = ListPorts();
         for (const std::string& name : named_) {
@@ -280,12 +272,15 @@ void TStation::Rescan() {
             TPortEntry entry{PortNumber(name), name, {}};
             for (const TPortEntry& p : ports)
                 if (p.name == name) entry = p;
-            AddSlot(entry);
+            AddSlot(PlaceOf(entry));
         }
         return;
     }
-    for (const TPortEntry& port : ListPorts())
-        if (!known(port.name)) AddSlot(port);
+    for (const TPortEntry& port : ListPorts()) {
+        if (known(port.name)) continue;
+        TSlotPlace place = PlaceOf(port);
+        if (!placed(place)) AddSlot(place);
+    }
 }
 
 std::string TStation::Screen() const {
@@ -300,7 +295,7 @@ std::string TStation::Screen() const {
     for (const auto& slot : slots_)
         width = std::max(width, slot->Place().name.size());
     for (const auto& slot : slots_) {
-        const TSlotPlace& p = slot->Place();
+        const TSlotPlace p = slot->Place();
         TSlotView v = slot->View();
         std::string line = p.name + std::string(width - p.name.size() + 2, ' ');
         if (!p.usbSerial.empty()) line += p.usbSerial + "  ";

@@ -2,6 +2,7 @@
 
 #include "app/cli/PortJobs.h"
 #include "platform/Ports.h"
+#include "platform/UsbInfo.h"
 
 #include <chrono>
 #include <ctime>
@@ -30,6 +31,20 @@ std::string FailureText(const TUploadResult& r) {
 
 } // namespace
 
+TSlotPlace PlaceOf(const TPortEntry& port) {
+    TSlotPlace place;
+    place.port = port.name;
+    place.name = port.device.empty() ? std::string() : PortLocation(port.device);
+    place.located = !place.name.empty();
+    if (!place.located) place.name = port.name;
+    TUsbInfo usb = port.device.empty() ? TUsbInfo{} : UsbInfoFor(port.device);
+    if (usb.usb) {
+        place.usb = usb.vendorId + ":" + usb.productId + ":" + usb.serial;
+        place.usbSerial = usb.serial;
+    }
+    return place;
+}
+
 std::string UtcNow() {
     static std::mutex calendar; // gmtime's result is shared
     auto now = std::chrono::system_clock::now();
@@ -49,6 +64,27 @@ TStationSlot::TStationSlot(TSlotHost& host, TInterruptWatch& watch, TSlotPlace p
                            TSlotSettings settings)
     : host_(host), watch_(watch), place_(std::move(place)), settings_(std::move(settings)) {}
 
+TSlotPlace TStationSlot::Place() const {
+    std::lock_guard lock(placeMutex_);
+    return place_;
+}
+
+bool TStationSlot::FindPort(std::string& device) {
+    const TSlotPlace here = Place();
+    if (!here.located) return ResolvePort(here.port, device);
+    if (ResolvePort(here.port, device) && PortLocation(device) == here.name) return true;
+    // The adapter in this place may have come back under another name.
+    for (const TPortEntry& port : ListPorts()) {
+        if (PortLocation(port.device) != here.name) continue;
+        TSlotPlace moved = PlaceOf(port);
+        std::lock_guard lock(placeMutex_);
+        place_ = moved;
+        device = port.device;
+        return true;
+    }
+    return false;
+}
+
 TSlotView TStationSlot::View() const {
     std::lock_guard lock(viewMutex_);
     return view_;
@@ -61,14 +97,14 @@ void TStationSlot::Set(TSlotState state) {
 
 void TStationSlot::Tell(TSlotEvent event) {
     event.time = UtcNow();
-    host_.Tell(place_, event);
+    host_.Tell(Place(), event);
 }
 
 void TStationSlot::Run() {
     bool missing = false;
     while (host_.Taking()) {
         TAnswer answer = Poll();
-        if (flasher_) host_.Log(place_, flasher_->TakeLog());
+        if (flasher_) host_.Log(Place(), flasher_->TakeLog());
         if (answer == TAnswer::interrupted) break;
         if (answer == TAnswer::gone || answer == TAnswer::unavailable) {
             if (phase_ != TPhase::empty) Leave("left");
@@ -113,7 +149,7 @@ void TStationSlot::Run() {
                 wrong.kind = "wrong-device";
                 wrong.startTime = UtcNow();
                 wrong.message = "expected " + settings_.expectDevice;
-                host_.Record(place_, wrong);
+                host_.Record(Place(), wrong);
                 {
                     std::lock_guard lock(viewMutex_);
                     ++view_.wrong;
@@ -158,24 +194,25 @@ TStationSlot::TAnswer TStationSlot::Poll() {
     };
     if (!flasher_) {
         std::string device;
-        if (!ResolvePort(place_.port, device)) {
+        if (!FindPort(device)) {
             rest();
             return TAnswer::gone;
         }
+        const std::string port = Place().port;
         flasher_ = std::make_unique<TFlasher>(watch_);
         flasher_->StopOnlyAfter(2);
         if (phase_ == TPhase::leaving) flasher_->Hold();
-        TIdentifyResult r = flasher_->Identify(place_.port, settings_.pollMs);
+        TIdentifyResult r = flasher_->Identify(port, settings_.pollMs);
         if (r.outcome == TIdentify::open_failed) {
-            std::string note = OpenProblem(place_.port);
-            host_.Log(place_, flasher_->TakeLog());
+            std::string note = OpenProblem(port);
+            host_.Log(Place(), flasher_->TakeLog());
             flasher_.reset();
             {
                 std::lock_guard lock(viewMutex_);
                 view_.note = note;
             }
             rest();
-            return ResolvePort(place_.port, device) ? TAnswer::unavailable : TAnswer::gone;
+            return ResolvePort(port, device) ? TAnswer::unavailable : TAnswer::gone;
         }
         rest();
         switch (r.outcome) {
@@ -206,7 +243,7 @@ TStationSlot::TAnswer TStationSlot::Poll() {
     });
     rest();
     if (f.LineLost()) {
-        host_.Log(place_, f.TakeLog());
+        host_.Log(Place(), f.TakeLog());
         flasher_.reset();
         return TAnswer::gone;
     }
@@ -237,7 +274,7 @@ void TStationSlot::Write() {
             std::lock_guard lock(viewMutex_);
             view_.percent = percent;
         }
-        host_.Log(place_, f.TakeLog());
+        host_.Log(Place(), f.TakeLog());
         while (tenths < 9 && percent >= (tenths + 1) * 10) {
             TSlotEvent progress = attempt;
             progress.kind = "progress";
@@ -245,7 +282,7 @@ void TStationSlot::Write() {
             Tell(progress);
         }
     });
-    host_.Log(place_, f.TakeLog());
+    host_.Log(Place(), f.TakeLog());
     attempt.blocks = r.outcome == TUpload::success ? kImageBlocks : r.blocks;
     attempt.seconds = r.seconds;
     TSlotState state = TSlotState::passed;
@@ -268,7 +305,7 @@ void TStationSlot::Write() {
         break;
     }
     // On disk before the slot takes its next device.
-    host_.Record(place_, attempt);
+    host_.Record(Place(), attempt);
     {
         std::lock_guard lock(viewMutex_);
         view_.state = state;

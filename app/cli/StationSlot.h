@@ -9,6 +9,7 @@
 #include "app/cli/Flasher.h"
 #include "app/cli/ImageFile.h"
 #include "platform/Interrupt.h"
+#include "platform/Ports.h"
 
 #include <atomic>
 #include <memory>
@@ -19,10 +20,16 @@
 // Where a slot sits.
 struct TSlotPlace {
     std::string name;      // its location where the system knows it, else the COM name
-    std::string port;      // "COM<n>"
+    bool located = false;  // the name is a location: the slot follows it to whatever
+                           // port sits there (an adapter plugged in again may get
+                           // another COM name)
+    std::string port;      // "COM<n>", now
     std::string usb;       // "vendor:product:serial" where known, else empty
     std::string usbSerial; // the adapter's serial, or empty
 };
+
+// The place of the port: its location where the system knows it.
+TSlotPlace PlaceOf(const TPortEntry& port);
 
 // What a slot does, as its events and record lines tell it.
 struct TSlotEvent {
@@ -92,10 +99,12 @@ public:
     void Run();
 
     TSlotView View() const;
-    const TSlotPlace& Place() const { return place_; }
+    TSlotPlace Place() const;
 
 private:
     enum class TAnswer { none, bootloader, other, gone, unavailable, interrupted };
+    // The port that sits at the slot's place now; false when none does.
+    bool FindPort(std::string& device);
     enum class TPhase { empty, seated, leaving };
 
     // One poll on the current flasher (opening one first if there is none):
@@ -108,7 +117,8 @@ private:
 
     TSlotHost& host_;
     TInterruptWatch& watch_;
-    const TSlotPlace place_;
+    mutable std::mutex placeMutex_; // the port changes when the slot follows its place
+    TSlotPlace place_;
     const TSlotSettings settings_;
     std::unique_ptr<TFlasher> flasher_;
     TIdentifyResult found_; // the last bootloader's answer

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -209,4 +210,29 @@ TEST_F(Station, ASlotWhosePortIsGoneWaitsForItAndWritesTheDeviceThatComes) {
         if (e["event"].text != "progress") kinds.push_back(e["event"].text);
     EXPECT_EQ(kinds, (Texts{"missing", "back", "arrived", "started", "passed", "totals"}));
     EXPECT_TRUE(device.Seatings()[0].matchesImage);
+}
+
+// An adapter plugged into the same socket again may come back under another
+// COM name; the slot, named by its place, follows it there.
+TEST_F(Station, ASlotFollowsItsSocketWhenItsAdapterComesBackUnderAnotherName) {
+    static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
+    putenv(places.data());
+    const std::string socket = TestPortDir() + "/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0";
+    std::filesystem::create_directories(TestPortDir() + "/by-path");
+    auto plug = [&](DeviceSimulator& device) {
+        std::filesystem::remove(socket);
+        std::filesystem::create_symlink(device.DevicePath(), socket);
+    };
+    plug(Slot(180, "ok"));
+    TCliProcess station(
+        {"station", "COM180", kAllow, "--poll-ms", "100", "--json", "--count", "2"});
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"left\"", 30000)) << station.err;
+    sims_.clear(); // unplugged
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"missing\"", 10000));
+    plug(Slot(181, "ok"));
+    EXPECT_EQ(station.Wait(), 0) << station.err;
+    std::vector<TObject> events = JsonLines(station.out);
+    const std::string name = "pci-0000:00:14.0-usb-0:3:1.0-port0";
+    EXPECT_EQ(Of(events, name, "port", "passed"), (Texts{"COM180", "COM181"}));
+    EXPECT_EQ(Of(events, name, "event", "back"), Texts{"back"});
 }
