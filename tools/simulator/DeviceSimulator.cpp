@@ -125,12 +125,12 @@ bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day) {
         std::size_t end = text.find(';', start);
         if (end == std::string::npos) end = text.size();
         SimSeating seat;
-        std::string spec = text.substr(start, end - start);
+        std::string words = text.substr(start, end - start);
         std::size_t at = 0;
-        while (at <= spec.size()) {
-            std::size_t comma = spec.find(',', at);
-            if (comma == std::string::npos) comma = spec.size();
-            std::string word = spec.substr(at, comma - at);
+        while (at <= words.size()) {
+            std::size_t comma = words.find(',', at);
+            if (comma == std::string::npos) comma = words.size();
+            std::string word = words.substr(at, comma - at);
             std::size_t eq = word.find('=');
             std::string key = word.substr(0, eq),
                         value = eq == std::string::npos ? "" : word.substr(eq + 1);

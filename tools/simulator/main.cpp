@@ -69,7 +69,7 @@ Options:
                        as a device that was reset: the next write works too
   --ports A-B          one device on each of the ports COM<A> to COM<B>
                        (instead of --port), each with the options given
-  --day SPEC           a fixture's day: devices seated one after another,
+  --day LIST           a fixture's day: devices seated one after another,
                        separated by ';', each a list of words separated by
                        ',': ok, bounce (the contact bounces on arrival),
                        stays (answers "VERS" after "PUSK"), other=TEXT (a
