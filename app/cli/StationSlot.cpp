@@ -332,4 +332,6 @@ void TStationSlot::Leave(const char* kind) {
     flasher_.reset();
     std::lock_guard lock(viewMutex_);
     view_.state = TSlotState::waiting;
+    view_.device.clear();
+    view_.version.clear();
 }
