@@ -89,8 +89,11 @@ EM_JS(void, varno_ui_image, (int node, const uint32_t* argb, int width, int heig
     Module.varnoUi.image(node, HEAPU32.subarray(argb >> 2, (argb >> 2) + width * height), width,
                          height, left, top, drawWidth, drawHeight, smooth);
 });
-EM_JS(void, varno_ui_icon, (const unsigned char* png, int size), {
-    Module.varnoUi.icon(HEAPU8.slice(png, png + size));
+EM_JS(void, varno_ui_icon, (const unsigned char* png, int size, const uint32_t* argb, int width,
+                            int height), {
+    Module.varnoUi.icon(png ? HEAPU8.slice(png, png + size) : null,
+                        argb ? HEAPU32.slice(argb >> 2, (argb >> 2) + width * height) : null,
+                        width, height);
 });
 // clang-format on
 
@@ -160,7 +163,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void varno_ui_close_requested(TControl* c) {
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void varno_ui_paint(TControl* c) {
-    if (!Live(c)) return;
+    if (!Live(c) || c->Kind() != TControlKind::Picture) return;
     TWebCanvas canvas(c->Impl().node);
     const TRect client = c->ClientRect();
     if (c->hooks.paint)
@@ -332,13 +335,16 @@ void TControl::Close(intptr_t lParam) {
 
 void TControl::DragMove() {}
 
+// The caption shows the icon's smallest image.
 void TControl::SetIcon(TIconHandle icon) {
-    if (!icon) return;
+    if (!icon || icon->images.empty()) return;
+    const TIconImage* best = &icon->images.front();
     for (const TIconImage& entry : icon->images)
-        if (!entry.png.empty()) {
-            varno_ui_icon(entry.png.data(), int(entry.png.size()));
-            return;
-        }
+        if (entry.width && entry.width < best->width) best = &entry;
+    if (!best->png.empty())
+        varno_ui_icon(best->png.data(), int(best->png.size()), nullptr, 0, 0);
+    else if (!best->image.argb.empty())
+        varno_ui_icon(nullptr, 0, best->image.argb.data(), best->image.width, best->image.height);
 }
 
 TControl::TFrameShown TControl::FrameShown() const {

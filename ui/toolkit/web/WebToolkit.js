@@ -175,7 +175,8 @@ Module.varnoUi = (function () {
         n.bar.hidden = (style & WS_CAPTION) !== WS_CAPTION;
         return;
       }
-      el.dataset.edge = edge;
+      // A button draws its own raised edge.
+      if (n.kind !== 'button') el.dataset.edge = edge;
       if (n.kind === 'edit') {
         el.readOnly = !!(style & ES_READONLY);
         el.type = style & ES_PASSWORD ? 'password' : 'text';
@@ -336,8 +337,23 @@ Module.varnoUi = (function () {
       g.imageSmoothingEnabled = smooth;
       g.drawImage(source, left, top, drawWidth, drawHeight);
     },
-    icon(png) {
-      const url = URL.createObjectURL(new Blob([png], { type: 'image/png' }));
+    // The window's icon: PNG bytes, or 0xAARRGGBB pixels of the given size.
+    icon(png, argb, width, height) {
+      let url;
+      if (png) {
+        url = URL.createObjectURL(new Blob([png], { type: 'image/png' }));
+      } else {
+        const c = document.createElement('canvas');
+        c.width = width;
+        c.height = height;
+        const pixels = new ImageData(width, height);
+        for (let i = 0; i < argb.length; i++) {
+          const v = argb[i];
+          pixels.data.set([(v >>> 16) & 0xFF, (v >>> 8) & 0xFF, v & 0xFF, v >>> 24], 4 * i);
+        }
+        c.getContext('2d').putImageData(pixels, 0, 0);
+        url = c.toDataURL('image/png');
+      }
       for (const n of nodes.values()) if (n.kind === 'form') n.icon.src = url;
     },
     // A box with one OK button over the window; it does not hold the caller.
