@@ -12,6 +12,8 @@
 #                            packages from npm (npm ci in tests/web)
 #   scripts/setup.sh --run   only what building and running the Linux
 #                            programs and the simulator needs
+#   scripts/setup.sh --web   and what building and serving the page needs
+#                            (Emscripten, node)
 #
 # Idempotent: does nothing and prints nothing when all are present. What the
 # distribution cannot provide is named, and nothing is installed.
@@ -42,6 +44,10 @@ fetch_guest=$(dirname "$0")/../tests/drivers/fetch-guest.sh
 web_tests=$(cd "$(dirname "$0")/../tests/web" && pwd)
 if [ "${1:-}" = --run ]; then
   fetch_guest=true
+elif [ "${1:-}" = --web ]; then
+  fetch_guest=true
+  packages+=(emscripten)
+  command -v node >/dev/null || packages+=(nodejs)
 else
   packages+=("${test_packages[@]}")
 fi
@@ -49,7 +55,7 @@ fi
 # The last steps: the page's npm packages, as package-lock.json pins them
 # (again only when it changed), and the real-driver suite's guest kernel.
 finish() {
-  if [ "${1:-}" != --run ] && { [ ! -f "$web_tests/node_modules/.package-lock.json" ] ||
+  if [ -z "${1:-}" ] && { [ ! -f "$web_tests/node_modules/.package-lock.json" ] ||
     [ "$web_tests/package-lock.json" -nt "$web_tests/node_modules/.package-lock.json" ]; }; then
     echo "setup: installing the page's test packages (npm ci in tests/web)"
     (cd "$web_tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)

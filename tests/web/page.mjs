@@ -4,7 +4,7 @@
 import puppeteer from 'puppeteer-core';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { startBridge } from './bridge.mjs';
+import { startBridge } from '../../tools/webbridge/bridge.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const site = process.env.WEB_SITE_DIR || path.join(root, 'build-web/site');

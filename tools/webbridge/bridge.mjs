@@ -3,7 +3,8 @@
 // device simulator of its own: the browser's WebSocket on one side, the
 // simulator's unix socket line (varnomiksal-sim --socket) on the other.
 // Closing either side closes the other, as unplugging a cable would.
-// Used by the page's tests, its benchmark and scripts/run.sh --web.
+// Used by the page's tests (tests/web), its benchmark and scripts/run.sh --web
+// (serve.mjs).
 import { spawn } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import fs from 'node:fs';
