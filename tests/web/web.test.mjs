@@ -132,3 +132,26 @@ describe('upload', () => {
     await w.page.close();
   });
 });
+
+describe('the page', () => {
+  test('is installable and opens without a network after its first load', async () => {
+    const w = await openPage(env, {});
+    const manifest = await w.page.evaluate(async () =>
+      (await fetch(document.querySelector('link[rel=manifest]').href)).json());
+    assert.equal(manifest.name, 'Varnomiksal bootloader');
+    assert.equal(manifest.display, 'standalone');
+    assert.ok(manifest.icons.length > 0);
+    await w.page.evaluate(async () => {
+      await navigator.serviceWorker.ready;
+      if (!navigator.serviceWorker.controller)
+        await new Promise((r) => navigator.serviceWorker.addEventListener('controllerchange', r));
+    });
+    await w.page.setOfflineMode(true);
+    await w.page.reload();
+    await w.page.waitForSelector('.qe-form .qe-combo');
+    assert.ok(await w.page.evaluate(() => navigator.serviceWorker.controller !== null));
+    assert.equal(await w.page.$eval('.qe-title', (t) => t.textContent), 'Varnomiksal bootloader');
+    assert.deepEqual(w.errors, []);
+    await w.page.close();
+  });
+});
