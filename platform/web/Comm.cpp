@@ -28,6 +28,12 @@ EM_JS(void, varno_serial_configure, (int id, int baud, int dataBits, int stopBit
 EM_JS(void, varno_serial_write, (int id, const unsigned char* data, int size), {
     Module.varnoSerial.write(id, HEAPU8.slice(data, data + size));
 });
+// The bytes written in one run of the program's code go out together, once
+// it has returned to the browser's loop: a block written byte by byte
+// leaves as one piece.
+EM_JS(void, varno_serial_queue_flush, (int id), {
+    queueMicrotask(function() { Module._varno_serial_flush(id); });
+});
 EM_JS(void, varno_serial_discard_output, (int id), {
     Module.varnoSerial.discardOutput(id);
 });
@@ -44,7 +50,9 @@ struct TWebDevice {
     bool configured = false;
     uint32_t mask = 0;
     uint32_t errors = 0;
-    std::string rx; // received, not yet read
+    std::string rx;  // received, not yet read
+    std::string out; // written, not yet handed to the browser
+    bool flushQueued = false;
     TCommState state;
     TCommTimeouts timeouts;
     TComm::TCommEvents events;
@@ -83,7 +91,21 @@ void ReportBurst(void* context) {
     events(ev_rxchar, false);
 }
 
+void Flush(TWebDevice& d) {
+    if (!d.out.empty())
+        varno_serial_write(d.id, reinterpret_cast<const unsigned char*>(d.out.data()),
+                           int(d.out.size()));
+    d.out.clear();
+}
+
 } // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_flush(int id) {
+    if (TWebDevice* d = Find(id)) {
+        d->flushQueued = false;
+        Flush(*d);
+    }
+}
 
 // From WebSerial.js: bytes that arrived, and the loss of the device.
 extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_received(int id, const char* data, int size) {
@@ -221,9 +243,11 @@ bool TComm::Read(std::string& out, std::size_t count) {
 bool TComm::Write(std::string_view bytes, std::size_t& written) {
     written = 0;
     if (impl_->closed || impl_->lost) return false;
-    if (!bytes.empty())
-        varno_serial_write(impl_->id, reinterpret_cast<const unsigned char*>(bytes.data()),
-                           int(bytes.size()));
+    impl_->out.append(bytes);
+    if (!impl_->flushQueued && !impl_->out.empty()) {
+        impl_->flushQueued = true;
+        varno_serial_queue_flush(impl_->id);
+    }
     written = bytes.size();
     return true;
 }
@@ -231,7 +255,10 @@ bool TComm::Write(std::string_view bytes, std::size_t& written) {
 bool TComm::Purge(uint32_t flags) {
     if (impl_->closed) return false;
     if (flags & (purge_rxclear | purge_rxabort)) impl_->rx.clear();
-    if (flags & purge_txclear) varno_serial_discard_output(impl_->id);
+    if (flags & purge_txclear) {
+        impl_->out.clear();
+        varno_serial_discard_output(impl_->id);
+    }
     return true;
 }
 
@@ -243,6 +270,7 @@ bool TComm::Flush() {
 void TComm::Close() {
     Impl& d = *impl_;
     if (d.closed) return;
+    ::Flush(d); // what was written before the close still goes out
     d.closed = true;
     CancelBurst(d);
     d.events = nullptr;

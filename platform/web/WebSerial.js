@@ -76,25 +76,20 @@ Module.varnoSerial = (function () {
     lost(d);
   }
 
-  // Sends what was written since the last send, as one chunk, after the
-  // element graph's current chain: a block written byte by byte goes out
-  // in one piece, in order.
+  // Hands what was written to the device's stream, in order, once it is open.
   function send(d) {
-    if (d.sendQueued || !d.writer || d.closed && !d.draining) return;
-    d.sendQueued = true;
-    queueMicrotask(() => {
-      d.sendQueued = false;
-      if (!d.writer || d.out.length === 0) return;
-      let size = 0;
-      for (const c of d.out) size += c.length;
-      const chunk = new Uint8Array(size);
+    if (!d.writer || d.out.length === 0) return;
+    let size = 0;
+    for (const c of d.out) size += c.length;
+    const chunk = d.out.length === 1 ? d.out[0] : new Uint8Array(size);
+    if (d.out.length > 1) {
       let at = 0;
       for (const c of d.out) { chunk.set(c, at); at += c.length; }
-      d.out = [];
-      d.pending += size;
-      d.last = d.writer.write(chunk).then(() => { d.pending -= size; },
-                                          () => { d.pending -= size; lost(d); });
-    });
+    }
+    d.out = [];
+    d.pending += size;
+    d.last = d.writer.write(chunk).then(() => { d.pending -= size; },
+                                        () => { d.pending -= size; lost(d); });
   }
 
   function timeout(ms) {
@@ -106,7 +101,6 @@ Module.varnoSerial = (function () {
     await d.opened;
     if (d.writer) {
       send(d);
-      await Promise.resolve();
       let queued = d.pending;
       for (const c of d.out) queued += c.length;
       const bound = constantMs + perByteMs * queued;
@@ -162,7 +156,7 @@ Module.varnoSerial = (function () {
       if (!port || !present.has(n) || busy(port)) return 0;
       const d = { id: nextId++, port, out: [], pending: 0, last: Promise.resolve(),
                   opened: Promise.resolve(), isOpen: false, closed: false, lost: false,
-                  writer: null, reader: null, sendQueued: false, draining: false };
+                  writer: null, reader: null };
       devices.set(d.id, d);
       return d.id;
     },
@@ -177,14 +171,13 @@ Module.varnoSerial = (function () {
       const before = settled.get(d.port) || Promise.resolve();
       d.opened = before.then(() => d.port.open(options)).then(async () => {
         d.isOpen = true;
-        if (d.closed && !d.draining) return;
         try {
           await d.port.setSignals({ dataTerminalReady: !!dtr, requestToSend: !!rts });
         } catch (e) { /* a device without modem lines */ }
         d.writer = d.port.writable.getWriter();
         send(d);
         readLoop(d);
-      }, () => lost(d));
+      }).catch(() => lost(d)); // not opened, or gone while opening
     },
     write(id, bytes) {
       const d = devices.get(id);
@@ -199,7 +192,6 @@ Module.varnoSerial = (function () {
     close(id, constantMs, perByteMs) {
       const d = devices.get(id);
       if (!d) return;
-      d.draining = true;
       d.closed = true;
       devices.delete(id);
       const done = release(d, constantMs, perByteMs).catch(() => {});
