@@ -17,6 +17,7 @@ export async function startBrowser() {
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', '--font-render-hinting=none',
+           // One process less on every WebSocket message's way.
            '--enable-features=NetworkServiceInProcess',
            '--disable-background-timer-throttling', '--disable-renderer-backgrounding'],
   });
