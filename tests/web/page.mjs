@@ -19,7 +19,8 @@ export async function startBrowser() {
     args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', '--font-render-hinting=none',
            // One process less on every WebSocket message's way.
            '--enable-features=NetworkServiceInProcess',
-           '--disable-background-timer-throttling', '--disable-renderer-backgrounding'],
+           '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+           '--disable-backgrounding-occluded-windows'],
   });
   return {
     bridge,
