@@ -11,7 +11,7 @@ Module.varnoSerial = (function () {
   const portOf = new Map(); // n -> SerialPort
   const present = new Set(); // numbers of the ports that are plugged in
   const devices = new Map(); // id -> the state of an open device
-  const settled = new Map(); // SerialPort -> promise of its last close
+  const settled = new Map(); // SerialPort -> promise of its close in progress
   let nextId = 1;
   let changed = () => {};
 
@@ -160,15 +160,16 @@ Module.varnoSerial = (function () {
       devices.set(d.id, d);
       return d.id;
     },
-    // The line settings: the device opens with them, once an earlier close
-    // of the same port has finished.
+    // The line settings: the device opens with them once every earlier
+    // close has finished, so that a port chosen after another opens after
+    // the other has been given back, as on the other systems.
     configure(id, baudRate, dataBits, stopBits, parity, bufferSize, dtr, rts, hardwareFlow) {
       const d = devices.get(id);
       if (!d) return;
       const options = { baudRate, dataBits, stopBits, bufferSize,
                         parity: ['none', 'odd', 'even'][parity] || 'none',
                         flowControl: hardwareFlow ? 'hardware' : 'none' };
-      const before = settled.get(d.port) || Promise.resolve();
+      const before = Promise.all([...settled.values()]);
       d.opened = before.then(() => d.port.open(options)).then(async () => {
         d.isOpen = true;
         try {
@@ -196,9 +197,8 @@ Module.varnoSerial = (function () {
       devices.delete(id);
       const done = release(d, constantMs, perByteMs).catch(() => {});
       settled.set(d.port, done);
+      done.then(() => { if (settled.get(d.port) === done) settled.delete(d.port); });
     },
-    // Resolves once every device this page opened has been given back.
-    settled() { return Promise.all([...settled.values()]); },
   };
 })();
 

@@ -69,12 +69,17 @@ describe('identification', () => {
     }
   });
 
-  test('a port that does not answer is reported as no device', async () => {
-    const w = await openPage(env, { sim: '--reply ""' });
-    await w.choose('COM1');
-    assert.equal(await w.waitStatus('не найдено', 15000), 'На этом порту устройств не найдено.');
-    await w.page.close();
-  });
+  test('a device that is no Varnomiksal is reported as none; choosing another port closes it first',
+    async () => {
+      const w = await openPage(env, { granted: 2, sim1: '--reply MODEM-OK' });
+      await w.choose('COM1');
+      assert.equal(await w.waitStatus('не найдено', 15000), 'На этом порту устройств не найдено.');
+      await w.choose('COM2');
+      assert.equal(await w.waitStatus('Устройство'), found);
+      const log = await w.standIn();
+      assert.deepEqual(log.order, [['open', 1], ['close', 1], ['open', 2]]);
+      await w.page.close();
+    });
 });
 
 describe('upload', () => {

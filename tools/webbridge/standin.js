@@ -3,14 +3,15 @@
 // tells it what to play:
 //   granted=N  N ports the user granted on an earlier visit (default 1)
 //   sim=...    the simulator's options for each port opened
+//   simN=...   the options for port N alone, in place of sim
 // A port whose simulator hangs up is unplugged: its streams fail with the
 // error Web Serial gives for a lost device, and 'disconnect' is fired.
 (function () {
   'use strict';
   const query = new URLSearchParams(location.search);
-  const simArgs = query.get('sim') || '';
   const events = new EventTarget();
-  const log = { opens: [], written: 0, received: 0, signals: [], closes: 0 };
+  // What happened, in order: ['open', n] and ['close', n] in `order`.
+  const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [] };
 
   class StandInPort extends EventTarget {
     constructor(n) {
@@ -30,6 +31,8 @@
       if (this.ws) return Promise.reject(new DOMException('The port is already open.',
                                                            'InvalidStateError'));
       log.opens.push(Object.assign({ port: this.n }, options));
+      log.order.push(['open', this.n]);
+      const simArgs = query.get('sim' + this.n) ?? query.get('sim') ?? '';
       const url = `ws://${location.host}/serial?port=${this.n}` +
                   (simArgs ? `&sim=${encodeURIComponent(simArgs)}` : '');
       const ws = new WebSocket(url);
@@ -72,6 +75,7 @@
     }
     async close() {
       log.closes++;
+      log.order.push(['close', this.n]);
       const ws = this.ws;
       this.ws = null;
       this.readable = null;
