@@ -5,7 +5,7 @@
 # to the build type. The file prefix map is taken in the source folder, so the
 # programs name their sources relative to it wherever the tree lies. Not with
 # the sanitizers, which do not combine with the fortified C library calls.
-if(NOT VARNO_HARDENING OR WIN32 OR VARNO_SANITIZE OR VARNO_TSAN)
+if(NOT VARNO_HARDENING OR WIN32 OR EMSCRIPTEN OR VARNO_SANITIZE OR VARNO_TSAN)
   return()
 endif()
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)

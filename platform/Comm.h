@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -130,6 +131,13 @@ public:
     // the same report); false when the line stayed quiet that long, the input
     // queue is full, or the wait was woken, closed or hung up.
     bool WaitMoreInput(uint32_t quietUs);
+    // Where device calls complete later (the browser), line events come by
+    // callback on the caller's thread instead of through a wait: `events` as
+    // a wait would report them (received bytes once the line has been quiet
+    // for gapUs() microseconds), or hungUp once the device has gone. False
+    // where the system waits instead (WaitEvent on a thread of its own).
+    using TCommEvents = std::function<void(uint32_t events, bool hungUp)>;
+    bool Watch(TCommEvents events, std::function<uint32_t()> gapUs);
     // The events this device can report at all.
     uint32_t SupportedEvents();
 

@@ -8,24 +8,40 @@
 #   scripts/run.sh --demo     always start the simulator too
 #   scripts/run.sh --no-demo  never start it
 #   scripts/run.sh --demo -- <simulator options>   e.g. -- --baud 38462 --wrong-crc-at 5
+#   scripts/run.sh --web      build the page (scripts/build-web.sh) and serve it
+#                             on localhost with a simulated device granted to
+#                             it as COM1; prints the address to open
+#   scripts/run.sh --web --port N -- <simulator options>   on port N (default 8080)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
 demo=auto
+web=no
+web_port=8080
 sim_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --demo) demo=yes ;;
     --no-demo) demo=no ;;
+    --web) web=yes ;;
+    --port) shift; web_port=${1:?--port needs a number} ;;
     --) shift; sim_args=("$@"); break ;;
-    *) echo "run: unknown option $1 (use --demo, --no-demo, -- <simulator options>)" >&2; exit 2 ;;
+    *) echo "run: unknown option $1 (use --demo, --no-demo, --web [--port N]," \
+         "-- <simulator options>)" >&2; exit 2 ;;
   esac
   shift
 done
 
 "$root/scripts/setup.sh" --run
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_BUILD_TESTS=OFF >/dev/null
+if [ "$web" = yes ]; then
+  "$root/scripts/setup.sh" --web
+  cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal-sim
+  "$root/scripts/build-web.sh"
+  exec node "$root/tools/webbridge/serve.mjs" --site "${WEB_SITE_DIR:-$root/build-web/site}" \
+    --simulator "$build/tools/simulator/varnomiksal-sim" --port "$web_port" -- "${sim_args[@]}"
+fi
 cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal varnomiksal-cli varnomiksal-sim
 app=$build/app/varnomiksal
 sim=$build/tools/simulator/varnomiksal-sim

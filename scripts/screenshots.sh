@@ -6,15 +6,17 @@
 #   docs/screenshots/windows/  the Windows build (build-win/) under wine, on a
 #                              virtual X display, with the device on a
 #                              null-modem cable
-# Usage: scripts/screenshots.sh [linux|windows]   (both when none is named)
+#   docs/screenshots/web/      the page (build-web/) in headless Chromium, with
+#                              the device behind the stand-in for Web Serial
+# Usage: scripts/screenshots.sh [linux|windows|web]   (all when none is named)
 # Builds only what the pictures need. The pictures are stored with the
 # strongest compression, so that a run that changes nothing changes no file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/docs/screenshots
 which=${1:-all}
-case "$which" in linux | windows | all) ;; *)
-  echo "usage: $0 [linux|windows]" >&2
+case "$which" in linux | windows | web | all) ;; *)
+  echo "usage: $0 [linux|windows|web]" >&2
   exit 2
   ;;
 esac
@@ -47,7 +49,7 @@ for path in sys.argv[1:]:
 EOF
 }
 
-if [ "$which" != windows ]; then
+if [ "$which" = linux ] || [ "$which" = all ]; then
   build=${BUILD_DIR:-$root/build}
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$build" -j"${JOBS:-2}" --target screenshots
@@ -56,7 +58,16 @@ if [ "$which" != windows ]; then
   squash "$out"/linux/*.png
 fi
 
-if [ "$which" != linux ]; then
+if [ "$which" = web ] || [ "$which" = all ]; then
+  build=${BUILD_DIR:-$root/build}
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal-sim
+  "$root/scripts/build-web.sh"
+  BUILD_DIR=$build node "$root/tests/web/screenshots.mjs" "$out/web"
+  squash "$out"/web/*.png
+fi
+
+if [ "$which" = windows ] || [ "$which" = all ]; then
   source "$root/scripts/windows-arch.sh"
   win_build=${WIN_BUILD_DIR:-$win_build}
   TARGETS="screenshots varno_nullmodem" BUILD_DIR=$win_build "$root/scripts/build-windows.sh"

@@ -7,9 +7,13 @@
 #                            both widths (wine32 from the i386 architecture),
 #                            NSIS for the installer, QEMU, and the real-driver
 #                            suite's guest kernel, fetched once
-#                            (tests/drivers/fetch-guest.sh)
+#                            (tests/drivers/fetch-guest.sh), Emscripten and
+#                            Chromium for the page, and the page's test
+#                            packages from npm (npm ci in tests/web)
 #   scripts/setup.sh --run   only what building and running the Linux
 #                            programs and the simulator needs
+#   scripts/setup.sh --web   and what building and serving the page needs
+#                            (Emscripten, node)
 #
 # Idempotent: does nothing and prints nothing when all are present. What the
 # distribution cannot provide is named, and nothing is installed.
@@ -28,15 +32,36 @@ test_packages=(
   dpkg-dev desktop-file-utils lintian appstream
   nsis
   qemu-system-x86 busybox-static cpio
+  emscripten chromium
 )
+# The page's tests run on node with puppeteer-core from npm (tests/web), and
+# drive the system's Chromium: npm never downloads a browser for them.
+command -v node >/dev/null || test_packages+=(nodejs)
+command -v npm >/dev/null || test_packages+=(npm)
 
 packages=("${run_packages[@]}")
 fetch_guest=$(dirname "$0")/../tests/drivers/fetch-guest.sh
+web_tests=$(cd "$(dirname "$0")/../tests/web" && pwd)
 if [ "${1:-}" = --run ]; then
   fetch_guest=true
+elif [ "${1:-}" = --web ]; then
+  fetch_guest=true
+  packages+=(emscripten)
+  command -v node >/dev/null || packages+=(nodejs)
 else
   packages+=("${test_packages[@]}")
 fi
+
+# The last steps: the page's npm packages, as package-lock.json pins them
+# (again only when it changed), and the real-driver suite's guest kernel.
+finish() {
+  if [ -z "${1:-}" ] && { [ ! -f "$web_tests/node_modules/.package-lock.json" ] ||
+    [ "$web_tests/package-lock.json" -nt "$web_tests/node_modules/.package-lock.json" ]; }; then
+    echo "setup: installing the page's test packages (npm ci in tests/web)"
+    (cd "$web_tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+  exec "$fetch_guest"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -44,7 +69,7 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exec "$fetch_guest"
+[ ${#missing[@]} -eq 0 ] && finish "$@"
 
 if [ "$(id -u)" -eq 0 ]; then
   sudo=()
@@ -69,4 +94,4 @@ if [ ${#unavailable[@]} -gt 0 ]; then
   exit 1
 fi
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-exec "$fetch_guest"
+finish "$@"

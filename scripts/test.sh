@@ -13,6 +13,11 @@ BUILD_DIR=$build "$root/scripts/build.sh" -DVARNO_BUILD_TESTS=ON "$@"
 cd "$build"
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j"${JOBS:-2}" --timeout 300
+unset QT_QPA_PLATFORM
+
+# The page: built with Emscripten and tested in headless Chromium.
+# SKIP_WEB=1 leaves it out.
+[ "${SKIP_WEB:-0}" = 1 ] || BUILD_DIR=$build "$root/scripts/test-web.sh"
 
 [ "${SKIP_WINDOWS:-0}" = 1 ] && exit 0
 win_build=${WIN_BUILD_DIR:-$root/build-win}

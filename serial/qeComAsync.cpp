@@ -245,6 +245,13 @@ bool TQeComAsync::Configure(const std::string& name, int32_t baud, int32_t dtr, 
 
     openGap_ = std::max(BurstGap, BurstGapFor(baud, DataBits, Parity, StopBits));
     gapUs_ = openGap_.load();
+    // Where the system reports line events by callback (the browser), they
+    // come without a reader thread.
+    if (mask_ != 0 &&
+        comm->Watch([this, generation](uint32_t events,
+                                       bool hungUp) { Watched(generation, events, hungUp); },
+                    [this] { return gapUs_.load(); }))
+        return true;
     if (mask_ != 0) {
         try {
             std::lock_guard lock(threadLock_);
@@ -299,6 +306,24 @@ void TQeComAsync::ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation) {
     if (Current(generation)) lineLost_ = true;
     comm->SetMask(0);
     comm->Purge(purge_rxclear);
+}
+
+// The reader's work for a device that reports its events by callback: the
+// same dispatch, and the same end when the line hangs up.
+void TQeComAsync::Watched(uint32_t generation, uint32_t events, bool hungUp) {
+    std::shared_ptr<TComm> comm;
+    {
+        std::shared_lock lock(commLock_);
+        comm = comm_;
+    }
+    if (!comm) return;
+    if (hungUp) {
+        if (Current(generation)) lineLost_ = true;
+        comm->SetMask(0);
+        comm->Purge(purge_rxclear);
+        return;
+    }
+    if (Current(generation)) DispatchEvents(*comm, events, generation);
 }
 
 bool TQeComAsync::Current(uint32_t generation) const {

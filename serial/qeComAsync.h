@@ -145,6 +145,7 @@ private:
     bool ReadModemStatus();
     void ReaderLoop(std::shared_ptr<TComm> comm, uint32_t generation);
     void DispatchEvents(TComm& comm, uint32_t events, uint32_t generation);
+    void Watched(uint32_t generation, uint32_t events, bool hungUp);
     bool Current(uint32_t generation) const;
     void CollectErrors(TComm& comm);
     void JoinReaders();

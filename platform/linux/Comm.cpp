@@ -121,6 +121,11 @@ bool TComm::SetMask(uint32_t mask) {
     return impl_->fd.load() >= 0;
 }
 
+// Line events come through WaitEvent on the reader's own thread.
+bool TComm::Watch(TCommEvents, std::function<uint32_t()>) {
+    return false;
+}
+
 uint32_t TComm::SupportedEvents() {
     uint32_t events = ev_rxchar | ev_rx80full | ev_txempty;
     serial_icounter_struct c{};

@@ -138,6 +138,11 @@ bool TComm::SetMask(uint32_t mask) {
     return !impl_->closed;
 }
 
+// Line events come through WaitEvent on the reader's own thread.
+bool TComm::Watch(TCommEvents, std::function<uint32_t()>) {
+    return false;
+}
+
 uint32_t TComm::SupportedEvents() {
     return ev_rxchar | ev_rx80full | ev_err | ev_break;
 }

@@ -1,0 +1,43 @@
+// The page around the program: the entry of the port list that opens the
+// browser's chooser, the download of the last session's log, the notice
+// when the browser has no Web Serial, and the offline copy of the page.
+var Module = {
+  onRuntimeInitialized() {
+    const serial = Module.varnoSerial;
+    if (!serial.available()) document.getElementById('no-serial').hidden = false;
+    // A page may only use the ports the user granted: the list ends with an
+    // entry that asks the browser for another one.
+    Module.varnoUi.comboExtra = serial.available() ? {
+      text: 'Другой порт…',
+      action: async () => {
+        const n = await serial.request();
+        if (n) Module._varno_ports_changed(n);
+      },
+    } : null;
+    serial.onChange(() => Module._varno_ports_changed(0));
+    serial.watchPlugging();
+    Module.varnoUi.onClosed = () => {
+      document.getElementById('closed').hidden = false;
+      showLog();
+    };
+  },
+  postRun: [() => {
+    Module.varnoUi.refreshExtras();
+    setInterval(showLog, 1000);
+  }],
+};
+
+const logPath = '/varnomiksal/last-session.log';
+
+function showLog() {
+  if (Module.varnoFiles && Module.varnoFiles.read(logPath))
+    document.getElementById('log').hidden = false;
+}
+
+document.getElementById('log-link').addEventListener('click', (e) => {
+  e.preventDefault();
+  Module.varnoFiles.download(logPath, 'varnomiksal-last-session.log');
+});
+
+if ('serviceWorker' in navigator && location.protocol !== 'file:')
+  navigator.serviceWorker.register('sw.js').catch(() => {});

@@ -1,0 +1,80 @@
+// The page's upload in headless Chromium through the stand-in for Web Serial
+// and the bridge to the simulator: a whole 508-block upload from the click
+// on "Записать" to the success display.
+//   instant device: wall seconds, and the CPU seconds of the page's thread
+//                   and of the whole browser (median of three runs)
+//   device paced at 38462 baud: wall seconds against the line-time limit
+//                   (every image byte and every acknowledgement on the line)
+// Usage: node bench_web.mjs   (after scripts/build-web.sh and the Linux build's
+// simulator; BUILD_DIR and WEB_SITE_DIR as for the tests)
+import fs from 'node:fs';
+import { openPage, startBrowser } from '../../tests/web/page.mjs';
+
+const limit = (130048 * 10 + 508 * 2 * 10) / 38462;
+
+// CPU seconds of every process of the browser (clock ticks of 1/100 s).
+function browserCpu(browser) {
+  const pids = [browser.process().pid];
+  for (let i = 0; i < pids.length; i++) {
+    try {
+      const children = fs.readFileSync(`/proc/${pids[i]}/task/${pids[i]}/children`, 'utf8');
+      pids.push(...children.split(' ').filter(Boolean).map(Number));
+    } catch (e) { /* gone */ }
+  }
+  let ticks = 0;
+  for (const pid of pids) {
+    try {
+      const fields = fs.readFileSync(`/proc/${pid}/stat`, 'utf8').split(') ')[1].split(' ');
+      ticks += Number(fields[11]) + Number(fields[12]);
+    } catch (e) { /* gone */ }
+  }
+  return ticks / 100;
+}
+
+async function uploadOnce(env, sim) {
+  const w = await openPage(env, sim ? { sim } : {});
+  await w.choose('COM1');
+  await w.waitStatus('Устройство');
+  // The moment the success display appears, taken in the page.
+  await w.page.evaluate(() => {
+    const ok = [...document.querySelectorAll('.qe-button')].find((b) => b.textContent === 'OK');
+    window.benchDone = new Promise((resolve) => new MutationObserver(() => {
+      if (!ok.hidden) resolve(performance.now());
+    }).observe(ok, { attributes: true }));
+  });
+  const before = await w.page.metrics();
+  const cpu0 = browserCpu(env.browser);
+  const start = await w.page.evaluate(() => {
+    const write = [...document.querySelectorAll('.qe-button')].find((b) => b.textContent === 'Записать');
+    const t = performance.now();
+    write.click();
+    return t;
+  });
+  const end = await w.page.evaluate(() => window.benchDone);
+  const cpu1 = browserCpu(env.browser);
+  const after = await w.page.metrics();
+  const shown = await w.visibleTexts();
+  const ok = shown.some((t) => t.includes('ПО успешно обновлено!'));
+  await w.page.close();
+  return { wall: (end - start) / 1000, pageCpu: after.TaskDuration - before.TaskDuration,
+           browserCpu: cpu1 - cpu0, ok };
+}
+
+const median = (xs) => xs.slice().sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+const env = await startBrowser();
+try {
+  const runs = [];
+  for (let i = 0; i < 3; i++) runs.push(await uploadOnce(env, ''));
+  console.log('page upload through the stand-in, instant device (median of 3):');
+  console.log(`  wall ${median(runs.map((r) => r.wall)).toFixed(3)} s, ` +
+              `page thread cpu ${median(runs.map((r) => r.pageCpu)).toFixed(3)} s, ` +
+              `browser cpu ${median(runs.map((r) => r.browserCpu)).toFixed(3)} s` +
+              (runs.every((r) => r.ok) ? '' : '  (FAILED)'));
+  const paced = await uploadOnce(env, '--baud 38462');
+  console.log('page upload through the stand-in, device paced at 38462 baud:');
+  console.log(`  wall ${paced.wall.toFixed(3)} s, page thread cpu ${paced.pageCpu.toFixed(3)} s; ` +
+              `/line-time limit ${(paced.wall / limit).toFixed(4)}` + (paced.ok ? '' : '  (FAILED)'));
+  console.log(`  line-time limit: ${limit.toFixed(3)} s`);
+} finally {
+  await env.close();
+}

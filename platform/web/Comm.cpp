@@ -1,0 +1,280 @@
+// The serial device on Web Serial. The browser's calls complete later, so
+// this backend turns them into the events the other systems deliver:
+// received bytes are kept here and reported as one burst once the line has
+// been quiet for the gap; a write is accepted into the page's output queue at
+// once (as a driver accepts bytes into its queue) and goes out in order; a
+// close lets the queued output drain before it lets the device go. The
+// device work itself (opening, the read loop, writing, closing) is in
+// WebSerial.js.
+#include "platform/Comm.h"
+
+#include "platform/Ports.h"
+
+#include <emscripten/emscripten.h>
+#include <emscripten/eventloop.h>
+
+#include <cmath>
+#include <map>
+
+// clang-format off
+EM_JS(int, varno_serial_open, (int number), {
+    return Module.varnoSerial.open(number);
+});
+EM_JS(void, varno_serial_configure, (int id, int baud, int dataBits, int stopBits, int parity,
+                                     int bufferSize, int dtr, int rts, int hardwareFlow), {
+    Module.varnoSerial.configure(id, baud, dataBits, stopBits, parity, bufferSize, dtr, rts,
+                                 hardwareFlow);
+});
+EM_JS(void, varno_serial_write, (int id, const unsigned char* data, int size), {
+    Module.varnoSerial.write(id, HEAPU8.slice(data, data + size));
+});
+// The bytes written in one run of the program's code go out together, once
+// it has returned to the browser's loop: a block written byte by byte
+// leaves as one piece.
+EM_JS(void, varno_serial_queue_flush, (int id), {
+    queueMicrotask(function() { Module._varno_serial_flush(id); });
+});
+EM_JS(void, varno_serial_discard_output, (int id), {
+    Module.varnoSerial.discardOutput(id);
+});
+EM_JS(void, varno_serial_close, (int id, int drainConstantMs, int drainPerByteMs), {
+    Module.varnoSerial.close(id, drainConstantMs, drainPerByteMs);
+});
+// clang-format on
+
+// An open device's state, as the page keeps it.
+struct TWebDevice {
+    int id = 0;
+    bool closed = false;
+    bool lost = false;
+    bool configured = false;
+    uint32_t mask = 0;
+    uint32_t errors = 0;
+    std::string rx;  // received, not yet read
+    std::string out; // written, not yet handed to the browser
+    bool flushQueued = false;
+    TCommState state;
+    TCommTimeouts timeouts;
+    TComm::TCommEvents events;
+    std::function<uint32_t()> gapUs;
+    long burstTimeout = 0;
+};
+
+struct TComm::Impl : TWebDevice {};
+
+namespace {
+
+// The open devices by the id WebSerial.js gave them.
+std::map<int, TWebDevice*>& Open() {
+    static std::map<int, TWebDevice*> open;
+    return open;
+}
+
+TWebDevice* Find(int id) {
+    auto it = Open().find(id);
+    return it == Open().end() ? nullptr : it->second;
+}
+
+void CancelBurst(TWebDevice& d) {
+    if (d.burstTimeout) emscripten_clear_timeout(d.burstTimeout);
+    d.burstTimeout = 0;
+}
+
+// The line has been quiet for the gap: report what waits unread.
+void ReportBurst(void* context) {
+    const int id = int(reinterpret_cast<intptr_t>(context));
+    TWebDevice* d = Find(id);
+    if (!d) return;
+    d->burstTimeout = 0;
+    if (d->rx.empty() || !(d->mask & ev_rxchar) || !d->events) return;
+    auto events = d->events; // the handler may close the device
+    events(ev_rxchar, false);
+}
+
+void Flush(TWebDevice& d) {
+    if (!d.out.empty())
+        varno_serial_write(d.id, reinterpret_cast<const unsigned char*>(d.out.data()),
+                           int(d.out.size()));
+    d.out.clear();
+}
+
+} // namespace
+
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_flush(int id) {
+    if (TWebDevice* d = Find(id)) {
+        d->flushQueued = false;
+        Flush(*d);
+    }
+}
+
+// From WebSerial.js: bytes that arrived, and the loss of the device.
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_received(int id, const char* data, int size) {
+    TWebDevice* d = Find(id);
+    if (!d || size <= 0) return;
+    d->rx.append(data, std::size_t(size));
+    if (!(d->mask & ev_rxchar) || !d->events) return;
+    const uint32_t gap = d->gapUs ? d->gapUs() : 0;
+    CancelBurst(*d);
+    if (gap <= 1) {
+        ReportBurst(reinterpret_cast<void*>(intptr_t(id)));
+        return;
+    }
+    d->burstTimeout = emscripten_set_timeout(&ReportBurst, std::ceil(gap / 1000.0),
+                                             reinterpret_cast<void*>(intptr_t(id)));
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_line_error(int id, int errors) {
+    if (TWebDevice* d = Find(id)) d->errors |= uint32_t(errors);
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_lost(int id) {
+    TWebDevice* d = Find(id);
+    if (!d || d->lost) return;
+    d->lost = true;
+    CancelBurst(*d);
+    if (auto events = d->events) events(0, true);
+}
+
+std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
+    const int number = PortNumber(portName);
+    if (number == 0) return nullptr;
+    const int id = varno_serial_open(number);
+    if (id == 0) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->id = id;
+    ::Open()[id] = impl.get();
+    return std::unique_ptr<TComm>(new TComm(std::move(impl)));
+}
+
+TComm::TComm(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+TComm::~TComm() {
+    Close();
+}
+
+bool TComm::GetState(TCommState& state) {
+    if (impl_->closed) return false;
+    state = impl_->state;
+    return true;
+}
+
+// Web Serial offers 7 or 8 data bits, one or two stop bits, no, even or odd
+// parity, and hardware flow control or none; the device is opened with the
+// first settings given.
+bool TComm::SetState(const TCommState& s) {
+    Impl& d = *impl_;
+    if (d.closed || d.lost) return false;
+    if (s.BaudRate == 0 || (s.ByteSize != 7 && s.ByteSize != 8) || s.StopBits == one5stopbits ||
+        s.Parity > evenparity || s.OutX || s.InX || s.OutxDsrFlow)
+        return false;
+    d.state = s;
+    if (!d.configured) {
+        d.configured = true;
+        varno_serial_configure(d.id, int(s.BaudRate), s.ByteSize, s.StopBits == twostopbits ? 2 : 1,
+                               s.Parity, 4096, s.DtrControl == dtr_control_enable,
+                               s.RtsControl == rts_control_enable, s.OutxCtsFlow);
+    }
+    return true;
+}
+
+bool TComm::Setup(uint32_t, uint32_t) {
+    return !impl_->closed;
+}
+
+bool TComm::SetTimeouts(const TCommTimeouts& timeouts) {
+    if (impl_->closed) return false;
+    impl_->timeouts = timeouts;
+    return true;
+}
+
+bool TComm::SetMask(uint32_t mask) {
+    if (impl_->closed) return false;
+    impl_->mask = mask;
+    if (!(mask & ev_rxchar)) CancelBurst(*impl_);
+    return true;
+}
+
+bool TComm::Watch(TCommEvents events, std::function<uint32_t()> gapUs) {
+    if (impl_->closed) return false;
+    impl_->events = std::move(events);
+    impl_->gapUs = std::move(gapUs);
+    return true;
+}
+
+// The page cannot wait: its events come through Watch.
+bool TComm::WaitEvent(uint32_t& events) {
+    events = 0;
+    return false;
+}
+
+bool TComm::WaitMoreInput(uint32_t) {
+    return false;
+}
+
+uint32_t TComm::SupportedEvents() {
+    return ev_rxchar;
+}
+
+bool TComm::ClearError(uint32_t& errors, uint32_t& inQueue) {
+    if (impl_->closed) return false;
+    errors = impl_->errors;
+    impl_->errors = 0;
+    inQueue = uint32_t(impl_->rx.size());
+    return true;
+}
+
+// Web Serial reads the modem lines only asynchronously: they cannot be read
+// here, as on a device without them.
+bool TComm::GetModemStatus(uint32_t& status) {
+    status = 0;
+    return false;
+}
+
+// What has arrived, at once: the page cannot wait for more.
+bool TComm::Read(std::string& out, std::size_t count) {
+    out.clear();
+    if (impl_->closed || impl_->lost) return false;
+    const std::size_t n = std::min(count, impl_->rx.size());
+    out = impl_->rx.substr(0, n);
+    impl_->rx.erase(0, n);
+    return true;
+}
+
+bool TComm::Write(std::string_view bytes, std::size_t& written) {
+    written = 0;
+    if (impl_->closed || impl_->lost) return false;
+    impl_->out.append(bytes);
+    if (!impl_->flushQueued && !impl_->out.empty()) {
+        impl_->flushQueued = true;
+        varno_serial_queue_flush(impl_->id);
+    }
+    written = bytes.size();
+    return true;
+}
+
+bool TComm::Purge(uint32_t flags) {
+    if (impl_->closed) return false;
+    if (flags & (purge_rxclear | purge_rxabort)) impl_->rx.clear();
+    if (flags & purge_txclear) {
+        impl_->out.clear();
+        varno_serial_discard_output(impl_->id);
+    }
+    return true;
+}
+
+// The output drains in the close, which waits for it within the bound.
+bool TComm::Flush() {
+    return !impl_->closed && !impl_->lost;
+}
+
+void TComm::Close() {
+    Impl& d = *impl_;
+    if (d.closed) return;
+    ::Flush(d); // what was written before the close still goes out
+    d.closed = true;
+    CancelBurst(d);
+    d.events = nullptr;
+    ::Open().erase(d.id);
+    varno_serial_close(d.id, int(std::min<uint32_t>(d.timeouts.WriteTotalConstant, 10000)),
+                       int(std::min<uint32_t>(d.timeouts.WriteTotalMultiplier, 1000)));
+}

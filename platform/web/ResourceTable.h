@@ -1,0 +1,13 @@
+// The table of embedded resources, generated at build time.
+#pragma once
+
+#include <cstddef>
+
+struct TResourceEntry {
+    const char* name; // nullptr ends the table
+    int type;
+    const unsigned char* data;
+    std::size_t size;
+};
+
+extern const TResourceEntry kResourceTable[];

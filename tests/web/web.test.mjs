@@ -1,0 +1,162 @@
+// The page in headless Chromium, on the stand-in for Web Serial, against the
+// device simulator: what the window shows, what went over the line, and what
+// the device received.
+import { after, before, describe, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { openPage, startBrowser } from './page.mjs';
+
+const found = 'Устройство: VMX-1   Текущая версия ПО: 8.3';
+const success = '     ПО успешно обновлено!\nСбросте настройки по умолчанию!';
+const failure = ['Ошибка при передаче данных!', 'Проверьте все соединения и попробуйте ещё раз.'];
+
+let env;
+before(async () => { env = await startBrowser(); });
+after(async () => { await env.close(); });
+
+// What the simulator behind the page's last opened port reported at its end.
+async function deviceReport() {
+  const line = [...env.bridge.lines.values()].at(-1);
+  return line.done;
+}
+
+async function identified(params) {
+  const w = await openPage(env, params);
+  await w.choose('COM1');
+  assert.equal(await w.waitStatus('Устройство'), found);
+  return w;
+}
+
+async function upload(params) {
+  const w = await identified(params);
+  await w.click('Записать');
+  await w.waitVisible('OK', 60000);
+  return w;
+}
+
+describe('identification', () => {
+  test('a granted port is listed, opened at 38462 8N1 without flow control, and identified',
+    async () => {
+      const w = await openPage(env, { granted: 1 });
+      assert.deepEqual(await w.ports(), ['COM1', 'Другой порт…']);
+      assert.equal(await w.status(), 'Выберите порт с подключённым устройством.');
+      await w.choose('COM1');
+      assert.equal(await w.waitStatus('Устройство'), found);
+      const log = await w.standIn();
+      assert.deepEqual(log.opens, [{ port: 1, baudRate: 38462, dataBits: 8, stopBits: 1,
+                                     parity: 'none', flowControl: 'none', bufferSize: 4096 }]);
+      assert.deepEqual(log.signals, [{ dataTerminalReady: false, requestToSend: false }]);
+      assert.equal(log.written, 4); // "VERS"
+      assert.equal(await w.page.$eval('.qe-combo', (s) => s.disabled), true);
+      const write = await w.button('Записать');
+      assert.equal(await write.evaluate((b) => b.disabled), false);
+      assert.deepEqual(w.errors, []);
+      await w.page.close();
+    });
+
+  test('the chooser entry grants a new port, which is then probed', async () => {
+    const w = await openPage(env, { granted: 0 });
+    assert.deepEqual(await w.ports(), ['Другой порт…']);
+    await w.choose('Другой порт…');
+    assert.equal(await w.waitStatus('Устройство'), found);
+    assert.deepEqual(await w.ports(), ['COM1', 'Другой порт…']);
+    await w.page.close();
+  });
+
+  test('a reply in two bursts or byte by byte is still one reply', async () => {
+    for (const sim of ['--split-reply-at 6', '--dribble-us 2000']) {
+      const w = await identified({ sim });
+      await w.page.close();
+    }
+  });
+
+  test('a device that is no Varnomiksal is reported as none; choosing another port closes it first',
+    async () => {
+      const w = await openPage(env, { granted: 2, sim1: '--reply MODEM-OK' });
+      await w.choose('COM1');
+      assert.equal(await w.waitStatus('не найдено', 15000), 'На этом порту устройств не найдено.');
+      await w.choose('COM2');
+      assert.equal(await w.waitStatus('Устройство'), found);
+      const log = await w.standIn();
+      assert.deepEqual(log.order, [['open', 1], ['close', 1], ['open', 2]]);
+      await w.page.close();
+    });
+});
+
+describe('upload', () => {
+  test('the whole image reaches the device byte for byte, then "PUSK"; success is shown',
+    async () => {
+      const w = await upload({});
+      assert.equal(await w.progress(), 507);
+      assert.deepEqual(await w.visibleTexts(), ['OK', success]);
+      const report = await deviceReport();
+      assert.match(report, /received 130048 bytes \(0 beyond the image\)/);
+      assert.match(report, /image matches the embedded image/);
+      assert.match(report, /PUSK received/);
+      // OK closes the window, which closes the port; the session's log is
+      // then offered as a download.
+      await w.click('OK');
+      await w.page.waitForSelector('#closed:not([hidden])');
+      await w.page.waitForSelector('#log:not([hidden])');
+      const log = await w.page.evaluate(() => new TextDecoder().decode(
+        Module.varnoFiles.read('/varnomiksal/last-session.log')));
+      assert.match(log, /identified: device VMX-1, firmware 8.3/);
+      assert.deepEqual(w.errors, []);
+      await w.page.close();
+    });
+
+  test('acknowledgements in pieces and replies byte by byte still make a whole upload',
+    async () => {
+      for (const sim of ['--split-ack-at 3 --ack-split-ms 5', '--dribble-us 200']) {
+        const w = await upload({ sim });
+        assert.deepEqual(await w.visibleTexts(), ['OK', success], sim);
+        assert.match(await deviceReport(), /image matches the embedded image[^]*PUSK received/);
+        await w.page.close();
+      }
+    });
+
+  test('a wrong CRC or silence ends in the failure display, and nothing more is sent',
+    async () => {
+      for (const sim of ['--wrong-crc-at 100', '--silence-from 10']) {
+        const w = await upload({ sim });
+        const texts = await w.visibleTexts();
+        assert.deepEqual(texts.filter((t) => failure.includes(t)), failure, sim);
+        assert.ok(!texts.includes(success), sim);
+        assert.ok(await w.page.$eval('.qe-picture', (p) => p.offsetParent !== null), sim);
+        await w.click('OK');
+        assert.match(await deviceReport(), /PUSK not received/, sim);
+        await w.page.close();
+      }
+    });
+
+  test('a port unplugged in the middle of the upload ends in the failure display', async () => {
+    const w = await upload({ sim: '--hangup-at 50' });
+    const texts = await w.visibleTexts();
+    assert.deepEqual(texts.filter((t) => failure.includes(t)), failure);
+    assert.match(await deviceReport(), /line hung up/);
+    assert.deepEqual(w.errors, []);
+    await w.page.close();
+  });
+});
+
+describe('the page', () => {
+  test('is installable and opens without a network after its first load', async () => {
+    const w = await openPage(env, {});
+    const manifest = await w.page.evaluate(async () =>
+      (await fetch(document.querySelector('link[rel=manifest]').href)).json());
+    assert.equal(manifest.name, 'Varnomiksal bootloader');
+    assert.equal(manifest.display, 'standalone');
+    assert.ok(manifest.icons.length > 0);
+    await w.page.evaluate(async () => {
+      await navigator.serviceWorker.ready;
+      if (!navigator.serviceWorker.controller)
+        await new Promise((r) => navigator.serviceWorker.addEventListener('controllerchange', r));
+    });
+    await w.page.setOfflineMode(true);
+    await w.page.reload();
+    await w.page.waitForSelector('.qe-form .qe-combo');
+    assert.ok(await w.page.evaluate(() => navigator.serviceWorker.controller !== null));
+    assert.equal(await w.page.$eval('.qe-title', (t) => t.textContent), 'Varnomiksal bootloader');
+    assert.deepEqual(w.errors, []);
+    await w.page.close();
+  });
+});
