@@ -1,8 +1,8 @@
 # Script mode: writes a C++ source holding the given files as the resource
 # table. Arguments: -DOUTPUT=<file> -DENTRIES=<name|type|path;...>
-# [-DHEADER=<the table's declaration>, platform/linux/ResourceTable.h by default]
+# [-DHEADER=<the table's declaration>, platform/shared/ResourceTable.h by default]
 if(NOT HEADER)
-  set(HEADER platform/linux/ResourceTable.h)
+  set(HEADER platform/shared/ResourceTable.h)
 endif()
 set(body "// Generated at build time from the files in resources/. Do not edit.\n")
 string(APPEND body "#include \"${HEADER}\"\n\n")

@@ -50,7 +50,7 @@ private:
     std::string port_;
     TLatencyHoldState state_ = TLatencyHoldState::not_needed;
     std::string note_;
-    int old_ = 0;
+    [[maybe_unused]] int old_ = 0; // the value to give back, where a hold sets one
     bool released_ = false;
 };
 

@@ -1,6 +1,8 @@
+// The resources as Linux and the browser have them: a table compiled into
+// the program (cmake/Embed.cmake). Windows has its own, the module's resources.
 #include "platform/Resources.h"
 
-#include "platform/web/ResourceTable.h"
+#include "platform/shared/ResourceTable.h"
 
 bool FindResourceData(std::string_view name, int type, TResourceData& out) {
     out = TResourceData{};

@@ -1,4 +1,5 @@
-// The table of embedded resources, generated at build time.
+// The table of embedded resources, generated at build time (Linux and the
+// browser; Windows keeps its resources in the module).
 #pragma once
 
 #include <cstddef>
