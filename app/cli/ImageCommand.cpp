@@ -7,13 +7,8 @@
 int ImageCommand(TRun& run) {
     run.json.Add("command", std::string("image"));
     TWriteImage image;
-    if (!run.options.imageFile.empty()) {
-        std::string error;
-        if (!ImageFromFile(run.options.imageFile, image, error))
-            return Fail(run, exit_usage, error);
-    } else {
-        image = CarriedImage();
-    }
+    std::string error;
+    if (!ChosenImage(run.options.imageFile, image, error)) return Fail(run, exit_usage, error);
     std::string crc = Format("%04X", ImageCrc16(image.bytes));
     std::string sha = Sha256Hex(image.bytes);
     if (image.file.empty()) {

@@ -19,6 +19,12 @@ TWriteImage CarriedImage() {
     return image;
 }
 
+bool ChosenImage(const std::string& file, TWriteImage& image, std::string& error) {
+    if (!file.empty()) return ImageFromFile(file, image, error);
+    image = CarriedImage();
+    return true;
+}
+
 bool ImageFromFile(const std::string& path, TWriteImage& image, std::string& error) {
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);

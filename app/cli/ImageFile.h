@@ -23,6 +23,9 @@ inline const char* kPlaceholderRefused =
 
 // The image the program carries.
 TWriteImage CarriedImage();
+// The image a command is to use: the file given with --image, else the
+// carried one; false with a message when the file will not do.
+bool ChosenImage(const std::string& file, TWriteImage& image, std::string& error);
 // The file `path`; false with a message when it cannot be read or its size
 // is not kImageFileBytes.
 bool ImageFromFile(const std::string& path, TWriteImage& image, std::string& error);

@@ -202,13 +202,9 @@ private:
 bool TStation::Prepare(int& code) {
     const TCliOptions& o = run_.options;
     std::string error;
-    if (!o.imageFile.empty()) {
-        if (!ImageFromFile(o.imageFile, image_, error)) {
-            code = Fail(run_, exit_usage, error);
-            return false;
-        }
-    } else {
-        image_ = CarriedImage();
+    if (!ChosenImage(o.imageFile, image_, error)) {
+        code = Fail(run_, exit_usage, error);
+        return false;
     }
     sha256_ = Sha256Hex(image_.bytes);
     if (image_.placeholder && !o.allowPlaceholder) {

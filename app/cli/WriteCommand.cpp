@@ -200,21 +200,16 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
     TWrite w{run, watch, {}, {}, false, {}};
     const TCliOptions& o = run.options;
     w.several = o.all || o.ports.size() > 1;
-    if (!o.imageFile.empty()) {
-        std::string error;
-        if (!ImageFromFile(o.imageFile, w.image, error)) {
-            w.image.newVersion = o.imageFile;
-            AddImageFields(w, run.json);
-            return Fail(run, exit_usage, error);
-        }
-        w.sha256 = Sha256Hex(w.image.bytes);
-    } else {
-        w.image = CarriedImage();
+    std::string error;
+    if (!ChosenImage(o.imageFile, w.image, error)) {
+        w.image.newVersion = o.imageFile;
+        AddImageFields(w, run.json);
+        return Fail(run, exit_usage, error);
     }
+    if (!w.image.file.empty()) w.sha256 = Sha256Hex(w.image.bytes);
     AddImageFields(w, run.json);
     if (w.image.placeholder && !o.allowPlaceholder)
         return Fail(run, exit_usage, kPlaceholderRefused);
-    std::string error;
     if (!w.log.Open(o.logFile, o.verbose, error)) return Fail(run, exit_usage, error);
 
     // The ports: those named, or found by asking every port.
