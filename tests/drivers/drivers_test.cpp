@@ -260,10 +260,9 @@ TEST_F(Ftdi, Doctor) {
     EXPECT_EQ(sim.Report().versRequests, 3);
     EXPECT_EQ(sim.Report().received, 0u);
 
-    guest_->Command("sh rm -f /tmp/hold.stop; (while [ ! -e /tmp/hold.stop ]; do "
-                    "/bin/latency-off /dev/ttyUSB0; echo 16 > " +
+    guest_->Command("sh rm -f /tmp/hold.stop; /bin/latency-off /dev/ttyUSB0 " +
                     std::string(kFtdi.lowLatency) +
-                    "; sleep 0.005; done) >/dev/null 2>&1 & echo $! > /tmp/hold.pid");
+                    " 16 /tmp/hold.stop >/dev/null 2>&1 & echo $! > /tmp/hold.pid");
     run = guest_->Run("doctor /dev/ttyUSB0 --json");
     // The loop ends before the next case uses the adapter.
     guest_->Command("sh touch /tmp/hold.stop; wait $(cat /tmp/hold.pid); echo " + found + " > " +

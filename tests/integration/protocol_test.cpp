@@ -211,7 +211,12 @@ TEST_F(Protocol, RepliesDribbledByteByByteAreWholeReplies) {
         Start(c);
         ASSERT_EQ(Identify(), Found("VMX-1", "8.3")) << dribbleUs;
         ExpectWholeUpload();
-        EXPECT_EQ(harness_->Session.SerialPort->BurstGapInUse(), TQeComAsync::default_burst_gap_us);
+        // The gap goes back after the success is told, on the reader's thread.
+        auto* port = harness_->Session.SerialPort;
+        for (int ms = 0; ms < 2000 && port->BurstGapInUse() != TQeComAsync::default_burst_gap_us;
+             ms += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(port->BurstGapInUse(), TQeComAsync::default_burst_gap_us);
         harness_.reset();
         sim_.reset();
     }
