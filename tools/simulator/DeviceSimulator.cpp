@@ -17,11 +17,6 @@ double Now() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-void SleepUntil(double t) {
-    double wait = t - Now();
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
-}
-
 const std::string kVers = "VERS";
 const std::string kPusk = "PUSK";
 
@@ -179,7 +174,12 @@ void DeviceSimulator::Run() {
     while (!stop_) {
         const int most = config_.day.empty() ? 100 : 20; // a day's steps are timed
         long n = line_->Read(buffer, sizeof buffer, reset >= 0 ? std::clamp(reset, 1, most) : most);
-        if (n < 0) break;
+        if (n < 0) {
+            std::lock_guard lock(mutex_);
+            report_.lineLost = true;
+            changed_.notify_all();
+            break;
+        }
         if (n == 0 && reset >= 0 && transferring_ && !report_.finalSent &&
             Now() - lastInput >= reset * 1e-3)
             ResetToStart();
@@ -362,6 +362,22 @@ void DeviceSimulator::ResetToStart() {
         ++report_.resets;
     }
     changed_.notify_all();
+}
+
+// A sleep ends late (by 0.1 to 0.6 ms on a virtual machine), and a paced
+// line would lose that on every reply. So the device sleeps short by the
+// lateness it has seen, then yields until the moment itself.
+void DeviceSimulator::SleepUntil(double t) {
+    const double wake = t - lateness_.load(std::memory_order_relaxed);
+    const double now = Now();
+    if (wake > now) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(wake - now));
+        const double late = std::clamp(Now() - wake, 0.0, 0.002);
+        lateness_.store(0.9 * lateness_.load(std::memory_order_relaxed) + 0.1 * late,
+                        std::memory_order_relaxed);
+    }
+    while (Now() < t)
+        std::this_thread::yield();
 }
 
 // Waits until every byte received so far has come in over the line.

@@ -90,6 +90,7 @@ struct SimReport {
     bool finalSent = false;
     bool pusk = false;
     bool hungUp = false;
+    bool lineLost = false;           // the far end closed the line
     std::vector<uint8_t> afterFinal; // bytes that came after the final acknowledgement
     int wrongCrcs = 0;               // acknowledgements sent with a wrong CRC
     int resets = 0;                  // returns to the start after a silence (resetAfterMs)
@@ -125,6 +126,8 @@ public:
     bool WaitFor(const std::function<bool(const SimReport&)>& done, int timeoutMs) const;
 
 private:
+    // Waits until `t` seconds on the steady clock, to within microseconds.
+    void SleepUntil(double t);
     void Run();
     void OnBytes(const uint8_t* data, std::size_t size);
     void OnBlockComplete(int block);
@@ -167,4 +170,6 @@ private:
 
     double lineTime_ = 0; // seconds per byte; 0 for an instant device
     double lineBusyUntil_ = 0;
+    // How late the system wakes this device's sleeps, learnt as it goes.
+    std::atomic<double> lateness_{0};
 };

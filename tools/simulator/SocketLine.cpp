@@ -1,7 +1,10 @@
 #include "tools/simulator/SocketLine.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -11,6 +14,16 @@
 SocketLine::~SocketLine() {
     HangUp();
     if (wake_ >= 0) close(wake_);
+    if (listen_ >= 0) close(listen_);
+}
+
+bool SocketLine::Opened(std::string& error) {
+    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake_ < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 bool SocketLine::Connect(const std::string& path, std::string& error) {
@@ -27,12 +40,43 @@ bool SocketLine::Connect(const std::string& path, std::string& error) {
         HangUp();
         return false;
     }
-    wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake_ < 0) {
-        error = std::string("eventfd: ") + std::strerror(errno);
+    return Opened(error);
+}
+
+bool SocketLine::Listen(int port, std::string& error) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(uint16_t(port));
+    socklen_t size = sizeof address;
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listen_, 1) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
         return false;
     }
+    port_ = ntohs(address.sin_port);
     return true;
+}
+
+bool SocketLine::Accept(int timeoutMs, std::string& error) {
+    pollfd waiting{listen_, POLLIN, 0};
+    if (poll(&waiting, 1, timeoutMs) <= 0) {
+        error = "nobody connected to port " + std::to_string(port_);
+        return false;
+    }
+    fd_ = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+    close(listen_);
+    listen_ = -1;
+    if (fd_ < 0) {
+        error = std::string("accept: ") + std::strerror(errno);
+        return false;
+    }
+    // Every reply leaves at once, as it would cross a serial line.
+    int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return Opened(error);
 }
 
 long SocketLine::Read(uint8_t* buffer, std::size_t size, int timeoutMs) {

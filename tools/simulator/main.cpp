@@ -2,6 +2,7 @@
 #include "platform/Ports.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "tools/simulator/SocketLine.h"
+#include "tools/simulator/WebSocketLine.h"
 
 #include <csignal>
 #include <cstdio>
@@ -33,11 +34,14 @@ Options:
   --socket PATH        answer on the unix socket PATH instead of a port of its
                        own, e.g. a virtual machine's serial device (a QEMU
                        chardev socket started with server=on)
+  --websocket PORT     answer on one WebSocket connection to 127.0.0.1:PORT
+                       instead (0: any free port; the address is printed),
+                       as the page's stand-in for Web Serial opens it
   --port-dir DIR       the port directory (default: $VARNOMIKSAL_PORT_DIR, else
                        ${XDG_STATE_HOME:-~/.local/state}/varnomiksal/ports)
   --reply TEXT         the answer to "VERS" (default "VARNOMIKSAL VMX-1 8.3")
   --baud N             pace the device at N baud, 10 bits a byte (default: instant)
-  --once               stop after "PUSK" or a hang-up
+  --once               stop after "PUSK" or a hang-up (its own or the far end's)
   --wrong-crc-at K     acknowledge block K with a wrong CRC
   --split-ack-at K     send the acknowledgement of block K in two bursts
   --stray-at K         send stray bytes with the acknowledgement of block K
@@ -122,6 +126,7 @@ int main(int argc, char** argv) {
     bool once = false;
     std::string dir = PortDirectory();
     std::string socketPath;
+    int webSocketPort = -1;
     const TNumberOption numbers[] = {
         {"--baud", &config.baud, true},
         {"--wrong-crc-at", &config.faults.wrongCrcAt, false},
@@ -156,6 +161,9 @@ int main(int argc, char** argv) {
             ok = IntArg(i, argc, argv, port) && port >= 1 && port <= 255;
         } else if (a == "--socket" && i + 1 < argc) {
             socketPath = argv[++i];
+        } else if (a == "--websocket") {
+            ok = IntArg(i, argc, argv, webSocketPort) && webSocketPort >= 0 &&
+                 webSocketPort <= 65535;
         } else if (a == "--port-dir" && i + 1 < argc) {
             dir = argv[++i];
         } else if (a == "--reply" && i + 1 < argc) {
@@ -191,7 +199,29 @@ int main(int argc, char** argv) {
     if (lastPort == 0) lastPort = port;
     std::vector<std::unique_ptr<DeviceSimulator>> sims;
     std::string error;
-    if (!socketPath.empty()) {
+    if (webSocketPort >= 0) {
+        // The address goes out first: the page's bridge reads it, and only
+        // then can the stand-in connect.
+        constexpr int wait_ms = 30000;
+        auto socket = std::make_unique<SocketLine>();
+        bool listening = socket->Listen(webSocketPort, error);
+        if (listening) {
+            std::printf("varnomiksal-sim: on ws://127.0.0.1:%d/\n", socket->Port());
+            std::fflush(stdout);
+        }
+        std::unique_ptr<WebSocketLine> line;
+        if (listening && socket->Accept(wait_ms, error)) {
+            line = std::make_unique<WebSocketLine>(std::move(socket));
+            if (!line->Handshake(wait_ms, error)) line.reset();
+        }
+        if (!line) {
+            std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
+            return 1;
+        }
+        sims.push_back(std::make_unique<DeviceSimulator>(config));
+        sims.back()->Start(std::move(line));
+        lastPort = port;
+    } else if (!socketPath.empty()) {
         auto line = std::make_unique<SocketLine>();
         if (!line->Connect(socketPath, error)) {
             std::fprintf(stderr, "varnomiksal-sim: %s\n", error.c_str());
@@ -222,7 +252,9 @@ int main(int argc, char** argv) {
     DeviceSimulator& sim = *sims.front();
     while (!g_stop) {
         if (!config.day.empty() && dayOver()) break;
-        if (once && sim.WaitFor([](const SimReport& r) { return r.pusk || r.hungUp; }, 100)) break;
+        if (once &&
+            sim.WaitFor([](const SimReport& r) { return r.pusk || r.hungUp || r.lineLost; }, 100))
+            break;
         if (!once) usleep(100000);
     }
     for (auto& s : sims)

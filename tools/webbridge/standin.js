@@ -1,5 +1,6 @@
 // A stand-in for Web Serial (navigator.serial) that carries the bytes to the
-// device simulator over a loopback WebSocket (bridge.mjs). The page's address
+// device simulator over a loopback WebSocket, straight to the simulator
+// that bridge.mjs starts for each port opened. The page's address
 // tells it what to play:
 //   granted=N  N ports the user granted on an earlier visit (default 1)
 //   sim=...    the simulator's options for each port opened
@@ -33,13 +34,28 @@
       log.opens.push(Object.assign({ port: this.n }, options));
       log.order.push(['open', this.n]);
       const simArgs = query.get('sim' + this.n) ?? query.get('sim') ?? '';
-      const url = `ws://${location.host}/serial?port=${this.n}` +
-                  (simArgs ? `&sim=${encodeURIComponent(simArgs)}` : '');
+      const lineUrl = `/line?port=${this.n}` + (simArgs ? `&sim=${encodeURIComponent(simArgs)}` : '');
+      const failed = () => {
+        this.ws = null;
+        throw new DOMException('Failed to open serial port.', 'NetworkError');
+      };
+      this.ws = 'opening';
+      return fetch(lineUrl).then((r) => (r.ok ? r.json() : failed()), failed)
+        .then(({ url }) => this.connect(url));
+    }
+    // Joins the port to its device's WebSocket.
+    connect(url) {
+      if (this.ws !== 'opening') // closed meanwhile
+        throw new DOMException('Failed to open serial port.', 'NetworkError');
       const ws = new WebSocket(url);
       ws.binaryType = 'arraybuffer';
       this.ws = ws;
       return new Promise((resolve, reject) => {
-        ws.onerror = () => reject(new DOMException('Failed to open serial port.', 'NetworkError'));
+        ws.onerror = () => { // before it opened; after, onclose tells
+          if (this.readable) return;
+          this.ws = null;
+          reject(new DOMException('Failed to open serial port.', 'NetworkError'));
+        };
         ws.onopen = () => {
           let source;
           this.readable = new ReadableStream({ start(c) { source = c; } });
@@ -80,7 +96,7 @@
       this.ws = null;
       this.readable = null;
       this.writable = null;
-      if (ws) {
+      if (ws instanceof WebSocket) {
         ws.onclose = null;
         ws.close();
       }
