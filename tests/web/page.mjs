@@ -18,7 +18,7 @@ export async function startBrowser() {
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', '--font-render-hinting=none',
            // One process less on every WebSocket message's way.
-           '--enable-features=NetworkServiceInProcess',
+           '--enable-features=NetworkServiceInProcess2',
            '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
            '--disable-backgrounding-occluded-windows'],
   });

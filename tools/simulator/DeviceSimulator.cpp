@@ -188,8 +188,10 @@ void DeviceSimulator::Run() {
         if (n > 0) {
             lastInput = Now();
             // Bytes cannot arrive faster than the line carries them.
+            const double arrived = line_->ArrivedAt();
             if (lineTime_ > 0)
-                lineBusyUntil_ = std::max(lineBusyUntil_, Now()) + double(n) * lineTime_;
+                lineBusyUntil_ = std::max(lineBusyUntil_, arrived > 0 ? arrived : Now()) +
+                                 double(n) * lineTime_;
             OnBytes(buffer, std::size_t(n));
         }
         if (report_.hungUp) break;

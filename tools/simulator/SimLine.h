@@ -20,6 +20,10 @@ public:
     virtual void HangUp() = 0;
     // Makes a Read in progress on another thread return at once.
     virtual void Wake() = 0;
+    // When the bytes of the last Read reached the line, in seconds on the
+    // steady clock, if the line can tell (else 0): a device hears bytes as
+    // they arrive, however late the simulator's thread wakes to read them.
+    virtual double ArrivedAt() const { return 0; }
 };
 
 // The virtual serial port (a pseudo-terminal on Linux) as a line.

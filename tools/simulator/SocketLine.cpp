@@ -1,5 +1,6 @@
 #include "tools/simulator/SocketLine.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -8,8 +9,32 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <ctime>
 #include <sys/un.h>
 #include <unistd.h>
+
+namespace {
+
+double Seconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The kernel's stamp of a received message (on the wall clock), moved to the
+// steady clock; 0 without one.
+double Arrival(msghdr& message) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+        timespec at;
+        std::memcpy(&at, CMSG_DATA(c), sizeof at);
+        const double ago = Seconds(CLOCK_REALTIME) - (double(at.tv_sec) + double(at.tv_nsec) * 1e-9);
+        return Seconds(CLOCK_MONOTONIC) - std::max(ago, 0.0);
+    }
+    return 0;
+}
+
+} // namespace
 
 SocketLine::~SocketLine() {
     HangUp();
@@ -73,9 +98,11 @@ bool SocketLine::Accept(int timeoutMs, std::string& error) {
         error = std::string("accept: ") + std::strerror(errno);
         return false;
     }
-    // Every reply leaves at once, as it would cross a serial line.
+    // Every reply leaves at once, as it would cross a serial line; what
+    // arrives is stamped with the moment it came.
     int one = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    stamped_ = setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one) == 0;
     return Opened(error);
 }
 
@@ -88,7 +115,15 @@ long SocketLine::Read(uint8_t* buffer, std::size_t size, int timeoutMs) {
         [[maybe_unused]] auto r = read(wake_, &v, sizeof v);
     }
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-        long got = recv(fd_, buffer, size, 0);
+        iovec part{buffer, size};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = stamped_ ? control : nullptr;
+        message.msg_controllen = stamped_ ? sizeof control : 0;
+        long got = recvmsg(fd_, &message, 0);
+        arrivedAt_ = got > 0 ? Arrival(message) : 0;
         if (got > 0) return got;
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
         return -1; // the far end closed

@@ -29,6 +29,7 @@ public:
     bool Write(const void* data, std::size_t size) override;
     void HangUp() override;
     void Wake() override;
+    double ArrivedAt() const override { return arrivedAt_; }
 
 private:
     bool Opened(std::string& error);
@@ -37,4 +38,6 @@ private:
     int wake_ = -1;
     int listen_ = -1;
     int port_ = 0;
+    bool stamped_ = false; // the kernel stamps what arrives
+    double arrivedAt_ = 0;
 };

@@ -179,6 +179,7 @@ long WebSocketLine::Read(uint8_t* buffer, std::size_t size, int timeoutMs) {
             return -1;
         }
         in_.insert(in_.end(), bytes, bytes + n);
+        if (n > 0) arrivedAt_ = raw_->ArrivedAt();
         if (!TakeFrames()) {
             closed_ = true;
             raw_->HangUp();

@@ -23,6 +23,7 @@ public:
     bool Write(const void* data, std::size_t size) override;
     void HangUp() override;
     void Wake() override { raw_->Wake(); }
+    double ArrivedAt() const override { return arrivedAt_; }
 
     // The Sec-WebSocket-Accept value for a client's Sec-WebSocket-Key.
     static std::string AcceptFor(std::string_view key);
@@ -37,4 +38,5 @@ private:
     std::vector<uint8_t> in_;      // received, not yet a whole frame
     std::vector<uint8_t> payload_; // message bytes not yet read
     bool closed_ = false;
+    double arrivedAt_ = 0; // when the bytes now being read reached the line
 };
