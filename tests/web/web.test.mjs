@@ -80,6 +80,17 @@ describe('identification', () => {
       assert.deepEqual(log.order, [['open', 1], ['close', 1], ['open', 2]]);
       await w.page.close();
     });
+
+  test('a device silent after "VERS" is shown as none, and identified when it answers late',
+    async () => {
+      const w = await openPage(env, { sim: '--reply-after-ms 5000' });
+      await w.choose('COM1');
+      assert.equal(await w.waitStatus('не найдено', 10000), 'На этом порту устройств не найдено.');
+      const write = await w.button('Записать');
+      assert.equal(await write.evaluate((b) => b.disabled), true);
+      assert.equal(await w.waitStatus('Устройство', 10000), found);
+      await w.page.close();
+    });
 });
 
 describe('upload', () => {
