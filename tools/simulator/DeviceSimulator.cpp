@@ -190,8 +190,8 @@ void DeviceSimulator::Run() {
             // Bytes cannot arrive faster than the line carries them.
             const double arrived = line_->ArrivedAt();
             if (lineTime_ > 0)
-                lineBusyUntil_ = std::max(lineBusyUntil_, arrived > 0 ? arrived : Now()) +
-                                 double(n) * lineTime_;
+                lineBusyUntil_ =
+                    std::max(lineBusyUntil_, arrived > 0 ? arrived : Now()) + double(n) * lineTime_;
             OnBytes(buffer, std::size_t(n));
         }
         if (report_.hungUp) break;

@@ -4,12 +4,12 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <ctime>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -28,7 +28,8 @@ double Arrival(msghdr& message) {
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
         timespec at;
         std::memcpy(&at, CMSG_DATA(c), sizeof at);
-        const double ago = Seconds(CLOCK_REALTIME) - (double(at.tv_sec) + double(at.tv_nsec) * 1e-9);
+        const double ago =
+            Seconds(CLOCK_REALTIME) - (double(at.tv_sec) + double(at.tv_nsec) * 1e-9);
         return Seconds(CLOCK_MONOTONIC) - std::max(ago, 0.0);
     }
     return 0;
