@@ -22,7 +22,8 @@ double Seconds(clockid_t clock) {
 }
 
 // The kernel's stamp of a received message (on the wall clock), moved to the
-// steady clock; 0 without one.
+// steady clock; 0 without one. A stamp over a second old (the wall clock was
+// set meanwhile) is not believed.
 double Arrival(msghdr& message) {
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
         if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
@@ -30,7 +31,7 @@ double Arrival(msghdr& message) {
         std::memcpy(&at, CMSG_DATA(c), sizeof at);
         const double ago =
             Seconds(CLOCK_REALTIME) - (double(at.tv_sec) + double(at.tv_nsec) * 1e-9);
-        return Seconds(CLOCK_MONOTONIC) - std::max(ago, 0.0);
+        return ago > 1 ? 0 : Seconds(CLOCK_MONOTONIC) - std::max(ago, 0.0);
     }
     return 0;
 }
