@@ -35,26 +35,26 @@
       log.order.push(['open', this.n]);
       const simArgs = query.get('sim' + this.n) ?? query.get('sim') ?? '';
       const lineUrl = `/line?port=${this.n}` + (simArgs ? `&sim=${encodeURIComponent(simArgs)}` : '');
+      const opening = {}; // this opening, told apart from any later one
+      this.ws = opening;
       const failed = () => {
-        this.ws = null;
+        if (this.ws === opening) this.ws = null;
         throw new DOMException('Failed to open serial port.', 'NetworkError');
       };
-      this.ws = 'opening';
-      return fetch(lineUrl).then((r) => (r.ok ? r.json() : failed()), failed)
-        .then(({ url }) => this.connect(url));
+      return fetch(lineUrl).then((r) => r.json())
+        .then(({ url }) => this.connect(url, opening)).catch(failed);
     }
-    // Joins the port to its device's WebSocket.
-    connect(url) {
-      if (this.ws !== 'opening') // closed meanwhile
-        throw new DOMException('Failed to open serial port.', 'NetworkError');
+    // Joins the port to its device's WebSocket, unless it was closed meanwhile.
+    connect(url, opening) {
+      if (this.ws !== opening) throw new Error('closed while opening');
       const ws = new WebSocket(url);
       ws.binaryType = 'arraybuffer';
       this.ws = ws;
       return new Promise((resolve, reject) => {
         ws.onerror = () => { // before it opened; after, onclose tells
           if (this.readable) return;
-          this.ws = null;
-          reject(new DOMException('Failed to open serial port.', 'NetworkError'));
+          if (this.ws === ws) this.ws = null;
+          reject(new Error('no connection'));
         };
         ws.onopen = () => {
           let source;
