@@ -58,19 +58,6 @@ TLatencyReading ReadLatencyTimer(const std::string& device) {
     return r;
 }
 
-// The serial driver lowers the timer itself when the session asks for low
-// latency (platform/linux/Comm.cpp), and gives it back at the close.
-TLatencyHold::TLatencyHold(const std::string& portName) : port_(portName) {}
-
-TLatencyHold::~TLatencyHold() {
-    Release();
-}
-
-std::string TLatencyHold::Release() {
-    released_ = true;
-    return {};
-}
-
 std::string LatencyTimerAdvice(const std::string& portName) {
     std::string device;
     ResolvePort(portName, device);

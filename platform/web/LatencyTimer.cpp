@@ -8,17 +8,6 @@ TLatencyReading ReadLatencyTimer(const std::string&) {
     return r;
 }
 
-TLatencyHold::TLatencyHold(const std::string& portName) : port_(portName) {}
-
-TLatencyHold::~TLatencyHold() {
-    Release();
-}
-
-std::string TLatencyHold::Release() {
-    released_ = true;
-    return {};
-}
-
 std::string LatencyTimerAdvice(const std::string& portName) {
     return portName + ": the adapter holds every reply for its latency timer, up to 16 ms a "
                       "block, a write up to 8 s longer; set it to 1 ms in the system's settings "
