@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -87,7 +88,34 @@ std::string Header(const std::string& request, std::string_view name) {
     return {};
 }
 
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = char(std::tolower(uint8_t(c)));
+    return out;
+}
+
 } // namespace
+
+WebSocketLine::WebSocketLine(std::unique_ptr<SimLine> raw, std::string origin)
+    : raw_(std::move(raw)), origin_(std::move(origin)) {
+    if (origin_.empty())
+        if (const char* own = std::getenv("VARNO_SIM_ORIGIN")) origin_ = own;
+}
+
+bool WebSocketLine::OriginAllowed(std::string_view origin, std::string_view allowed) {
+    if (origin.empty()) return true; // no browser: a browser always names the page
+    const std::string o = Lower(origin);
+    if (!allowed.empty()) return o == Lower(allowed);
+    for (std::string_view host : {"http://127.0.0.1", "http://localhost", "http://[::1]"}) {
+        if (o.compare(0, host.size(), host) != 0) continue;
+        const std::string_view rest = std::string_view(o).substr(host.size());
+        if (rest.empty()) return true;
+        return rest.size() > 1 && rest.size() <= 6 && rest[0] == ':' &&
+               rest.find_first_not_of("0123456789", 1) == std::string_view::npos;
+    }
+    return false;
+}
 
 std::string WebSocketLine::AcceptFor(std::string_view key) {
     const auto digest = Sha1(std::string(key) + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11");
@@ -124,6 +152,12 @@ bool WebSocketLine::Handshake(int timeoutMs, std::string& error) {
         error = "not a WebSocket request";
         return false;
     }
+    if (!OriginAllowed(Header(request, "Origin"), origin_)) {
+        const std::string refusal = "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n";
+        raw_->Write(refusal.data(), refusal.size());
+        error = "a WebSocket request from another origin (" + Header(request, "Origin") + ")";
+        return false;
+    }
     const std::string answer = "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\n"
                                "Connection: Upgrade\r\nSec-WebSocket-Accept: " +
                                AcceptFor(key) + "\r\n\r\n";
@@ -136,37 +170,51 @@ bool WebSocketLine::Handshake(int timeoutMs, std::string& error) {
 
 bool WebSocketLine::TakeFrames() {
     for (;;) {
+        // The header: 2 bytes, 2 or 8 more for a longer length, then the mask.
         if (in_.size() < 2) return true;
+        const bool fin = in_[0] & 0x80;
         const uint8_t opcode = in_[0] & 0x0F;
         const bool masked = in_[1] & 0x80;
         uint64_t length = in_[1] & 0x7F;
-        std::size_t at = 2;
-        if (length == 126) {
-            if (in_.size() < 4) return true;
-            length = uint64_t(in_[2]) << 8 | in_[3];
-            at = 4;
-        } else if (length == 127) {
-            if (in_.size() < 10) return true;
+        std::size_t at = length == 126 ? 4 : length == 127 ? 10 : 2;
+        if (in_.size() < at) return true;
+        if (at > 2) {
             length = 0;
-            for (int i = 0; i < 8; ++i)
-                length = length << 8 | in_[2 + std::size_t(i)];
-            at = 10;
+            for (std::size_t i = 2; i < at; ++i)
+                length = length << 8 | in_[i];
         }
+        // Judged as soon as the header is known, so that a frame refused
+        // is never waited for nor kept.
+        const bool control = opcode & 0x8;
+        if ((in_[0] & 0x70) != 0 || !masked) return Refuse(1002);
+        if (control && (opcode > 0xA || !fin || length > 125)) return Refuse(1002);
+        if (!control && (opcode > 0x2 || (opcode == 0) != fragmented_)) return Refuse(1002);
+        if (!control && length > kMaxMessage - (opcode == 0 ? message_ : 0)) return Refuse(1009);
         const std::size_t mask = at;
-        if (masked) at += 4;
-        if (in_.size() - at < length) return true;
-        const auto first = in_.begin() + long(at);
-        std::vector<uint8_t> data(first, first + long(length));
-        for (std::size_t i = 0; masked && i < data.size(); ++i)
+        at += 4;
+        if (in_.size() < at || in_.size() - at < length) return true;
+
+        std::vector<uint8_t> data(in_.begin() + long(at), in_.begin() + long(at + length));
+        for (std::size_t i = 0; i < data.size(); ++i)
             data[i] ^= in_[mask + (i & 3)];
-        in_.erase(in_.begin(), first + long(length));
+        in_.erase(in_.begin(), in_.begin() + long(at + length));
         if (opcode == 0x8) { // close: answered, and the line is hung up
             SendFrame(0x8, nullptr, 0);
             return false;
         }
         if (opcode == 0x9) SendFrame(0xA, data.data(), data.size()); // ping
-        if (opcode <= 0x2) payload_.insert(payload_.end(), data.begin(), data.end());
+        if (control) continue;
+        message_ = (opcode == 0 ? message_ : 0) + length;
+        fragmented_ = !fin;
+        payload_.insert(payload_.end(), data.begin(), data.end());
     }
+}
+
+bool WebSocketLine::Refuse(uint16_t status) {
+    const uint8_t code[2] = {uint8_t(status >> 8), uint8_t(status)};
+    SendFrame(0x8, code, sizeof code);
+    in_.clear();
+    return false;
 }
 
 long WebSocketLine::Read(uint8_t* buffer, std::size_t size, int timeoutMs) {
