@@ -8,4 +8,4 @@ build=${BUILD_DIR:-$root/build}
 "$root/scripts/build-web.sh"
 cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal-sim >/dev/null
 cd "$root/tests/web"
-BUILD_DIR=$build node --test --test-timeout=120000 web.test.mjs
+BUILD_DIR=$build node --test --test-timeout=120000 bridge.test.mjs web.test.mjs

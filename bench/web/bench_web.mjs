@@ -72,7 +72,7 @@ try {
               `browser cpu ${median(runs.map((r) => r.browserCpu)).toFixed(3)} s` +
               (runs.every((r) => r.ok) ? '' : '  (FAILED)'));
   const paced = [];
-  for (let i = 0; i < 3; i++) paced.push(await uploadOnce(env, '--baud 38462'));
+  for (let i = 0; i < 3; i++) paced.push(await uploadOnce(env, 'paced'));
   const ratios = paced.map((r) => r.wall / limit);
   console.log('page upload through the stand-in, device paced at 38462 baud (median of 3):');
   console.log(`  wall ${median(paced.map((r) => r.wall)).toFixed(3)} s, ` +

@@ -14,7 +14,7 @@ const shoot = async (w, name) => {
   await client.screenshot({ path: path.join(out, name + '.png') });
 };
 try {
-  let w = await openPage(env, { sim: '--baud 38462' });
+  let w = await openPage(env, { sim: 'paced' });
   await shoot(w, 'choosing');
   await w.choose('COM1');
   await w.waitStatus('Устройство');
@@ -25,7 +25,7 @@ try {
   { timeout: 60000 });
   await shoot(w, 'uploading');
   await w.page.close();
-  for (const [name, sim] of [['success', ''], ['failure', '--wrong-crc-at 3']]) {
+  for (const [name, sim] of [['success', ''], ['failure', 'early-wrong-crc']]) {
     w = await openPage(env, sim ? { sim } : {});
     await w.choose('COM1');
     await w.waitStatus('Устройство');

@@ -63,7 +63,7 @@ describe('identification', () => {
   });
 
   test('a reply in two bursts or byte by byte is still one reply', async () => {
-    for (const sim of ['--split-reply-at 6', '--dribble-us 2000']) {
+    for (const sim of ['split-reply', 'slow-dribble']) {
       const w = await identified({ sim });
       await w.page.close();
     }
@@ -71,7 +71,7 @@ describe('identification', () => {
 
   test('a device that is no Varnomiksal is reported as none; choosing another port closes it first',
     async () => {
-      const w = await openPage(env, { granted: 2, sim1: '--reply MODEM-OK' });
+      const w = await openPage(env, { granted: 2, sim1: 'modem' });
       await w.choose('COM1');
       assert.equal(await w.waitStatus('не найдено', 15000), 'На этом порту устройств не найдено.');
       await w.choose('COM2');
@@ -83,7 +83,7 @@ describe('identification', () => {
 
   test('a device silent after "VERS" is shown as none, and identified when it answers late',
     async () => {
-      const w = await openPage(env, { sim: '--reply-after-ms 5000' });
+      const w = await openPage(env, { sim: 'late-reply' });
       await w.choose('COM1');
       assert.equal(await w.waitStatus('не найдено', 10000), 'На этом порту устройств не найдено.');
       const write = await w.button('Записать');
@@ -117,7 +117,7 @@ describe('upload', () => {
 
   test('acknowledgements in pieces and replies byte by byte still make a whole upload',
     async () => {
-      for (const sim of ['--split-ack-at 3 --ack-split-ms 5', '--dribble-us 200']) {
+      for (const sim of ['split-ack', 'dribble']) {
         const w = await upload({ sim });
         assert.deepEqual(await w.visibleTexts(), ['OK', success], sim);
         assert.match(await deviceReport(), /image matches the embedded image[^]*PUSK received/);
@@ -127,7 +127,7 @@ describe('upload', () => {
 
   test('a wrong CRC or silence ends in the failure display, and nothing more is sent',
     async () => {
-      for (const sim of ['--wrong-crc-at 100', '--silence-from 10']) {
+      for (const sim of ['wrong-crc', 'silence']) {
         const w = await upload({ sim });
         const texts = await w.visibleTexts();
         assert.deepEqual(texts.filter((t) => failure.includes(t)), failure, sim);
@@ -140,7 +140,7 @@ describe('upload', () => {
     });
 
   test('a port unplugged in the middle of the upload ends in the failure display', async () => {
-    const w = await upload({ sim: '--hangup-at 50' });
+    const w = await upload({ sim: 'hangup' });
     const texts = await w.visibleTexts();
     assert.deepEqual(texts.filter((t) => failure.includes(t)), failure);
     assert.match(await deviceReport(), /line hung up/);

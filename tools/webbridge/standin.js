@@ -3,8 +3,9 @@
 // that bridge.mjs starts for each port opened. The page's address
 // tells it what to play:
 //   granted=N  N ports the user granted on an earlier visit (default 1)
-//   sim=...    the simulator's options for each port opened
-//   simN=...   the options for port N alone, in place of sim
+//   sim=...    the simulator's faults for each port opened, as scenario
+//              names (bridge.mjs lists them)
+//   simN=...   the scenarios for port N alone, in place of sim
 // A port whose simulator hangs up is unplugged: its streams fail with the
 // error Web Serial gives for a lost device, and 'disconnect' is fired.
 (function () {
