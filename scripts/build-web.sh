@@ -18,7 +18,9 @@ rm -rf "$site"
 mkdir -p "$site"
 cp "$build/app/web/varnomiksal.js" "$build/app/web/varnomiksal.wasm" "$site/"
 cp "$root"/app/web/site/* "$site/"
-# The offline copy is renewed whenever any file of the page changes.
+# The offline copy is renewed whenever any file of the page changes; it
+# takes only the script and the wasm of this build (their SHA-256, begun).
 version=$(cd "$site" && cat $(ls | grep -v '^sw\.js$' | sort) | sha256sum | cut -c1-16)
-sed -i "s/@VERSION@/$version/" "$site/sw.js"
+build_id=$(cat "$site/varnomiksal.js" "$site/varnomiksal.wasm" | sha256sum | cut -c1-16)
+sed -i "s/@VERSION@/$version/; s/@BUILD@/$build_id/" "$site/sw.js"
 echo "build-web: the page is in $site"

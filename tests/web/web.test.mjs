@@ -3,7 +3,13 @@
 // the device received.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { openPage, startBrowser } from './page.mjs';
+import crypto from 'node:crypto';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { startBridge } from '../../tools/webbridge/bridge.mjs';
+import { openPage, simulator, site, startBrowser } from './page.mjs';
 
 const found = 'Устройство: VMX-1   Текущая версия ПО: 8.3';
 const success = '     ПО успешно обновлено!\nСбросте настройки по умолчанию!';
@@ -170,4 +176,67 @@ describe('the page', () => {
     assert.deepEqual(w.errors, []);
     await w.page.close();
   });
+});
+
+// Deploys build B over the site in dir: build A's program with a mark in its
+// script (varnoBuildMark) and in its wasm (a custom section), and its offline
+// copy's worker stamped as scripts/build-web.sh stamps it.
+function deployB(dir) {
+  fs.appendFileSync(path.join(dir, 'varnomiksal.js'), "\nvar varnoBuildMark = 'B';\n");
+  fs.appendFileSync(path.join(dir, 'varnomiksal.wasm'),
+    Buffer.from([0, 7, 5, ...Buffer.from('buildB')]));
+  const sha = (names) => {
+    const h = crypto.createHash('sha256');
+    for (const n of names) h.update(fs.readFileSync(path.join(dir, n)));
+    return h.digest('hex').slice(0, 16);
+  };
+  const template = fileURLToPath(new URL('../../app/web/site/sw.js', import.meta.url));
+  const version = sha(fs.readdirSync(dir).filter((n) => n !== 'sw.js').sort());
+  const build = sha(['varnomiksal.js', 'varnomiksal.wasm']);
+  fs.writeFileSync(path.join(dir, 'sw.js'), fs.readFileSync(template, 'utf8')
+    .replace('@VERSION@', version).replace('@BUILD@', build));
+  return fs.statSync(path.join(dir, 'varnomiksal.wasm')).size;
+}
+
+describe('the offline copy', () => {
+  test('behind a host that caches, a new deploy is announced, then runs whole; other caches stay',
+    async () => {
+      const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'varnomiksal-deploy-'));
+      fs.cpSync(site, dir, { recursive: true });
+      const host = await startBridge({ site: dir, simulator, cacheControl: 'max-age=600' });
+      const at = { browser: env.browser, bridge: host };
+      try {
+        let w = await openPage(at, {});
+        await w.page.evaluate(async () => {
+          await caches.open('another-app');
+          await navigator.serviceWorker.ready;
+        });
+        await w.page.close();
+
+        const wasmB = deployB(dir);
+        w = await openPage(at, {});
+        await w.page.waitForSelector('#update:not([hidden])', { timeout: 30000 });
+        assert.equal(await w.page.$eval('#update', (p) => p.textContent),
+          'Доступна новая версия страницы. Обновить страницу');
+        assert.equal(await w.page.evaluate(() => window.varnoBuildMark), undefined);
+        await Promise.all([w.page.waitForNavigation(), w.page.click('#update-now')]);
+        await w.page.waitForSelector('.qe-form .qe-combo');
+        const now = await w.page.evaluate(async () => ({
+          mark: window.varnoBuildMark,
+          wasm: (await (await fetch('varnomiksal.wasm')).arrayBuffer()).byteLength,
+          caches: await caches.keys(),
+          notice: document.getElementById('update').hidden,
+        }));
+        assert.equal(now.mark, 'B');
+        assert.equal(now.wasm, wasmB);
+        assert.equal(now.notice, true);
+        assert.deepEqual(now.caches.filter((k) => !k.startsWith('varnomiksal-')), ['another-app']);
+        assert.equal(now.caches.length, 2);
+        assert.deepEqual(w.errors, []);
+        await w.page.close();
+      } finally {
+        await host.close();
+        fs.rmSync(dir, { recursive: true, force: true });
+      }
+    });
 });

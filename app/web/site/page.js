@@ -1,6 +1,7 @@
 // The page around the program: the entry of the port list that opens the
 // browser's chooser, the download of the last session's log, the notice
-// when the browser has no Web Serial, and the offline copy of the page.
+// when the browser has no Web Serial, and the offline copy of the page with
+// the notice that a newer page is waiting.
 var Module = {
   onRuntimeInitialized() {
     const serial = Module.varnoSerial;
@@ -39,5 +40,26 @@ document.getElementById('log-link').addEventListener('click', (e) => {
   Module.varnoFiles.download(logPath, 'varnomiksal-last-session.log');
 });
 
+// A newer build of the page (and of the image it carries) waits until the
+// user reloads through the notice: this page's script and wasm stay one build.
+function watchUpdates(registration) {
+  const notice = document.getElementById('update');
+  const waiting = () => {
+    if (registration.waiting && navigator.serviceWorker.controller) notice.hidden = false;
+  };
+  registration.addEventListener('updatefound', () => {
+    const worker = registration.installing;
+    worker.addEventListener('statechange', waiting);
+  });
+  waiting();
+  document.getElementById('update-now').addEventListener('click', (e) => {
+    e.preventDefault();
+    if (!registration.waiting) return location.reload();
+    navigator.serviceWorker.addEventListener('controllerchange', () => location.reload());
+    registration.waiting.postMessage('varnomiksal-update');
+  });
+}
+
 if ('serviceWorker' in navigator && location.protocol !== 'file:')
-  navigator.serviceWorker.register('sw.js').catch(() => {});
+  navigator.serviceWorker.register('sw.js', { updateViaCache: 'none' })
+    .then(watchUpdates).catch(() => {});
