@@ -5,11 +5,14 @@
 # program requires the fixture and gets the environment below.
 set(VARNO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 # The prefix has the build's width: a 32-bit one for the x86 build, which
-# runs its programs as a 32-bit Windows would.
+# runs its programs as a 32-bit Windows would. Tests start wine as $VARNO_WINE,
+# which runs the loader of that width with a fixed address-space layout
+# (tests/wine.sh).
 set(VARNO_WINE_ENVIRONMENT
   WINEPREFIX=${VARNO_WINE_PREFIX}
   WINEARCH=${VARNO_WINDOWS_ARCH}
-  VARNO_WINE=${VARNO_WINE}
+  VARNO_WINE=${PROJECT_SOURCE_DIR}/tests/wine.sh
+  VARNO_WINE_LOADER=${VARNO_WINE}
   WINEDEBUG=-all
   WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d)
 

@@ -76,6 +76,10 @@ setup)
       sleep 0.1
     done
   fi
+  if ! setarch "$(uname -m)" -R true 2>/dev/null; then
+    echo "address-space randomization cannot be turned off here: wine may now" \
+      "and then fail to start a program (tests/wine.sh)"
+  fi
   echo "wine prefix ready: $WINEPREFIX"
   ;;
 cleanup)

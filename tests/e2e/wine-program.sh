@@ -85,7 +85,7 @@ check "the simulator serves COM$port" 'grep -q "COM$port" "$simout"'
 [ $fail = 0 ] || exit 1
 
 # The prefix's local application data, where the transcript goes.
-local_data=$(winepath -u "$("$wine" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+local_data=$("$wine" winepath.exe -u "$("$wine" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')" 2>/dev/null)
 transcript="$local_data/Varnomiksal/last-session.log"
 rm -f "$transcript" "$transcript.1"
 
