@@ -14,6 +14,7 @@ Module.varnoSerial = (function () {
   const settled = new Map(); // SerialPort -> promise of its close in progress
   let nextId = 1;
   let changed = () => {};
+  let trouble = () => {};
 
   // Line errors as Web Serial names them, and the flags a driver would set.
   const lineErrors = { FramingError: 0x0008, ParityError: 0x0004, BreakError: 0x0010,
@@ -88,8 +89,8 @@ Module.varnoSerial = (function () {
     }
     d.out = [];
     d.pending += size;
-    d.last = d.writer.write(chunk).then(() => { d.pending -= size; },
-                                        () => { d.pending -= size; lost(d); });
+    d.writer.write(chunk).then(() => { d.pending -= size; },
+                               () => { d.pending -= size; lost(d); });
   }
 
   function timeout(ms) {
@@ -97,15 +98,20 @@ Module.varnoSerial = (function () {
   }
 
   // Lets queued output go out (within the bound), then gives the device back.
+  // A write resolves once its bytes are queued, and the port's close()
+  // throws away what has not left: only writer.close() waits until it has.
+  // Past the bound, abort() drops the rest (a line held by flow control).
+  // Both streams are released before the port is closed, which a locked
+  // stream would refuse.
   async function release(d, constantMs, perByteMs) {
     await d.opened;
     if (d.writer) {
       send(d);
-      let queued = d.pending;
-      for (const c of d.out) queued += c.length;
-      const bound = constantMs + perByteMs * queued;
-      await Promise.race([d.last, timeout(bound)]);
-      try { d.writer.releaseLock(); } catch (e) { /* a write still holds it */ }
+      const bound = constantMs + perByteMs * d.pending;
+      const drained = d.writer.close().then(() => true, () => false);
+      if (!(await Promise.race([drained, timeout(bound).then(() => false)])))
+        d.writer.abort().catch(() => {});
+      try { d.writer.releaseLock(); } catch (e) { /* released already */ }
     }
     if (d.reader) {
       try { await d.reader.cancel(); } catch (e) { /* gone already */ }
@@ -132,12 +138,20 @@ Module.varnoSerial = (function () {
         changed();
         return n;
       } catch (e) {
+        // NotFoundError: the user cancelled, which needs no word.
+        if (e && e.name !== 'NotFoundError')
+          trouble(e.name === 'SecurityError' ? 'denied' : 'chooser', 0);
         return 0;
       }
     },
     available() { return !!navigator.serial; },
     // Called whenever a port comes or goes.
     onChange(f) { changed = f; },
+    // Called with what went wrong where the window has no word for it:
+    // 'busy' (port n would not open: another program or tab has it),
+    // 'denied' (this page may not open the chooser), 'chooser' (the chooser
+    // failed otherwise), or '' once port n has opened.
+    onTrouble(f) { trouble = f; },
     watchPlugging() {
       if (!navigator.serial) return;
       navigator.serial.addEventListener('connect', (e) => { number(e.target); changed(); });
@@ -154,7 +168,7 @@ Module.varnoSerial = (function () {
     open(n) {
       const port = portOf.get(n);
       if (!port || !present.has(n) || busy(port)) return 0;
-      const d = { id: nextId++, port, out: [], pending: 0, last: Promise.resolve(),
+      const d = { id: nextId++, port, out: [], pending: 0,
                   opened: Promise.resolve(), isOpen: false, closed: false, lost: false,
                   writer: null, reader: null };
       devices.set(d.id, d);
@@ -170,8 +184,13 @@ Module.varnoSerial = (function () {
                         parity: ['none', 'odd', 'even'][parity] || 'none',
                         flowControl: hardwareFlow ? 'hardware' : 'none' };
       const before = Promise.all([...settled.values()]);
-      d.opened = before.then(() => d.port.open(options)).then(async () => {
+      const n = numberOf.get(d.port);
+      d.opened = before.then(() => d.port.open(options).catch((e) => {
+        if (e && e.name === 'NetworkError' && !d.closed) trouble('busy', n);
+        throw e;
+      })).then(async () => {
         d.isOpen = true;
+        trouble('', n);
         try {
           await d.port.setSignals({ dataTerminalReady: !!dtr, requestToSend: !!rts });
         } catch (e) { /* a device without modem lines */ }

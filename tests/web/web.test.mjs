@@ -155,6 +155,60 @@ describe('upload', () => {
   });
 });
 
+describe('the port, as strict as Chrome', () => {
+  test('bytes written just before a close still reach the device; the close comes after release',
+    async () => {
+      const w = await openPage(env, {});
+      await w.page.evaluate(() => {
+        const serial = Module.varnoSerial;
+        const id = serial.open(1);
+        serial.configure(id, 38462, 8, 1, 0, 4096, 0, 0, 0);
+        serial.write(id, new TextEncoder().encode('VERS'));
+        serial.close(id, 2000, 1);
+      });
+      await w.page.waitForFunction(() => window.varnoStandIn.log.closes === 1);
+      assert.match(await deviceReport(), /VERS requests 1,/);
+      const log = await w.standIn();
+      assert.equal(log.dropped, 0);
+      assert.deepEqual(log.order, [['open', 1], ['close', 1]]);
+      assert.deepEqual(w.errors, []);
+      await w.page.close();
+    });
+
+  test('a busy port and a chooser the page may not open are told; a cancelled one is not',
+    async () => {
+      let w = await openPage(env, { granted: 2, busy: 1 });
+      await w.choose('COM1');
+      await w.page.waitForSelector('#serial-notice:not([hidden])');
+      assert.match(await w.page.$eval('#serial-notice', (p) => p.textContent),
+        /^Порт COM1 не открылся: он занят/);
+      await w.choose('COM2');
+      assert.equal(await w.waitStatus('Устройство'), found);
+      assert.equal(await w.page.$eval('#serial-notice', (p) => p.hidden), true);
+      await w.page.close();
+
+      for (const chooser of ['denied', 'cancel']) {
+        w = await openPage(env, { granted: 0, chooser });
+        await w.choose('Другой порт…');
+        await w.page.evaluate(() => new Promise((r) => setTimeout(r, 0)));
+        assert.equal(await w.page.$eval('#serial-notice', (p) => p.hidden), chooser === 'cancel');
+        if (chooser === 'denied')
+          assert.match(await w.page.$eval('#serial-notice', (p) => p.textContent),
+            /не даёт этой странице выбрать порт/);
+        assert.deepEqual(await w.ports(), ['Другой порт…']);
+        await w.page.close();
+      }
+    });
+
+  test('after a line error the port reads on, on the stream Web Serial gives next', async () => {
+    for (const readerror of ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError']) {
+      const w = await identified({ readerror });
+      assert.deepEqual(w.errors, [], readerror);
+      await w.page.close();
+    }
+  });
+});
+
 describe('the page', () => {
   test('is installable and opens without a network after its first load', async () => {
     const w = await openPage(env, {});

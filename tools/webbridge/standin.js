@@ -6,22 +6,40 @@
 //   sim=...    the simulator's faults for each port opened, as scenario
 //              names (bridge.mjs lists them)
 //   simN=...   the scenarios for port N alone, in place of sim
-// A port whose simulator hangs up is unplugged: its streams fail with the
-// error Web Serial gives for a lost device, and 'disconnect' is fired.
+//   busy=N     port N is open in another program: opening it fails
+//   chooser=cancel|denied  the chooser is cancelled by the user, or not
+//              allowed to this page (an iframe without allow="serial")
+//   readerror=NAME  the first bytes from the device come after a read
+//              error of that name (BreakError, FramingError, ...)
+// It is as strict as Chrome where the page depends on it: a write resolves
+// once its bytes are queued, and they go on the line in a later task;
+// writer.close() resolves once they have; close() and abort() drop what has
+// not gone; close() rejects while a stream is locked, and on a port not open;
+// open() rejects on an open or busy port. A port whose simulator hangs up is
+// unplugged: its streams fail with the error Web Serial gives for a lost
+// device, and 'disconnect' is fired.
 (function () {
   'use strict';
   const query = new URLSearchParams(location.search);
   const events = new EventTarget();
-  // What happened, in order: ['open', n] and ['close', n] in `order`.
-  const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [] };
+  // What happened, in order: ['open', n] and ['close', n] in `order` (a
+  // close only once it succeeded); `dropped` counts bytes a close or an
+  // abort threw away.
+  const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [],
+                dropped: 0 };
+  const lineErrors = ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError'];
 
   class StandInPort extends EventTarget {
     constructor(n) {
       super();
       this.n = n;
+      this.state = 'closed'; // opening, opened, closing
       this.readable = null;
       this.writable = null;
       this.ws = null;
+      this.unsent = []; // written, not yet on the line
+      this.sending = null; // the task that puts unsent on the line
+      this.drained = []; // writer.close()s waiting for unsent to go
     }
     getInfo() { return { usbVendorId: 0x0403, usbProductId: 0x6001 }; }
     async setSignals(signals) { log.signals.push(signals); }
@@ -30,16 +48,22 @@
                dataSetReady: false };
     }
     open(options) {
-      if (this.ws) return Promise.reject(new DOMException('The port is already open.',
-                                                           'InvalidStateError'));
+      if (this.state !== 'closed')
+        return Promise.reject(new DOMException('The port is already open.', 'InvalidStateError'));
+      if (query.get('busy') === String(this.n))
+        return Promise.reject(new DOMException('Failed to open serial port.', 'NetworkError'));
       log.opens.push(Object.assign({ port: this.n }, options));
       log.order.push(['open', this.n]);
-      const simArgs = query.get('sim' + this.n) ?? query.get('sim') ?? '';
-      const lineUrl = `/line?port=${this.n}` + (simArgs ? `&sim=${encodeURIComponent(simArgs)}` : '');
+      const sim = query.get('sim' + this.n) ?? query.get('sim') ?? '';
+      const lineUrl = `/line?port=${this.n}` + (sim ? `&sim=${encodeURIComponent(sim)}` : '');
       const opening = {}; // this opening, told apart from any later one
       this.ws = opening;
+      this.state = 'opening';
       const failed = () => {
-        if (this.ws === opening) this.ws = null;
+        if (this.ws === opening) {
+          this.ws = null;
+          this.state = 'closed';
+        }
         throw new DOMException('Failed to open serial port.', 'NetworkError');
       };
       return fetch(lineUrl).then((r) => r.json())
@@ -58,19 +82,36 @@
           reject(new Error('no connection'));
         };
         ws.onopen = () => {
+          this.state = 'opened';
           let source;
-          this.readable = new ReadableStream({ start(c) { source = c; } });
+          const newReadable = () => new ReadableStream({ start(c) { source = c; } });
+          this.readable = newReadable();
+          const port = this;
           this.writable = new WritableStream({
             write(chunk) {
               if (ws.readyState !== WebSocket.OPEN)
                 throw new DOMException('The device has been lost.', 'NetworkError');
               log.written += chunk.byteLength;
-              ws.send(chunk);
+              port.queue(ws, chunk.slice());
             },
+            close() {
+              return new Promise((resolve, reject) => {
+                port.drained.push((e) => (e ? reject(e) : resolve()));
+                port.queue(ws);
+              });
+            },
+            abort() { port.drop(); },
           });
+          let readError = lineErrors.includes(query.get('readerror')) ? query.get('readerror') : '';
           ws.onmessage = (e) => {
             const bytes = new Uint8Array(e.data);
             log.received += bytes.length;
+            // A line error ends this stream; the port gives a new one.
+            if (readError) {
+              source.error(new DOMException('A line error.', readError));
+              readError = '';
+              this.readable = newReadable();
+            }
             try { source.enqueue(bytes); } catch (err) { /* cancelled */ }
           };
           ws.onclose = () => this.unplugged(source);
@@ -78,23 +119,51 @@
         };
       });
     }
-    // The device went away: reading and writing fail, as Web Serial's do.
+    // Puts bytes in the line's queue; they go out in a later task, and a
+    // writer.close() waiting on them resolves once they have.
+    queue(ws, bytes) {
+      if (bytes) this.unsent.push(bytes);
+      if (this.sending) return;
+      this.sending = setTimeout(() => {
+        this.sending = null;
+        for (const b of this.unsent) if (ws.readyState === WebSocket.OPEN) ws.send(b);
+        this.unsent = [];
+        for (const f of this.drained.splice(0)) f();
+      });
+    }
+    // Throws the queue away; a writer.close() waiting on it fails with error.
+    drop(error) {
+      for (const b of this.unsent) log.dropped += b.byteLength;
+      this.unsent = [];
+      clearTimeout(this.sending);
+      this.sending = null;
+      for (const f of this.drained.splice(0)) f(error || new DOMException('Aborted.', 'AbortError'));
+    }
+    // The device went away: reading and writing fail, as Web Serial's do;
+    // the port stays open until the page closes it.
     unplugged(source) {
-      if (!this.ws) return;
+      if (!(this.ws instanceof WebSocket)) return;
       this.ws = null;
       const lost = new DOMException('The device has been lost.', 'NetworkError');
+      this.drop(lost);
       try { source.error(lost); } catch (e) { /* closed */ }
       const writable = this.writable;
       this.readable = null;
       this.writable = null;
-      if (writable) writable.abort(lost).catch(() => {});
+      if (writable && !writable.locked) writable.abort(lost).catch(() => {});
       events.dispatchEvent(Object.assign(new Event('disconnect'), { port: this }));
     }
     async close() {
+      if (this.state !== 'opened')
+        throw new DOMException('The port is already closed.', 'InvalidStateError');
+      if ((this.readable && this.readable.locked) || (this.writable && this.writable.locked))
+        throw new TypeError('Cannot cancel a locked stream');
+      this.drop();
       log.closes++;
       log.order.push(['close', this.n]);
       const ws = this.ws;
       this.ws = null;
+      this.state = 'closed';
       this.readable = null;
       this.writable = null;
       if (ws instanceof WebSocket) {
@@ -109,8 +178,14 @@
 
   const serial = {
     async getPorts() { return granted.slice(); },
-    // The chooser: the user picks a new device.
+    // The chooser: the user picks a new device, or cancels it, or the page
+    // may not open it.
     async requestPort() {
+      if (query.get('chooser') === 'cancel')
+        throw new DOMException('No port selected by the user.', 'NotFoundError');
+      if (query.get('chooser') === 'denied')
+        throw new DOMException('Access to the feature "serial" is disallowed by permissions policy.',
+                               'SecurityError');
       const port = new StandInPort(granted.length + 1);
       granted.push(port);
       return port;

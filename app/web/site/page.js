@@ -1,6 +1,7 @@
 // The page around the program: the entry of the port list that opens the
-// browser's chooser, the download of the last session's log, the notice
-// when the browser has no Web Serial, and the offline copy of the page with
+// browser's chooser, the download of the last session's log, the notices
+// when the browser has no Web Serial, when a port is busy and when the
+// chooser may not open, and the offline copy of the page with
 // the notice that a newer page is waiting.
 var Module = {
   onRuntimeInitialized() {
@@ -16,6 +17,7 @@ var Module = {
       },
     } : null;
     serial.onChange(() => Module._varno_ports_changed(0));
+    serial.onTrouble(showTrouble);
     serial.watchPlugging();
     Module.varnoUi.onClosed = () => {
       document.getElementById('closed').hidden = false;
@@ -29,6 +31,20 @@ var Module = {
 };
 
 const logPath = '/varnomiksal/last-session.log';
+
+// What the window has no words for, below it; gone once a port opens.
+function showTrouble(kind, n) {
+  const texts = {
+    busy: `Порт COM${n} не открылся: он занят другой программой или вкладкой браузера. ` +
+          'Закройте её и выберите порт снова.',
+    denied: 'Браузер не даёт этой странице выбрать порт: она встроена в другую страницу ' +
+            'без разрешения на последовательные порты. Откройте её в отдельной вкладке.',
+    chooser: 'Браузер не открыл список последовательных портов.',
+  };
+  const notice = document.getElementById('serial-notice');
+  notice.textContent = texts[kind] || '';
+  notice.hidden = !texts[kind];
+}
 
 function showLog() {
   if (Module.varnoFiles && Module.varnoFiles.read(logPath))
