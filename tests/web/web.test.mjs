@@ -200,6 +200,18 @@ describe('the port, as strict as Chrome', () => {
       }
     });
 
+  test('an adapter pulled out leaves the list, and is back when plugged in again', async () => {
+    const w = await openPage(env, { granted: 2 });
+    const listed = (ports) => w.page.waitForFunction((want) => JSON.stringify(
+      [...document.querySelector('.qe-combo').options].map((o) => o.textContent)) === want,
+    {}, JSON.stringify(ports));
+    await w.page.evaluate(() => window.varnoStandIn.unplug(2));
+    await listed(['COM1', 'Другой порт…']);
+    await w.page.evaluate(() => window.varnoStandIn.plug(2));
+    await listed(['COM1', 'COM2', 'Другой порт…']);
+    await w.page.close();
+  });
+
   test('after a line error the port reads on, on the stream Web Serial gives next', async () => {
     for (const readerror of ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError']) {
       const w = await identified({ readerror });

@@ -17,7 +17,8 @@
 // not gone; close() rejects while a stream is locked, and on a port not open;
 // open() rejects on an open or busy port. A port whose simulator hangs up is
 // unplugged: its streams fail with the error Web Serial gives for a lost
-// device, and 'disconnect' is fired.
+// device, and 'disconnect' is fired. varnoStandIn.unplug(n) and plug(n) pull
+// port n's adapter out and put it back ('disconnect', 'connect').
 (function () {
   'use strict';
   const query = new URLSearchParams(location.search);
@@ -50,7 +51,7 @@
     open(options) {
       if (this.state !== 'closed')
         return Promise.reject(new DOMException('The port is already open.', 'InvalidStateError'));
-      if (query.get('busy') === String(this.n))
+      if (query.get('busy') === String(this.n) || this.gone)
         return Promise.reject(new DOMException('Failed to open serial port.', 'NetworkError'));
       log.opens.push(Object.assign({ port: this.n }, options));
       log.order.push(['open', this.n]);
@@ -196,5 +197,14 @@
     removeEventListener() {},
   };
   Object.defineProperty(navigator, 'serial', { value: serial, configurable: true });
-  window.varnoStandIn = { log, ports: granted };
+  // Tests pull a granted port's adapter out and put it back: 'disconnect'
+  // and 'connect', as Web Serial raises them; an unplugged port will not open.
+  const plugging = (type, n) => {
+    const port = granted[n - 1];
+    port.gone = type === 'disconnect';
+    if (port.gone && port.ws instanceof WebSocket) port.ws.close(); // unplugged() tells
+    else events.dispatchEvent(Object.assign(new Event(type), { port }));
+  };
+  window.varnoStandIn = { log, ports: granted, unplug: (n) => plugging('disconnect', n),
+                          plug: (n) => plugging('connect', n) };
 })();
