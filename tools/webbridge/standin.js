@@ -29,6 +29,12 @@
   const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [],
                 dropped: 0 };
   const lineErrors = ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError'];
+  // Runs f in a task of its own, as soon as the loop gets to it (a message,
+  // which no timer clamping delays).
+  const tasks = new MessageChannel();
+  const waiting = [];
+  tasks.port1.onmessage = () => waiting.shift()();
+  const nextTask = (f) => { waiting.push(f); tasks.port2.postMessage(0); };
 
   class StandInPort extends EventTarget {
     constructor(n) {
@@ -125,7 +131,10 @@
     queue(ws, bytes) {
       if (bytes) this.unsent.push(bytes);
       if (this.sending) return;
-      this.sending = setTimeout(() => {
+      const sending = {};
+      this.sending = sending;
+      nextTask(() => {
+        if (this.sending !== sending) return; // dropped meanwhile
         this.sending = null;
         for (const b of this.unsent) if (ws.readyState === WebSocket.OPEN) ws.send(b);
         this.unsent = [];
@@ -136,7 +145,6 @@
     drop(error) {
       for (const b of this.unsent) log.dropped += b.byteLength;
       this.unsent = [];
-      clearTimeout(this.sending);
       this.sending = null;
       for (const f of this.drained.splice(0)) f(error || new DOMException('Aborted.', 'AbortError'));
     }
