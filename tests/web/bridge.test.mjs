@@ -67,6 +67,7 @@ test('a line takes only named scenarios, so no request can overwrite a file', as
 test('requests from another host or origin are refused, and so is the simulator\'s WebSocket',
   async () => {
     assert.equal((await get('/line', { origin: 'http://evil.example' })).status, 403);
+    assert.equal((await get('/line', { 'sec-fetch-site': 'cross-site' })).status, 403);
     assert.equal((await get('/line', { host: 'evil.example' })).status, 403);
     assert.equal((await get('/', { host: `evil.example:${new URL(bridge.url).port}` })).status,
       403);

@@ -97,10 +97,17 @@ export function startBridge(options) {
                       { stdio: ['ignore', 'pipe', 'inherit'],
                         env: { ...process.env, VARNO_SIM_ORIGIN: origin } });
     line.sim = sim;
-    line.done = new Promise((resolve) => sim.on('exit', () => {
-      running--;
-      resolve(line.report);
-    }));
+    line.done = new Promise((resolve) => {
+      let ended = false;
+      const end = () => {
+        if (ended) return;
+        ended = true;
+        running--;
+        resolve(line.report);
+      };
+      sim.on('exit', end);
+      sim.on('error', end); // could not start: a 503, never an exit
+    });
     return new Promise((resolve, reject) => {
       sim.stdout.on('data', (b) => {
         line.report += b;
@@ -132,6 +139,10 @@ export function startBridge(options) {
       return;
     }
     if (url.pathname === '/line') {
+      // Only the page itself asks for a line: a browser names a request that
+      // another site's page sends, even one without an Origin (a no-cors GET).
+      const fetchSite = req.headers['sec-fetch-site'];
+      if (fetchSite !== undefined && fetchSite !== 'same-origin') return answer(res, 403);
       const simArgs = url.searchParams.has('sim')
         ? scenarioArgs(url.searchParams.get('sim')) : (options.simArgs || []);
       if (!simArgs) return answer(res, 400);
