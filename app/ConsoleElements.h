@@ -109,6 +109,7 @@ public:
     std::function<void()> listener; // told after each burst's chain (set before use)
 
     void inRead(TData& d, uint16_t) {
+        entered_.fetch_add(1);
         Fire(out, d);
         {
             std::lock_guard lock(mutex_);
@@ -126,8 +127,11 @@ public:
         std::lock_guard lock(mutex_);
         return handled_;
     }
+    // Bursts that have come in, their chains ended or not.
+    std::size_t Entered() const { return entered_.load(); }
 
 private:
+    std::atomic<std::size_t> entered_{0};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::size_t handled_ = 0;

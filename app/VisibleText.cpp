@@ -53,3 +53,28 @@ std::string VisibleText(const std::string& text) {
     }
     return out;
 }
+
+namespace {
+
+bool Continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::size_t Columns(const std::string& text) {
+    std::size_t n = 0;
+    for (unsigned char c : text)
+        n += !Continuation(c);
+    return n;
+}
+
+std::string FitColumns(const std::string& text, int columns) {
+    if (columns <= 1) return text;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Continuation((unsigned char)text[i])) continue;
+        if (++n >= std::size_t(columns)) return text.substr(0, i);
+    }
+    return text;
+}

@@ -5,10 +5,15 @@
 // interleave, and a writer killed at any point leaves only whole lines.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Appends `line` (its line end included). A line left torn by a crash of
 // the machine is ended first, so the new line stands on its own. An empty
 // `line` only checks that the file can be appended to (creating it).
-// False with a message when the file cannot be opened or written.
-bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error);
+// False with a message when the file cannot be opened or written. The lock
+// is held from the look at the file's last byte until the line is on disk;
+// `whileLocked`, when given, is called with it held, right before the flush
+// (for checks of the lock).
+bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error,
+                      const std::function<void()>& whileLocked = {});

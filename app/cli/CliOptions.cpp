@@ -70,7 +70,7 @@ bool NumberValue(const std::vector<std::string>& args, std::size_t& i, const std
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error) {
     std::vector<std::string> words;
-    bool help = false, version = false;
+    bool help = false, version = false, roundsGiven = false;
     // Asked for JSON, a usage error is answered in JSON too.
     for (const auto& a : args)
         if (a == "--json") options.json = true;
@@ -106,6 +106,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             }
         } else if (IsOption(a, "--count")) {
             if (!NumberValue(args, i, "--count", 1, 1000000, options.count, error)) return false;
+        } else if (IsOption(a, "--rounds")) {
+            if (!NumberValue(args, i, "--rounds", 1, 20, options.rounds, error)) return false;
+            roundsGiven = true;
         } else if (IsOption(a, "--poll-ms")) {
             if (!NumberValue(args, i, "--poll-ms", 50, 10000, options.pollMs, error)) return false;
         } else if (a.rfind("--progress=", 0) == 0 || a == "--progress") {
@@ -187,6 +190,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
     }
     if (!options.imageFile.empty() && !writes && options.command != TCliCommand::image) {
         error = "--image goes with write, station or image";
+        return false;
+    }
+    if (roundsGiven && options.command != TCliCommand::doctor) {
+        error = "--rounds goes with doctor";
         return false;
     }
     bool stationOption = options.count > 0 || !options.recordFile.empty() || !options.tag.empty() ||

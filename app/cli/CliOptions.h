@@ -37,6 +37,8 @@ struct TCliOptions {
     std::string tag;          // recorded with every attempt (an operator, a batch)
     std::string expectDevice; // write only devices of this name; empty: any
     int pollMs = 500;         // how often an empty slot is asked "VERS"
+    // doctor:
+    int rounds = 1; // "VERS" round trips per port
 };
 
 // Parses the arguments after the program name. False with a message on a

@@ -12,6 +12,7 @@ enum : int {
     exit_transfer_failed = 1,
     exit_no_device = 2,
     exit_usage = 3,
+    exit_record_lost = 4, // station: an attempt could not be recorded
     exit_interrupted = 130,
 };
 

@@ -16,8 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTries = 3;
-
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -151,14 +149,14 @@ void Diagnose(TDoctorPort& d) {
     d.slow = !d.problems.empty();
 }
 
-TDoctorPort CheckPort(const std::string& port, TInterruptWatch& watch, int timeoutMs,
+TDoctorPort CheckPort(const std::string& port, TInterruptWatch& watch, int timeoutMs, int rounds,
                       const std::function<void(std::vector<std::string>)>& log) {
     TDoctorPort d;
     d.port = port;
     ResolvePort(port, d.device);
     d.usb = UsbInfoFor(d.device);
     d.outside = ReadLatencyTimer(d.device);
-    for (int i = 0; i < kTries; ++i) {
+    for (int i = 0; i < rounds; ++i) {
         TTry t;
         TFlasher flasher(watch);
         Attach(flasher, t);

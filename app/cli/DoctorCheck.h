@@ -57,9 +57,10 @@ inline constexpr double kSlowRoundTripMs = 5.0;
 // Timers longer than this are an adapter's default, not low latency.
 inline constexpr int kSlowTimerMs = 2;
 
-// Checks `port` (its COM name), waiting timeoutMs at most for each answer.
-// Its session logs go to `log`, one try at a time.
-TDoctorPort CheckPort(const std::string& port, TInterruptWatch& watch, int timeoutMs,
+// Checks `port` (its COM name) with `rounds` round trips, each on a session
+// of its own, waiting timeoutMs at most for each answer. Its session logs go
+// to `log`, one try at a time.
+TDoctorPort CheckPort(const std::string& port, TInterruptWatch& watch, int timeoutMs, int rounds,
                       const std::function<void(std::vector<std::string>)>& log);
 
 // Fills in the round trip, the prediction, the problems and `slow` from

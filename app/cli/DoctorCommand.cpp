@@ -37,6 +37,10 @@ std::string TriesText(const std::vector<TRoundTrip>& tries, bool whole) {
     return text + " ms";
 }
 
+// What asking leaves in a bootloader that answers "VERS" once per session.
+const char* kAskedNote = "a bootloader that answers \"VERS\" only once now waits for its "
+                         "image; reset it before writing";
+
 void Print(const TRun& run, const TDoctorPort& d) {
     Say(run, d.port + (d.device.empty() ? "" : "  " + d.device));
     Say(run, "  adapter:  " + AdapterText(d.usb));
@@ -63,6 +67,7 @@ void Print(const TRun& run, const TDoctorPort& d) {
     for (const TDoctorProblem& p : d.problems)
         Say(run, "  problem:  " + p.problem + "\n  fix:      " + p.fix);
     if (d.answered && !d.slow) Say(run, "  verdict:  nothing slows this port");
+    if (d.answered || d.otherAnswer) Say(run, "  note:     " + std::string(kAskedNote));
 }
 
 std::string TimerJson(const TLatencyReading& r) {
@@ -152,7 +157,7 @@ int DoctorCommand(TRun& run, TInterruptWatch& watch) {
     std::string ports = "[";
     for (const std::string& name : names) {
         TDoctorPort d = CheckPort(name, watch, named ? kIdentifyTimeoutMs : kDetectTimeoutMs,
-                                  [&](const std::vector<std::string>& lines) {
+                                  run.options.rounds, [&](const std::vector<std::string>& lines) {
                                       log.Write(lines, named ? "" : name + " ");
                                   });
         if (d.interrupted) return Fail(run, exit_interrupted, "interrupted");

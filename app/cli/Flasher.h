@@ -86,6 +86,7 @@ public:
     void Poll() { schema_.Send("VERS"); }
     // Bursts received, replies the probe judged, and whether it found a device.
     std::size_t Heard() const { return schema_.Bursts->Handled(); }
+    std::size_t Arrived() const { return schema_.Bursts->Entered(); }
     std::size_t Judged() const { return schema_.Replies->Handled(); }
     bool Identified() const { return schema_.DeviceFound->Count() > 0; }
     // The line hung up, or the adapter went away.

@@ -6,10 +6,10 @@ TLogOutput::~TLogOutput() {
     if (file_) std::fclose(file_);
 }
 
-bool TLogOutput::Open(const std::string& file, bool toStderr, std::string& error) {
+bool TLogOutput::Open(const std::string& file, bool toStderr, std::string& error, bool append) {
     toStderr_ = toStderr;
     if (file.empty()) return true;
-    file_ = std::fopen(file.c_str(), "wb");
+    file_ = std::fopen(file.c_str(), append ? "ab" : "wb");
     if (!file_) {
         error = file + ": cannot write the log file";
         return false;

@@ -15,8 +15,9 @@ public:
     TLogOutput(const TLogOutput&) = delete;
     TLogOutput& operator=(const TLogOutput&) = delete;
 
-    // Opens (and empties) the file; false with a message when it cannot.
-    bool Open(const std::string& file, bool toStderr, std::string& error);
+    // Opens the file, emptied or (a station's log, kept across its runs)
+    // appended to; false with a message when it cannot.
+    bool Open(const std::string& file, bool toStderr, std::string& error, bool append = false);
     bool Active() const { return file_ || toStderr_; }
     // Writes the lines, each after `prefix` (empty, or "COM3 ").
     void Write(const std::vector<std::string>& lines, const std::string& prefix);

@@ -26,13 +26,18 @@ constexpr int kRedrawMs = 200;
 constexpr int kRescanMs = 1000;
 
 const char* kCtrlCHint = "Ctrl+C stops taking devices; a second Ctrl+C stops the uploads";
+const char* kStopping = "Stopping: no new device is taken; the uploads under way finish (a second "
+                        "Ctrl+C stops them)";
+// How long a record that could not be written waits before it is tried again.
+constexpr int kRecordRetryMs = 1000;
 
 std::string StateText(const TSlotView& v) {
     switch (v.state) {
     case TSlotState::waiting:
-        return "waiting for a device";
+        return v.last.empty() ? "waiting for a device"
+                              : "waiting for a device (last: " + v.last + ")";
     case TSlotState::arrived:
-        return "device arrived";
+        return "device arrived; waiting for its turn";
     case TSlotState::writing:
         return Format("writing %3d %%", v.percent);
     case TSlotState::passed:
@@ -41,8 +46,12 @@ std::string StateText(const TSlotView& v) {
         return "failed — reset or power-cycle the device";
     case TSlotState::wrong_device:
         return "wrong device — remove it";
+    case TSlotState::returned:
+        return "back in its bootloader after its start — check it, then remove it";
     case TSlotState::interrupted:
         return "interrupted — reset or power-cycle the device";
+    case TSlotState::not_written:
+        return "not written — the station stopped";
     case TSlotState::not_bootloader:
         return "something answers, but not a Varnomiksal bootloader";
     case TSlotState::missing:
@@ -73,6 +82,13 @@ std::string EventLine(const TSlotPlace& place, const TSlotEvent& e) {
                       std::min(e.blocks + 1, kImageBlocks));
     else if (e.kind == "wrong-device")
         what = "wrong device: " + device + " (" + VisibleText(e.message) + "); remove it";
+    else if (e.kind == "returned")
+        what = "back in its bootloader: " + device + " (" + VisibleText(e.message) +
+               "); check it, then remove it";
+    else if (e.kind == "not-written")
+        what = "not written: " + device + " (" + VisibleText(e.message) + ")";
+    else if (e.kind == "unavailable")
+        what = "the port cannot be opened: " + VisibleText(e.message);
     else if (e.kind == "left")
         what = "the device left";
     else if (e.kind == "missing")
@@ -113,8 +129,25 @@ public:
     int Run();
 
     bool Taking() const override {
-        return !watch_.Interrupted() &&
+        return !watch_.Interrupted() && !recordLost_ &&
                !(run_.options.count > 0 && passedTotal_ >= run_.options.count);
+    }
+
+    bool BeginWrite(const TSlotPlace& place, const TSlotEvent& started) override {
+        std::lock_guard lock(writeMutex_);
+        if (!Taking()) {
+            NoteStop();
+            return false;
+        }
+        if (run_.options.count > 0 && passedTotal_ + writing_ >= run_.options.count) return false;
+        ++writing_;
+        Tell(place, started); // under the lock: no write is told after the stop
+        return true;
+    }
+
+    void EndWrite() override {
+        std::lock_guard lock(writeMutex_);
+        --writing_;
     }
 
     void Tell(const TSlotPlace& place, const TSlotEvent& event) override {
@@ -139,8 +172,10 @@ public:
             ++passedTotal_;
         else if (a.kind == "wrong-device")
             ++wrongTotal_;
-        else
+        else if (a.kind == "failed" || a.kind == "interrupted")
             ++failedTotal_;
+        else
+            ++otherTotal_; // returned, not written: no attempt at a write
         if (run_.options.recordFile.empty()) return;
         TJsonResult json;
         json.Add("start", a.startTime);
@@ -159,9 +194,13 @@ public:
         if (!run_.options.tag.empty()) json.Add("tag", run_.options.tag);
         std::string error;
         if (!AppendRecordLine(run_.options.recordFile, json.Text() + "\n", error)) {
-            recordLost_ = true;
+            {
+                std::lock_guard lock(writeMutex_);
+                recordLost_ = true; // no write starts after this
+            }
             std::lock_guard lock(mutex_);
-            errors_ += "varnomiksal-cli: " + error + "; the station stops taking devices\n";
+            unrecorded_.push_back(json.Text() + "\n");
+            TellRecordLost(place, error);
         }
     }
 
@@ -174,6 +213,12 @@ public:
 
 private:
     bool Prepare(int& code);
+    // The first sign of a stop is told once, on every output.
+    void NoteStop();
+    // With mutex_ held.
+    void TellRecordLost(const TSlotPlace& place, const std::string& error);
+    // Tries the lines not yet recorded again; true when none is left.
+    bool RetryRecords();
     void AddSlot(const TSlotPlace& place);
     void Rescan();
     void Flush();
@@ -195,9 +240,60 @@ private:
     mutable std::mutex mutex_;
     std::string out_, errors_;
     std::vector<std::string> logLines_;
-    std::atomic<int> passedTotal_{0}, failedTotal_{0}, wrongTotal_{0};
+    std::vector<std::string> unrecorded_; // record lines that could not be written yet
+    std::string stopNote_;                // why the station stopped, once it has
+    std::atomic<int> passedTotal_{0}, failedTotal_{0}, wrongTotal_{0}, otherTotal_{0};
     std::atomic<bool> recordLost_{false};
+    std::atomic<bool> stopTold_{false};
+    std::mutex writeMutex_; // the writes begun and the stop, in one order
+    int writing_ = 0;
 };
+
+void TStation::NoteStop() {
+    if (!watch_.Interrupted() || stopTold_.exchange(true)) return;
+    std::string text;
+    if (run_.options.json) {
+        TJsonResult json;
+        json.Add("event", std::string("stopping"));
+        json.Add("time", UtcNow());
+        json.Add("message", std::string(kStopping));
+        text = json.Text() + "\n";
+    } else if (!live_) {
+        text = std::string(kStopping) + "\n";
+    }
+    std::lock_guard lock(mutex_);
+    stopNote_ = kStopping;
+    out_ += text;
+}
+
+void TStation::TellRecordLost(const TSlotPlace& place, const std::string& error) {
+    const std::string message = error + "; the station takes no new device";
+    if (run_.options.json) {
+        TJsonResult json;
+        json.Add("event", std::string("record-failed"));
+        json.Add("time", UtcNow());
+        AddPlace(json, place);
+        json.Add("message", message);
+        out_ += json.Text() + "\n";
+    }
+    errors_ += "varnomiksal-cli: " + message + "\n";
+    stopNote_ = "Stopping: the record cannot be written (" + error + ")";
+}
+
+bool TStation::RetryRecords() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(mutex_);
+        lines.swap(unrecorded_);
+    }
+    std::vector<std::string> left;
+    std::string error;
+    for (const std::string& line : lines)
+        if (!AppendRecordLine(run_.options.recordFile, line, error)) left.push_back(line);
+    std::lock_guard lock(mutex_);
+    unrecorded_.insert(unrecorded_.begin(), left.begin(), left.end());
+    return unrecorded_.empty();
+}
 
 bool TStation::Prepare(int& code) {
     const TCliOptions& o = run_.options;
@@ -211,7 +307,7 @@ bool TStation::Prepare(int& code) {
         code = Fail(run_, exit_usage, kPlaceholderRefused);
         return false;
     }
-    if (!log_.Open(o.logFile, o.verbose, error) ||
+    if (!log_.Open(o.logFile, o.verbose, error, true) ||
         (!o.recordFile.empty() && !AppendRecordLine(o.recordFile, "", error))) {
         code = Fail(run_, exit_usage, error);
         return false;
@@ -255,11 +351,14 @@ void TStation::Rescan() {
         return std::any_of(slots_.begin(), slots_.end(),
                            [&](const auto& s) { return s->Place().port == name; });
     };
-    // A port at the place of a slot is that slot's, under whatever name.
-    auto placed = [&](const TSlotPlace& place) {
-        return place.located && std::any_of(slots_.begin(), slots_.end(), [&](const auto& s) {
-                   return s->Place().name == place.name;
-               });
+    // A port at the place of a slot is that slot's, under whatever name; a
+    // slot that knows its place keeps no claim on a COM name it has left.
+    auto taken = [&](const TSlotPlace& place) {
+        return std::any_of(slots_.begin(), slots_.end(), [&](const auto& s) {
+            const TSlotPlace here = s->Place();
+            if (place.located && here.located) return here.name == place.name;
+            return here.port == place.port;
+        });
     };
     if (!named_.empty()) {
         const std::vector<TPortEntry> ports = ListPorts();
@@ -273,9 +372,8 @@ void TStation::Rescan() {
         return;
     }
     for (const TPortEntry& port : ListPorts()) {
-        if (known(port.name)) continue;
         TSlotPlace place = PlaceOf(port);
-        if (!placed(place)) AddSlot(place);
+        if (!taken(place)) AddSlot(place);
     }
 }
 
@@ -287,22 +385,41 @@ std::string TStation::Screen() const {
         Format("Passed %d, failed %d, wrong device %d; yield %s\n", passed, failed,
                wrongTotal_.load(),
                attempts ? Format("%.1f %%", 100.0 * passed / attempts).c_str() : "-");
+    // The slots' names take at most a third of the line: a long place name
+    // keeps only its end, where what tells sockets apart stands.
+    const int columns = TerminalColumns();
+    const std::size_t widest = columns > 30 ? std::size_t(columns / 3) : 10;
+    auto shortName = [&](const std::string& name) {
+        return name.size() <= widest ? name : "…" + name.substr(name.size() - (widest - 1));
+    };
     std::size_t width = 4;
     for (const auto& slot : slots_)
-        width = std::max(width, slot->Place().name.size());
+        width = std::max(width, Columns(shortName(slot->Place().name)));
     for (const auto& slot : slots_) {
         const TSlotPlace p = slot->Place();
         TSlotView v = slot->View();
-        std::string line = p.name + std::string(width - p.name.size() + 2, ' ');
+        const std::string name = shortName(p.name);
+        std::string line = name + std::string(width - Columns(name) + 2, ' ');
         if (!p.usbSerial.empty()) line += p.usbSerial + "  ";
         line += StateText(v);
         if (!v.device.empty()) line += "  " + VisibleText(v.device) + " " + VisibleText(v.version);
         line += Format("  passed %d failed %d", v.passed, v.failed);
-        int columns = TerminalColumns();
-        if (columns > 1 && int(line.size()) >= columns) line.resize(std::size_t(columns - 1));
-        text += line + "\x1b[K\n";
+        text += line + "\n";
     }
-    return text + kCtrlCHint + "\n";
+    std::string note;
+    {
+        std::lock_guard lock(mutex_);
+        note = stopNote_;
+    }
+    text += (note.empty() ? std::string(kCtrlCHint) : note) + "\n";
+    // Every line fits the terminal, so that the screen is redrawn in place.
+    std::string fitted;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        fitted += FitColumns(text.substr(at, end - at), columns) + "\x1b[K\n";
+        at = end + 1;
+    }
+    return fitted;
 }
 
 // Prints what has come since the last call: log lines, events or the screen.
@@ -344,6 +461,10 @@ int TStation::Run() {
     auto rescanned = std::chrono::steady_clock::now();
     for (;;) {
         const bool taking = Taking();
+        if (!taking) {
+            std::lock_guard lock(writeMutex_); // after any write just granted
+            NoteStop();
+        }
         watch_.Wait(kRedrawMs);
         Flush();
         if (!taking) break;
@@ -362,14 +483,24 @@ int TStation::Run() {
                 running |= slot->View().state == TSlotState::writing;
             if (!running) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(kRedrawMs));
+            NoteStop();
             Flush();
         }
         t.join();
     }
     threads_.clear();
+    // The records of uploads that ended after the record failed are tried
+    // again; what still cannot be written goes to stderr, to be kept by hand.
+    if (recordLost_) {
+        for (int tries = 0; tries < 3 && !RetryRecords(); ++tries)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kRecordRetryMs));
+        std::lock_guard lock(mutex_);
+        for (const std::string& line : unrecorded_)
+            errors_ += "varnomiksal-cli: not recorded: " + line;
+    }
     Flush();
     const int passed = passedTotal_, failed = failedTotal_, wrong = wrongTotal_;
-    code = failed > 0 || recordLost_ ? exit_transfer_failed : exit_ok;
+    code = recordLost_ ? exit_record_lost : failed > 0 ? exit_transfer_failed : exit_ok;
     std::string totals = Format("passed %d, failed %d, wrong device %d", passed, failed, wrong);
     if (o.json) {
         TJsonResult json;
@@ -378,10 +509,14 @@ int TStation::Run() {
         json.Add("passed", (long long)passed);
         json.Add("failed", (long long)failed);
         json.Add("wrong_device", (long long)wrong);
+        json.Add("not_written", (long long)otherTotal_.load());
+        if (recordLost_) json.Add("record_failed", true);
         json.Add("exit_code", (long long)code);
         ConsoleWrite(TStdStream::out, json.Text() + "\n");
     } else {
-        ConsoleWrite(TStdStream::out, "Station stopped: " + totals + "\n");
+        ConsoleWrite(TStdStream::out, "Station stopped: " + totals +
+                                          (recordLost_ ? "; the record could not be written" : "") +
+                                          "\n");
     }
     return code;
 }

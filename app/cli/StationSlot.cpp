@@ -12,9 +12,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A device is gone after this many polls in a row without an answer.
-constexpr int kPollsToLeave = 3;
-
 std::string FailureText(const TUploadResult& r) {
     switch (r.failure) {
     case TUploadFailure::unexpected_reply:
@@ -27,6 +24,26 @@ std::string FailureText(const TUploadResult& r) {
         return "the start command \"PUSK\" did not reach the device";
     }
     return "";
+}
+
+// A result in a word or two, for the slot's last board.
+std::string StateName(TSlotState state) {
+    switch (state) {
+    case TSlotState::passed:
+        return "passed";
+    case TSlotState::failed:
+        return "failed";
+    case TSlotState::wrong_device:
+        return "wrong device";
+    case TSlotState::returned:
+        return "back in its bootloader";
+    case TSlotState::interrupted:
+        return "interrupted";
+    case TSlotState::not_written:
+        return "not written";
+    default:
+        return "seen";
+    }
 }
 
 } // namespace
@@ -71,7 +88,16 @@ TSlotPlace TStationSlot::Place() const {
 
 bool TStationSlot::FindPort(std::string& device) {
     const TSlotPlace here = Place();
-    if (!here.located) return ResolvePort(here.port, device);
+    if (!here.located) {
+        if (!ResolvePort(here.port, device)) return false;
+        // A port named before it was there takes its place's name once it is.
+        if (!PortLocation(device).empty()) {
+            TSlotPlace found = PlaceOf({PortNumber(here.port), here.port, device});
+            std::lock_guard lock(placeMutex_);
+            place_ = found;
+        }
+        return true;
+    }
     if (ResolvePort(here.port, device) && PortLocation(device) == here.name) return true;
     // The adapter in this place may have come back under another name.
     for (const TPortEntry& port : ListPorts()) {
@@ -100,6 +126,22 @@ void TStationSlot::Tell(TSlotEvent event) {
     host_.Tell(Place(), event);
 }
 
+TSlotEvent TStationSlot::Attempt(const char* kind) const {
+    TSlotEvent e{kind};
+    e.device = found_.device;
+    e.version = found_.version;
+    e.startTime = UtcNow();
+    return e;
+}
+
+void TStationSlot::Unavailable(const std::string& note) {
+    if (note == unavailable_) return;
+    unavailable_ = note;
+    TSlotEvent e{"unavailable"};
+    e.message = note;
+    Tell(e);
+}
+
 void TStationSlot::Run() {
     bool missing = false;
     while (host_.Taking()) {
@@ -112,86 +154,156 @@ void TStationSlot::Run() {
                 missing = true;
                 Tell({"missing"});
             }
+            if (answer == TAnswer::unavailable) Unavailable(View().note);
             Set(answer == TAnswer::gone ? TSlotState::missing : TSlotState::unavailable);
             continue;
         }
+        unavailable_.clear();
         if (missing) {
             missing = false;
             Tell({"back"});
             Set(TSlotState::waiting);
         }
-        if (answer == TAnswer::none || (answer == TAnswer::other && phase_ != TPhase::leaving)) {
-            answered_ = false;
-            if (phase_ == TPhase::empty) {
-                Set(answer == TAnswer::other ? TSlotState::not_bootloader : TSlotState::waiting);
-            } else if (++silent_ >= kPollsToLeave) {
-                Leave("left");
-            }
-            continue;
-        }
-        silent_ = 0;
-        switch (phase_) {
-        case TPhase::leaving:
-            break; // still there
-        case TPhase::empty: {
-            TSlotEvent arrived{"arrived"};
-            arrived.device = found_.device;
-            arrived.version = found_.version;
-            {
-                std::lock_guard lock(viewMutex_);
-                view_.device = found_.device;
-                view_.version = found_.version;
-                view_.percent = 0;
-            }
-            Tell(arrived);
-            if (!settings_.expectDevice.empty() && found_.device != settings_.expectDevice) {
-                TSlotEvent wrong = arrived;
-                wrong.kind = "wrong-device";
-                wrong.startTime = UtcNow();
-                wrong.message = "expected " + settings_.expectDevice;
-                host_.Record(Place(), wrong);
-                {
-                    std::lock_guard lock(viewMutex_);
-                    ++view_.wrong;
-                    view_.state = TSlotState::wrong_device;
-                }
-                Tell(wrong);
-                flasher_->Hold(); // listened to until it leaves, never written
-                phase_ = TPhase::leaving;
-                break;
-            }
-            // Written at its next answer: a fresh session then hears that
-            // answer, and the upload follows it at once.
-            Set(TSlotState::arrived);
-            phase_ = TPhase::seated;
-            answered_ = true;
-            flasher_.reset();
-            break;
-        }
-        case TPhase::seated:
-            if (answered_) {
-                Write();
-                phase_ = TPhase::leaving;
-                answered_ = false;
-            } else {
-                // Back after a bounce: the next answer in a row starts it.
-                answered_ = true;
-                flasher_.reset();
-            }
-            break;
-        }
+        if (answer == TAnswer::bootloader)
+            OnBootloader();
+        else if (answer == TAnswer::heard)
+            flasher_.reset(); // judged on a new session at the next poll
+        else
+            OnSilence(answer == TAnswer::other);
     }
     flasher_.reset();
 }
 
+void TStationSlot::OnSilence(bool otherAnswer) {
+    switch (phase_) {
+    case TPhase::empty:
+        Set(otherAnswer ? TSlotState::not_bootloader : TSlotState::waiting);
+        break;
+    case TPhase::held:
+        if (++silent_ >= kPollsToLeave) Leave("left");
+        break;
+    case TPhase::done:
+        quietSince_ = true;
+        break;
+    }
+}
+
+void TStationSlot::OnBootloader() {
+    switch (phase_) {
+    case TPhase::empty:
+        Arrive();
+        return;
+    case TPhase::held:
+        if (found_.device == held_.device && found_.version == held_.version) {
+            silent_ = 0; // still there; asked again on a new session
+            flasher_.reset();
+            RestOfPoll();
+            return;
+        }
+        Arrive();
+        return;
+    case TPhase::done:
+        if (!passed_) {
+            Arrive(); // reset into its bootloader, or another board
+            return;
+        }
+        if (!quietSince_) {
+            Hold(); // it stays in its bootloader after "PUSK"
+            return;
+        }
+        if (std::chrono::steady_clock::now() - puskAt_ <
+            std::chrono::milliseconds(kReturnWindowMs)) {
+            Refuse("returned",
+                   "a bootloader answered within " + std::to_string(kReturnWindowMs / 1000) +
+                       " s of \"PUSK\": the board is back in its bootloader (its firmware may "
+                       "not have started), or another was seated too soon to tell; not written",
+                   TSlotState::returned);
+            return;
+        }
+        Arrive();
+        return;
+    }
+}
+
+// A board answered as a bootloader on the current session: it is written on
+// this session, once it has settled, or refused.
+void TStationSlot::Arrive() {
+    TFlasher& f = *flasher_;
+    // The answer's own bursts end their way through the session first.
+    for (int waited = 0; f.Heard() < f.Arrived() && waited < 100; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::size_t heard = f.Arrived();
+    // Listening only: a bootloader may take any byte after its answer as
+    // image data. A burst that reached the upload spoils the session too.
+    if (f.Listen(kSettleMs, [&] { return f.Arrived() > heard || f.LineLost(); }) ||
+        f.Schema().Failure->Count() > 0) {
+        host_.Log(Place(), f.TakeLog());
+        flasher_.reset(); // a bounce: asked again on a new session
+        return;
+    }
+    if (!host_.Taking()) return; // not taken: the station stops
+    TSlotEvent arrived = Attempt("arrived");
+    {
+        std::lock_guard lock(viewMutex_);
+        view_.device = found_.device;
+        view_.version = found_.version;
+        view_.percent = 0;
+        view_.last.clear();
+        view_.state = TSlotState::arrived;
+    }
+    Tell(arrived);
+    if (!settings_.expectDevice.empty() && found_.device != settings_.expectDevice) {
+        Refuse("wrong-device", "expected " + settings_.expectDevice, TSlotState::wrong_device);
+        return;
+    }
+    TSlotEvent started = Attempt("started");
+    while (started.time = UtcNow(), !host_.BeginWrite(Place(), started)) {
+        if (!host_.Taking()) {
+            Refuse("not-written", "the station stopped taking devices before its write",
+                   TSlotState::not_written);
+            return;
+        }
+        // Writes under way could still reach --count: wait, sending nothing.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    Write();
+    host_.EndWrite();
+}
+
+// Records a board that is not written, and holds it until it leaves.
+void TStationSlot::Refuse(const char* kind, const std::string& message, TSlotState state) {
+    TSlotEvent refused = Attempt(kind);
+    refused.message = message;
+    host_.Record(Place(), refused);
+    {
+        std::lock_guard lock(viewMutex_);
+        if (state == TSlotState::wrong_device) ++view_.wrong;
+        view_.device = found_.device;
+        view_.version = found_.version;
+        view_.state = state;
+    }
+    Tell(refused);
+    Hold();
+}
+
+void TStationSlot::Hold() {
+    held_ = found_;
+    phase_ = TPhase::held;
+    silent_ = 0;
+    flasher_.reset();
+    RestOfPoll();
+}
+
+void TStationSlot::RestOfPoll() const {
+    const auto next = pollStart_ + std::chrono::milliseconds(settings_.pollMs);
+    while (host_.Taking() && Clock::now() < next)
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
+}
+
 TStationSlot::TAnswer TStationSlot::Poll() {
-    const auto next = Clock::now() + std::chrono::milliseconds(settings_.pollMs);
-    // The rest of the poll's time, cut short when the station stops taking devices.
-    auto rest = [&] {
-        while (host_.Taking() && Clock::now() < next)
-            std::this_thread::sleep_for(
-                std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
-    };
+    pollStart_ = Clock::now();
+    auto rest = [&] { RestOfPoll(); };
     if (!flasher_) {
         std::string device;
         if (!FindPort(device)) {
@@ -201,7 +313,6 @@ TStationSlot::TAnswer TStationSlot::Poll() {
         const std::string port = Place().port;
         flasher_ = std::make_unique<TFlasher>(watch_);
         flasher_->StopOnlyAfter(2);
-        if (phase_ == TPhase::leaving) flasher_->Hold();
         TIdentifyResult r = flasher_->Identify(port, settings_.pollMs);
         if (r.outcome == TIdentify::open_failed) {
             std::string note = OpenProblem(port);
@@ -214,59 +325,57 @@ TStationSlot::TAnswer TStationSlot::Poll() {
             rest();
             return ResolvePort(port, device) ? TAnswer::unavailable : TAnswer::gone;
         }
-        rest();
         switch (r.outcome) {
         case TIdentify::found:
             found_ = r;
-            return TAnswer::bootloader;
+            return TAnswer::bootloader; // at once: the settle time follows the answer
         case TIdentify::not_bootloader:
+            rest();
             return TAnswer::other;
         case TIdentify::interrupted:
             return TAnswer::interrupted;
         default:
             break;
         }
+        rest();
         if (flasher_->LineLost()) {
             flasher_.reset();
             return TAnswer::gone;
         }
         return TAnswer::none;
     }
+    // Until the session has found a device its probe judges each reply;
+    // after that (the session that wrote it) every burst is an answer.
     TFlasher& f = *flasher_;
-    // Until the probe has found a device its judgement counts; after that
-    // every burst is an answer (and the upload, settled, ignores it).
     const bool probing = !f.Identified();
-    const std::size_t heard = f.Heard(), judged = f.Judged();
+    const std::size_t judged = f.Judged(), heard = f.Arrived();
     f.Poll();
     bool answered = f.Listen(settings_.pollMs, [&] {
-        return (probing ? f.Judged() > judged : f.Heard() > heard) || f.LineLost();
+        return (probing ? f.Judged() > judged : f.Arrived() > heard) || f.LineLost();
     });
-    rest();
     if (f.LineLost()) {
+        rest();
         host_.Log(Place(), f.TakeLog());
         flasher_.reset();
         return TAnswer::gone;
     }
-    if (!answered) return TAnswer::none;
-    if (probing && f.Identified()) {
+    if (answered && probing && f.Identified()) {
         found_.outcome = TIdentify::found;
         found_.device = f.Schema().Device();
         found_.version = f.Schema().Version();
         return TAnswer::bootloader;
     }
-    return TAnswer::other;
+    rest();
+    if (!answered) return TAnswer::none;
+    return probing ? TAnswer::other : TAnswer::heard;
 }
 
 void TStationSlot::Write() {
     TFlasher& f = *flasher_;
     if (settings_.image && !settings_.image->file.empty())
         f.Schema().UseImage(settings_.image->bytes);
-    TSlotEvent attempt{"started"};
-    attempt.device = found_.device;
-    attempt.version = found_.version;
-    attempt.startTime = UtcNow();
+    TSlotEvent attempt = Attempt("started");
     Set(TSlotState::writing);
-    Tell(attempt);
     int tenths = 0;
     TUploadResult r = f.Upload([&](int done, double) {
         int percent = done * 100 / kImageBlocks;
@@ -317,20 +426,27 @@ void TStationSlot::Write() {
         }
     }
     Tell(attempt);
-    // A port that was closed under the upload is opened afresh to listen.
-    if (r.outcome != TUpload::success &&
-        (r.outcome == TUpload::interrupted || r.failure == TUploadFailure::line_lost ||
-         r.failure == TUploadFailure::start_lost))
+    // The slot goes on asking on this session: a new one, opened at once,
+    // would purge the port's output, which may still hold "PUSK" where the
+    // far end has not read it yet (a pseudo-terminal tells no queue). A
+    // session that was closed under the upload is opened afresh.
+    if (r.outcome == TUpload::interrupted || r.failure == TUploadFailure::line_lost ||
+        r.failure == TUploadFailure::start_lost)
         flasher_.reset();
+    phase_ = TPhase::done;
+    passed_ = r.outcome == TUpload::success;
+    quietSince_ = false;
+    puskAt_ = std::chrono::steady_clock::now();
 }
 
 void TStationSlot::Leave(const char* kind) {
     Tell({kind});
     phase_ = TPhase::empty;
     silent_ = 0;
-    answered_ = false;
     flasher_.reset();
     std::lock_guard lock(viewMutex_);
+    if (!view_.device.empty())
+        view_.last = StateName(view_.state) + " " + view_.device + " " + view_.version;
     view_.state = TSlotState::waiting;
     view_.device.clear();
     view_.version.clear();

@@ -1,9 +1,24 @@
-// One slot of a station: a port where devices are seated one after another.
-// The slot asks "VERS" every poll; a device that answers twice in a row is
-// written at once; then the slot waits for it to leave (three polls without
-// an answer, or the port gone) before it takes the next one. A device is
-// thus written once per seating, however long it stays or answers, and a
-// contact that bounces on arrival is still one device.
+// One slot of a station: a port where boards are seated one after another.
+// The rules of a seating:
+// - An empty slot asks "VERS" every poll. A bootloader's answer arrives; the
+//   slot then listens, sending nothing, for the settle time. Another burst in
+//   that time, or a lost line, is a bounce: the board is asked again on a new
+//   session. Otherwise the board has arrived: a device of another name than
+//   expected is refused, and any other is written on the session that
+//   answered, with nothing sent in between.
+// - After its attempt a board's result stays shown until the next board
+//   arrives, and the slot asks "VERS" on a new session every poll:
+//   - after a failure, a bootloader's answer is an arrival: the board was
+//     reset into its bootloader, or another one was seated;
+//   - after a pass, an answer to the first poll is the board staying in its
+//     bootloader (held, not written again); an answer after silence but
+//     within kReturnWindowMs of "PUSK" is the board back in its bootloader,
+//     or a board seated sooner than the slot tells apart from it: shown,
+//     recorded and held, not written; a later answer is an arrival.
+// - A held board (refused, staying or back) is not written; it has left once
+//   kPollsToLeave polls in a row go without its answer. A bootloader of
+//   another name or version in its place is an arrival.
+// - A port that goes away ends any seating.
 #pragma once
 
 #include "app/cli/Flasher.h"
@@ -12,6 +27,7 @@
 #include "platform/Ports.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,8 +50,10 @@ TSlotPlace PlaceOf(const TPortEntry& port);
 // What a slot does, as its events and record lines tell it.
 struct TSlotEvent {
     TSlotEvent(std::string what = {}) : kind(std::move(what)) {}
-    // arrived, started, progress, passed, failed, wrong-device, left,
-    // missing (the port went away), back (it came back)
+    // arrived, started, progress, passed, failed, interrupted, wrong-device,
+    // returned (back in its bootloader after "PUSK"), not-written (the station
+    // stopped before its write), left, missing (the port went away), back
+    // (it came back), unavailable (it cannot be opened)
     std::string kind;
     std::string time; // ISO 8601 UTC
     std::string device, version;
@@ -47,14 +65,23 @@ struct TSlotEvent {
     std::string startTime; // attempts: when the upload began (or the device was refused)
 };
 
+// How long after "PUSK" a bootloader's answer is taken for the same board
+// back in its bootloader; the listening time before a write; the polls in a
+// row without its answer after which a held board has left.
+inline constexpr int kReturnWindowMs = 3000;
+inline constexpr int kSettleMs = 200;
+inline constexpr int kPollsToLeave = 3;
+
 enum class TSlotState {
     waiting,        // no device; asking every poll
-    arrived,        // a device answered once; written at its next answer
+    arrived,        // a device has arrived; waiting for its turn to be written
     writing,        // uploading
     passed,         // written and started; waiting for it to leave
     failed,         // failed; waiting for it to be reset, or to leave
     wrong_device,   // another device than expected; waiting for it to leave
+    returned,       // back in its bootloader soon after "PUSK"; not written again
     interrupted,    // the upload was interrupted
+    not_written,    // the station stopped before its write
     not_bootloader, // something answered, but not a Varnomiksal bootloader
     missing,        // the port is gone
     unavailable,    // the port cannot be opened (busy, no permission)
@@ -66,6 +93,7 @@ struct TSlotView {
     int percent = 0;
     std::string device, version;
     std::string note; // why the port cannot be opened
+    std::string last; // the last board's result, once it has left
     int passed = 0, failed = 0, wrong = 0;
 };
 
@@ -73,8 +101,15 @@ struct TSlotView {
 class TSlotHost {
 public:
     virtual ~TSlotHost() = default;
-    // Whether new devices are still taken (not after Ctrl+C, or --count).
+    // Whether new devices are still taken (not after Ctrl+C, --count, or a
+    // record that could not be written).
     virtual bool Taking() const = 0;
+    // Asks to start a write, and tells `started` if it may: false once the
+    // station stops taking devices, or while the writes under way could
+    // still reach --count. EndWrite follows every granted write, after its
+    // Record.
+    virtual bool BeginWrite(const TSlotPlace& place, const TSlotEvent& started) = 0;
+    virtual void EndWrite() = 0;
     // Shows or prints an event; from the slot's thread.
     virtual void Tell(const TSlotPlace& place, const TSlotEvent& event) = 0;
     // Records an attempt (passed, failed, wrong-device, interrupted) and
@@ -102,18 +137,31 @@ public:
     TSlotPlace Place() const;
 
 private:
-    enum class TAnswer { none, bootloader, other, gone, unavailable, interrupted };
+    // heard: an answer on a session past its device's identification (the
+    // one that wrote it), which only a new session can judge.
+    enum class TAnswer { none, bootloader, other, heard, gone, unavailable, interrupted };
     // The port that sits at the slot's place now; false when none does.
     bool FindPort(std::string& device);
-    enum class TPhase { empty, seated, leaving };
+    // empty: no board; held: a board not to be written; done: a board's
+    // attempt has ended.
+    enum class TPhase { empty, held, done };
 
-    // One poll on the current flasher (opening one first if there is none):
+    // One poll on the current session (opening one first if there is none):
     // "VERS", then up to one poll's time for the answer.
     TAnswer Poll();
+    // Sleeps out the rest of the poll's time, unless the station stops.
+    void RestOfPoll() const;
+    void OnSilence(bool otherAnswer);
+    void OnBootloader();
+    void Arrive();
+    void Refuse(const char* kind, const std::string& message, TSlotState state);
     void Write();
+    void Hold();
     void Leave(const char* kind);
     void Set(TSlotState state);
     void Tell(TSlotEvent event);
+    TSlotEvent Attempt(const char* kind) const;
+    void Unavailable(const std::string& note);
 
     TSlotHost& host_;
     TInterruptWatch& watch_;
@@ -122,9 +170,14 @@ private:
     const TSlotSettings settings_;
     std::unique_ptr<TFlasher> flasher_;
     TIdentifyResult found_; // the last bootloader's answer
+    TIdentifyResult held_;  // the held board's answer
     TPhase phase_ = TPhase::empty;
-    int silent_ = 0;        // polls in a row without an answer
-    bool answered_ = false; // the last poll was answered by a bootloader
+    int silent_ = 0;                                 // held: polls in a row without its answer
+    bool passed_ = false;                            // done: the attempt passed
+    bool quietSince_ = false;                        // done: a poll has gone unanswered since
+    std::chrono::steady_clock::time_point puskAt_{}; // done: when the attempt ended
+    std::string unavailable_;                        // why the port cannot be opened, once told
+    std::chrono::steady_clock::time_point pollStart_{};
 
     mutable std::mutex viewMutex_;
     TSlotView view_;

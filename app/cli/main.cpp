@@ -40,17 +40,20 @@ Commands:
                        reports after the last block, and SHA-256
   station [PORT...]    a fixture or production line: each port is a slot;
                        every device seated in a slot is written once, at
-                       once and without asking, and the slot waits for it to
-                       leave before it takes the next. Without PORT (or with
+                       once and without asking, on the session where it
+                       answered, and its result stays shown until the next
+                       board arrives (see the man page for the rules). Without PORT (or with
                        --all) every port is a slot, and every port that
                        appears while it runs. Runs until Ctrl+C or --count
   report FILE...       sum up station record files (--record): per station
                        and slot the passes, failures, wrong devices, yield,
                        and median and worst seconds; the failure reasons
   doctor [PORT]        check every listed port, or PORT: the adapter, whether
-                       the port opens, its latency timer, three "VERS" round
-                       trips and the time a write would take; each problem
-                       with its fix. Sends nothing but "VERS". Exit code 0: a
+                       the port opens, its latency timer, a "VERS" round
+                       trip (--rounds N: N of them) and the time a write
+                       would take; each problem with its fix. Sends nothing
+                       but "VERS"; a bootloader that answers it only once
+                       then waits for its image: reset it. Exit code 0: a
                        device answered and nothing slows it; 1: something
                        slows it; 2: no device answered
 
@@ -90,6 +93,7 @@ Options:
   --expect-device NAME station: write only devices that give this name; any
                        other is shown and recorded as a wrong device
   --poll-ms MS         station: how often a slot asks "VERS" (default 500)
+  --rounds N           doctor: "VERS" round trips per port (default 1)
   -h, --help           show this text
   -V, --version        show the program's version and the image it carries
 

@@ -9,8 +9,9 @@
 
 namespace {
 
-// A record lock excludes other processes (on NFS too, through its lock
-// manager) but not this process's own threads.
+// An open file description's lock excludes other processes (on NFS too,
+// through its lock manager) and other descriptions in this process; the
+// mutex keeps this process's own threads in turn without spinning on it.
 std::mutex g_appending;
 
 bool Failed(const std::string& path, const char* what, std::string& error) {
@@ -21,14 +22,19 @@ bool Failed(const std::string& path, const char* what, std::string& error) {
 
 } // namespace
 
-bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error) {
+bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error,
+                      const std::function<void()>& whileLocked) {
     std::lock_guard guard(g_appending);
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // One descriptor, read and append: a classic record lock would be
+    // dropped by closing any other descriptor of the file, so the last byte
+    // is read through this one, under a lock of this description's own.
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) return Failed(path, "open", error);
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
-    while (::fcntl(fd, F_SETLKW, &whole) != 0) {
+    while (::fcntl(fd, F_OFD_SETLKW, &whole) != 0) {
         if (errno != EINTR) {
             Failed(path, "lock", error);
             ::close(fd);
@@ -39,16 +45,10 @@ bool AppendRecordLine(const std::string& path, const std::string& line, std::str
     if (!line.empty()) {
         std::string text = line;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-            // O_APPEND files can still be read through a second handle.
-            int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            char last = '\n';
-            if (reader >= 0) {
-                if (::pread(reader, &last, 1, st.st_size - 1) != 1) last = '\n';
-                ::close(reader);
-            }
-            if (last != '\n') text.insert(0, "\n");
-        }
+        char last = '\n';
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+            ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+            text.insert(0, "\n");
         std::size_t done = 0;
         while (ok && done < text.size()) {
             ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -57,8 +57,9 @@ bool AppendRecordLine(const std::string& path, const std::string& line, std::str
             else if (n < 0 && errno != EINTR)
                 ok = Failed(path, "write", error);
         }
-        if (ok && ::fdatasync(fd) != 0) ok = Failed(path, "flush", error);
+        if (ok && whileLocked) whileLocked();
+        if (ok && ::fdatasync(fd) != 0 && errno != EINVAL) ok = Failed(path, "flush", error);
     }
-    ::close(fd); // releases the lock
+    ::close(fd); // the only descriptor of its description: releases the lock
     return ok;
 }

@@ -24,7 +24,8 @@ bool Failed(const std::string& path, const char* what, std::string& error) {
 
 } // namespace
 
-bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error) {
+bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error,
+                      const std::function<void()>& whileLocked) {
     std::lock_guard guard(g_appending);
     // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end.
     HANDLE file = CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | GENERIC_READ,
@@ -55,6 +56,7 @@ bool AppendRecordLine(const std::string& path, const std::string& line, std::str
                      written == text.size()
                  ? true
                  : Failed(path, "write", error);
+        if (ok && whileLocked) whileLocked();
         if (ok && !FlushFileBuffers(file)) ok = Failed(path, "flush", error);
     }
     OVERLAPPED unlock{};

@@ -83,6 +83,19 @@ public:
         return true;
     }
 
+    // Reads the child's output until `done` holds, the output ends, or the
+    // time runs out; `done`'s answer.
+    template <class Done> bool WaitUntil(Done done, int timeoutMs) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!done()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            if (!Pump(int(std::min<long long>(left.count(), 100))) && out_ < 0 && err_ < 0) break;
+        }
+        return done();
+    }
+
     void Signal(int signal) { ::kill(pid_, signal); }
 
     // Types on the terminal that is the child's stdin.

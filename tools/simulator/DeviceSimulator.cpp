@@ -91,6 +91,9 @@ void DeviceSimulator::EndSeating() {
 
 void DeviceSimulator::NextOfDay() {
     std::lock_guard lock(mutex_);
+    if (dayState_ == DayState::seated && config_.unwrittenLeaveMs >= 0 && answered_ &&
+        report_.imageBytes == 0 && Now() - firstAnswerAt_ >= config_.unwrittenLeaveMs * 1e-3)
+        EndSeating();
     if (dayState_ == DayState::seated || Now() < dayAt_) return;
     if (dayState_ == DayState::leaving) {
         // Removed: what it saw is kept; the slot is empty for a while.
@@ -108,6 +111,7 @@ void DeviceSimulator::NextOfDay() {
     transferring_ = false;
     puskAt_ = 0;
     answered_ = false;
+    versHeard_ = false;
     bounceUntil_ = 0;
     dayState_ = DayState::seated;
     changed_.notify_all();
@@ -227,6 +231,16 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
             }
             continue;
         }
+        if (!transferring_ && config_.strict && versHeard_) {
+            // A strict bootloader has answered: this byte starts the image.
+            transferring_ = true;
+            std::vector<uint8_t> pending;
+            pending.swap(command_);
+            pending.push_back(b);
+            lock.unlock();
+            OnBytes(pending.data(), pending.size());
+            continue;
+        }
         if (!transferring_) {
             // Before the transfer only "VERS" is understood; anything else
             // starts the image.
@@ -235,6 +249,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                 0) {
                 if (command_.size() == kVers.size()) {
                     command_.clear();
+                    versHeard_ = true;
                     ++report_.versRequests;
                     changed_.notify_all();
                     lock.unlock();
@@ -251,6 +266,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     lock.lock();
                     if (!config_.day.empty() && !answered_) {
                         answered_ = true;
+                        firstAnswerAt_ = Now();
                         const SimSeating& seat = config_.day[seating_];
                         if (seat.bounce) bounceUntil_ = Now() + config_.bounceMs * 1e-3;
                         if (seat.other) EndSeating();
@@ -267,6 +283,7 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
             continue;
         }
         image_.push_back(b);
+        ++report_.imageBytes;
         report_.received = image_.size();
         report_.crc = Crc16Modbus(&b, 1, report_.crc);
         if (image_.size() > ImageSize) ++report_.beyondImage;
@@ -286,6 +303,7 @@ void DeviceSimulator::OnBlockComplete(int block) {
         std::lock_guard lock(mutex_);
         crc = report_.crc;
         if (block == BlockCount - 1) {
+            ++report_.wholeImages;
             TResourceData image;
             FindResourceData("STREAM0", rt_stream, image);
             report_.matchesImage =
@@ -349,6 +367,7 @@ void DeviceSimulator::OnBlockComplete(int block) {
 void DeviceSimulator::ResetToStart() {
     std::lock_guard lock(mutex_);
     transferring_ = false;
+    versHeard_ = false;
     image_.clear();
     command_.clear();
     report_.received = 0;

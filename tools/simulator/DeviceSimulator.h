@@ -72,7 +72,14 @@ struct SimConfig {
     std::vector<SimSeating> day;
     int leaveMs = 500;
     int swapMs = 1500;
-    int bounceMs = 300;
+    // A device of the day that has had no image byte this many ms after its
+    // first answer is removed, as an operator takes away a board the station
+    // left unwritten. -1: it stays.
+    int unwrittenLeaveMs = -1;
+    int bounceMs = 150;
+    // A bootloader that answers "VERS" once per session: every byte after
+    // its answer is image data, a second "VERS" included.
+    bool strict = false;
 };
 
 // Parses a day: devices separated by ';', each a list of words separated by
@@ -95,6 +102,8 @@ struct SimReport {
     int wrongCrcs = 0;               // acknowledgements sent with a wrong CRC
     int resets = 0;                  // returns to the start after a silence (resetAfterMs)
     int restarts = 0;                // returns to the start after "PUSK" (restartAfterPuskMs)
+    int wholeImages = 0;             // times the whole image arrived (a rewrite counts twice)
+    std::size_t imageBytes = 0;      // image bytes received in all, across restarts
 };
 
 class DeviceSimulator {
@@ -163,9 +172,11 @@ private:
     enum class DayState { seated, leaving, empty };
     std::size_t seating_ = 0;
     DayState dayState_ = DayState::seated;
-    double dayAt_ = 0;       // when leaving or empty ends
-    double bounceUntil_ = 0; // the bouncing contact hears nothing until then
-    bool answered_ = false;  // the seated device has answered "VERS"
+    double dayAt_ = 0;         // when leaving or empty ends
+    double bounceUntil_ = 0;   // the bouncing contact hears nothing until then
+    bool answered_ = false;    // the seated device has answered "VERS"
+    bool versHeard_ = false;   // this session has answered "VERS" (strict: no second one)
+    double firstAnswerAt_ = 0; // when the seated device first answered
     std::vector<SimReport> history_;
 
     double lineTime_ = 0; // seconds per byte; 0 for an instant device

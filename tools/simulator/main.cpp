@@ -84,7 +84,12 @@ Options:
                        slot then stays empty --swap-ms before the next
   --leave-ms MS        (default 500)
   --swap-ms MS         (default 1500)
-  --bounce-ms MS       how long a bouncing contact hears nothing (default 300)
+  --bounce-ms MS       how long a bouncing contact hears nothing (default 150)
+  --unwritten-leave-ms MS
+                       remove a device of the day that has had no image byte
+                       MS ms after its first answer (default: it stays)
+  --strict             a bootloader that answers "VERS" once: every byte after
+                       its answer, a second "VERS" included, is image data
   --report FILE        at the end, write one JSON line per device of the day
                        (per port): port, device, vers, received, matches,
                        wrong_crcs, pusk
@@ -148,6 +153,7 @@ int main(int argc, char** argv) {
         {"--leave-ms", &config.leaveMs, true},
         {"--swap-ms", &config.swapMs, true},
         {"--bounce-ms", &config.bounceMs, true},
+        {"--unwritten-leave-ms", &config.unwrittenLeaveMs, true},
     };
     int lastPort = 0;
     std::string reportFile;
@@ -175,6 +181,8 @@ int main(int argc, char** argv) {
             ok = ParseSimDay(argv[++i], config.day);
         } else if (a == "--report" && i + 1 < argc) {
             reportFile = argv[++i];
+        } else if (a == "--strict") {
+            config.strict = true;
         } else if (a == "--once") {
             once = true;
         } else if (a == "--ordinary-last") {
