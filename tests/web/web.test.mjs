@@ -156,23 +156,39 @@ describe('upload', () => {
 });
 
 describe('the port, as strict as Chrome', () => {
+  // Writes, then closes in the same turn, on a line that keeps the bytes
+  // queued until the writer closes (or for good); resolves to the stand-in's
+  // log and the device's report.
+  async function writeThenClose(hold) {
+    const w = await openPage(env, { hold });
+    await w.page.evaluate(() => {
+      const serial = Module.varnoSerial;
+      const id = serial.open(1);
+      serial.configure(id, 38462, 8, 1, 0, 4096, 0, 0, 0);
+      serial.write(id, new TextEncoder().encode('VERS'));
+      serial.close(id, 200, 1);
+    });
+    await w.page.waitForFunction(() => window.varnoStandIn.log.closes === 1);
+    const result = { log: await w.standIn(), report: await deviceReport() };
+    assert.deepEqual(w.errors, []);
+    await w.page.close();
+    return result;
+  }
+
   test('bytes written just before a close still reach the device; the close comes after release',
     async () => {
-      const w = await openPage(env, {});
-      await w.page.evaluate(() => {
-        const serial = Module.varnoSerial;
-        const id = serial.open(1);
-        serial.configure(id, 38462, 8, 1, 0, 4096, 0, 0, 0);
-        serial.write(id, new TextEncoder().encode('VERS'));
-        serial.close(id, 2000, 1);
-      });
-      await w.page.waitForFunction(() => window.varnoStandIn.log.closes === 1);
-      assert.match(await deviceReport(), /VERS requests 1,/);
-      const log = await w.standIn();
+      const { log, report } = await writeThenClose(1);
+      assert.match(report, /VERS requests 1,/);
       assert.equal(log.dropped, 0);
       assert.deepEqual(log.order, [['open', 1], ['close', 1]]);
-      assert.deepEqual(w.errors, []);
-      await w.page.close();
+    });
+
+  test('a line that never drains does not hold the close up past the write time-out',
+    async () => {
+      const { log, report } = await writeThenClose('stuck');
+      assert.match(report, /VERS requests 0,/);
+      assert.equal(log.dropped, 4);
+      assert.deepEqual(log.order, [['open', 1], ['close', 1]]);
     });
 
   test('a busy port and a chooser the page may not open are told; a cancelled one is not',

@@ -11,10 +11,11 @@
 //              allowed to this page (an iframe without allow="serial")
 //   readerror=NAME  the first bytes from the device come after a read
 //              error of that name (BreakError, FramingError, ...)
+//   hold=1     written bytes stay queued until the writer closes (a slow
+//              line at the moment of a close); hold=stuck: for good
 // It is as strict as Chrome where the page depends on it: a write resolves
-// once its bytes are queued, and they go on the line in a later task;
-// writer.close() resolves once they have; close() and abort() drop what has
-// not gone; close() rejects while a stream is locked, and on a port not open;
+// once its bytes are queued; writer.close() resolves once they have gone;
+// close() and abort() drop what has not gone; close() rejects while a stream is locked, and on a port not open;
 // open() rejects on an open or busy port. A port whose simulator hangs up is
 // unplugged: its streams fail with the error Web Serial gives for a lost
 // device, and 'disconnect' is fired. varnoStandIn.unplug(n) and plug(n) pull
@@ -29,12 +30,9 @@
   const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [],
                 dropped: 0 };
   const lineErrors = ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError'];
-  // Runs f in a task of its own, as soon as the loop gets to it (a message,
-  // which no timer clamping delays).
-  const tasks = new MessageChannel();
-  const waiting = [];
-  tasks.port1.onmessage = () => waiting.shift()();
-  const nextTask = (f) => { waiting.push(f); tasks.port2.postMessage(0); };
+  // hold=1: the line takes nothing until the writer closes; hold=stuck: not
+  // even then (a line held by flow control).
+  const hold = query.get('hold');
 
   class StandInPort extends EventTarget {
     constructor(n) {
@@ -45,7 +43,7 @@
       this.writable = null;
       this.ws = null;
       this.unsent = []; // written, not yet on the line
-      this.sending = null; // the task that puts unsent on the line
+      this.closing = false; // the writer asked to drain
       this.drained = []; // writer.close()s waiting for unsent to go
     }
     getInfo() { return { usbVendorId: 0x0403, usbProductId: 0x6001 }; }
@@ -90,6 +88,8 @@
         };
         ws.onopen = () => {
           this.state = 'opened';
+          this.closing = false;
+          this.unsent = [];
           let source;
           const newReadable = () => new ReadableStream({ start(c) { source = c; } });
           this.readable = newReadable();
@@ -104,6 +104,7 @@
             close() {
               return new Promise((resolve, reject) => {
                 port.drained.push((e) => (e ? reject(e) : resolve()));
+                port.closing = true;
                 port.queue(ws);
               });
             },
@@ -126,26 +127,19 @@
         };
       });
     }
-    // Puts bytes in the line's queue; they go out in a later task, and a
-    // writer.close() waiting on them resolves once they have.
+    // Puts bytes in the line's queue, which goes out at once unless the line
+    // is held; a writer.close() waiting on it resolves once it has.
     queue(ws, bytes) {
       if (bytes) this.unsent.push(bytes);
-      if (this.sending) return;
-      const sending = {};
-      this.sending = sending;
-      nextTask(() => {
-        if (this.sending !== sending) return; // dropped meanwhile
-        this.sending = null;
-        for (const b of this.unsent) if (ws.readyState === WebSocket.OPEN) ws.send(b);
-        this.unsent = [];
-        for (const f of this.drained.splice(0)) f();
-      });
+      if (hold === 'stuck' || (hold && !this.closing)) return;
+      for (const b of this.unsent) if (ws.readyState === WebSocket.OPEN) ws.send(b);
+      this.unsent = [];
+      for (const f of this.drained.splice(0)) f();
     }
     // Throws the queue away; a writer.close() waiting on it fails with error.
     drop(error) {
       for (const b of this.unsent) log.dropped += b.byteLength;
       this.unsent = [];
-      this.sending = null;
       for (const f of this.drained.splice(0)) f(error || new DOMException('Aborted.', 'AbortError'));
     }
     // The device went away: reading and writing fail, as Web Serial's do;
