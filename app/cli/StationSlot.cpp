@@ -166,8 +166,6 @@ void TStationSlot::Run() {
         }
         if (answer == TAnswer::bootloader)
             OnBootloader();
-        else if (answer == TAnswer::heard)
-            flasher_.reset(); // judged on a new session at the next poll
         else
             OnSilence(answer == TAnswer::other);
     }
@@ -180,7 +178,9 @@ void TStationSlot::OnSilence(bool otherAnswer) {
         Set(otherAnswer ? TSlotState::not_bootloader : TSlotState::waiting);
         break;
     case TPhase::held:
-        if (++silent_ >= kPollsToLeave) Leave("left");
+        if (++silent_ >= kPollsToLeave &&
+            Clock::now() - heardAt_ >= std::chrono::milliseconds(kLeaveMs))
+            Leave("left");
         break;
     case TPhase::done:
         quietSince_ = true;
@@ -194,8 +194,10 @@ void TStationSlot::OnBootloader() {
         Arrive();
         return;
     case TPhase::held:
-        if (found_.device == held_.device && found_.version == held_.version) {
+        if (found_.device == held_.device &&
+            found_.version.compare(0, held_.version.size(), held_.version) == 0) {
             silent_ = 0; // still there; asked again on a new session
+            heardAt_ = Clock::now();
             flasher_.reset();
             RestOfPoll();
             return;
@@ -290,6 +292,7 @@ void TStationSlot::Hold() {
     held_ = found_;
     phase_ = TPhase::held;
     silent_ = 0;
+    heardAt_ = Clock::now();
     flasher_.reset();
     RestOfPoll();
 }
@@ -313,7 +316,11 @@ TStationSlot::TAnswer TStationSlot::Poll() {
         const std::string port = Place().port;
         flasher_ = std::make_unique<TFlasher>(watch_);
         flasher_->StopOnlyAfter(2);
-        TIdentifyResult r = flasher_->Identify(port, settings_.pollMs);
+        // After an attempt the first answer is awaited longer: whether it
+        // comes decides whether the board stayed in its bootloader.
+        const bool first = phase_ == TPhase::done && passed_ && !quietSince_;
+        TIdentifyResult r = flasher_->Identify(port, first ? std::max(settings_.pollMs, kLeaveMs)
+                                                           : settings_.pollMs);
         if (r.outcome == TIdentify::open_failed) {
             std::string note = OpenProblem(port);
             host_.Log(Place(), flasher_->TakeLog());
@@ -344,30 +351,25 @@ TStationSlot::TAnswer TStationSlot::Poll() {
         }
         return TAnswer::none;
     }
-    // Until the session has found a device its probe judges each reply;
-    // after that (the session that wrote it) every burst is an answer.
+    // The session has not found a device yet: its probe judges each reply.
     TFlasher& f = *flasher_;
-    const bool probing = !f.Identified();
-    const std::size_t judged = f.Judged(), heard = f.Arrived();
+    const std::size_t judged = f.Judged();
     f.Poll();
-    bool answered = f.Listen(settings_.pollMs, [&] {
-        return (probing ? f.Judged() > judged : f.Arrived() > heard) || f.LineLost();
-    });
+    bool answered = f.Listen(settings_.pollMs, [&] { return f.Judged() > judged || f.LineLost(); });
     if (f.LineLost()) {
         rest();
         host_.Log(Place(), f.TakeLog());
         flasher_.reset();
         return TAnswer::gone;
     }
-    if (answered && probing && f.Identified()) {
+    if (answered && f.Identified()) {
         found_.outcome = TIdentify::found;
         found_.device = f.Schema().Device();
         found_.version = f.Schema().Version();
         return TAnswer::bootloader;
     }
     rest();
-    if (!answered) return TAnswer::none;
-    return probing ? TAnswer::other : TAnswer::heard;
+    return answered ? TAnswer::other : TAnswer::none;
 }
 
 void TStationSlot::Write() {
@@ -426,17 +428,19 @@ void TStationSlot::Write() {
         }
     }
     Tell(attempt);
-    // The slot goes on asking on this session: a new one, opened at once,
-    // would purge the port's output, which may still hold "PUSK" where the
-    // far end has not read it yet (a pseudo-terminal tells no queue). A
-    // session that was closed under the upload is opened afresh.
-    if (r.outcome == TUpload::interrupted || r.failure == TUploadFailure::line_lost ||
-        r.failure == TUploadFailure::start_lost)
-        flasher_.reset();
+    puskAt_ = Clock::now();
+    // The port stays open, with nothing sent, while the device takes "PUSK"
+    // and starts: a new session opened at once would purge the output that
+    // may still hold it (a pseudo-terminal tells no queue that a close could
+    // wait for). The slot then asks on new sessions.
+    const auto quiet = Clock::now() + std::chrono::milliseconds(kStartQuietMs);
+    while (host_.Taking() && Clock::now() < quiet)
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(quiet - Clock::now(), std::chrono::milliseconds(50)));
+    flasher_.reset();
     phase_ = TPhase::done;
     passed_ = r.outcome == TUpload::success;
     quietSince_ = false;
-    puskAt_ = std::chrono::steady_clock::now();
 }
 
 void TStationSlot::Leave(const char* kind) {

@@ -7,7 +7,8 @@
 //   expected is refused, and any other is written on the session that
 //   answered, with nothing sent in between.
 // - After its attempt a board's result stays shown until the next board
-//   arrives, and the slot asks "VERS" on a new session every poll:
+//   arrives; after a quiet start time the slot asks "VERS" on a new session
+//   every poll:
 //   - after a failure, a bootloader's answer is an arrival: the board was
 //     reset into its bootloader, or another one was seated;
 //   - after a pass, an answer to the first poll is the board staying in its
@@ -16,8 +17,9 @@
 //     or a board seated sooner than the slot tells apart from it: shown,
 //     recorded and held, not written; a later answer is an arrival.
 // - A held board (refused, staying or back) is not written; it has left once
-//   kPollsToLeave polls in a row go without its answer. A bootloader of
-//   another name or version in its place is an arrival.
+//   kPollsToLeave polls in a row, and kLeaveMs, go without its answer. A bootloader of
+//   another name or version in its place is an arrival (a version that
+//   begins with the held one's is the same: a late answer run into the next).
 // - A port that goes away ends any seating.
 #pragma once
 
@@ -70,7 +72,14 @@ struct TSlotEvent {
 // row without its answer after which a held board has left.
 inline constexpr int kReturnWindowMs = 3000;
 inline constexpr int kSettleMs = 200;
+// After an attempt the port stays open this long with nothing sent: the
+// device takes "PUSK" and starts (opening the port anew purges its output).
+inline constexpr int kStartQuietMs = 500;
 inline constexpr int kPollsToLeave = 3;
+// A held board has left once it has not answered for this long (and
+// kPollsToLeave polls); the first poll after an attempt waits this long for
+// its answer. Replies a loaded machine delays are not taken for silence.
+inline constexpr int kLeaveMs = 1000;
 
 enum class TSlotState {
     waiting,        // no device; asking every poll
@@ -137,9 +146,7 @@ public:
     TSlotPlace Place() const;
 
 private:
-    // heard: an answer on a session past its device's identification (the
-    // one that wrote it), which only a new session can judge.
-    enum class TAnswer { none, bootloader, other, heard, gone, unavailable, interrupted };
+    enum class TAnswer { none, bootloader, other, gone, unavailable, interrupted };
     // The port that sits at the slot's place now; false when none does.
     bool FindPort(std::string& device);
     // empty: no board; held: a board not to be written; done: a board's
@@ -172,11 +179,12 @@ private:
     TIdentifyResult found_; // the last bootloader's answer
     TIdentifyResult held_;  // the held board's answer
     TPhase phase_ = TPhase::empty;
-    int silent_ = 0;                                 // held: polls in a row without its answer
-    bool passed_ = false;                            // done: the attempt passed
-    bool quietSince_ = false;                        // done: a poll has gone unanswered since
-    std::chrono::steady_clock::time_point puskAt_{}; // done: when the attempt ended
-    std::string unavailable_;                        // why the port cannot be opened, once told
+    int silent_ = 0;                                  // held: polls in a row without its answer
+    std::chrono::steady_clock::time_point heardAt_{}; // held: its last answer
+    bool passed_ = false;                             // done: the attempt passed
+    bool quietSince_ = false;                         // done: a poll has gone unanswered since
+    std::chrono::steady_clock::time_point puskAt_{};  // done: when the attempt ended
+    std::string unavailable_;                         // why the port cannot be opened, once told
     std::chrono::steady_clock::time_point pollStart_{};
 
     mutable std::mutex viewMutex_;

@@ -189,6 +189,24 @@ TEST(JsonResult, EscapesAndKeepsOrder) {
                            "\"seconds\": 1.500, \"ok\": true}");
 }
 
+// Text that is no UTF-8 (a tag typed in another code page) still makes
+// valid JSON; UTF-8 passes whole.
+TEST(JsonResult, BytesThatAreNoUtf8BecomeReplacementCharacters) {
+    EXPECT_EQ(JsonString("\xcf\xe0\xf0\xf2\xe8\xff"),
+              "\"\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\\ufffd\"");
+    EXPECT_EQ(JsonString("Партия 7 — ok"), "\"Партия 7 — ok\"");
+    EXPECT_EQ(JsonString("\xe2\x80"), "\"\\ufffd\\ufffd\""); // cut short
+    EXPECT_EQ(JsonString("\xc0\xaf"), "\"\\ufffd\\ufffd\""); // overlong
+}
+
+// A station's screen lines fit the terminal a character at a time.
+TEST(VisibleText, LinesFitTheTerminalByCharacters) {
+    EXPECT_EQ(Columns("passed — remove"), 15u);
+    EXPECT_EQ(FitColumns("passed — remove", 9), "passed —");
+    EXPECT_EQ(FitColumns("passed", 40), "passed");
+    EXPECT_EQ(FitColumns("passed", 0), "passed");
+}
+
 TEST(Summary, ClosingLineTableAndWorstExitCode) {
     EXPECT_EQ(ClosingLine(130048, 35.1, "VMX-1", "COM3", "8.3", "8.4 (KMV-4)"),
               "Wrote 130048 bytes in 35.1 s (29.6 kbit/s) to VMX-1 on COM3: 8.3 → 8.4 (KMV-4)");

@@ -52,6 +52,20 @@ std::vector<std::string> Lines(const std::string& text) {
 
 } // namespace
 
+// A bootloader that answers "VERS" once per session takes every later byte
+// as image data: write sends the image on the session that asked, with
+// nothing in between.
+TEST_F(Cli, ABootloaderThatAnswersOnceIsWrittenOnTheSessionThatAsked) {
+    SimConfig strict;
+    strict.strict = true;
+    DeviceSimulator& sim = StartDevice(strict);
+    std::string out, err;
+    ASSERT_EQ(RunCli({"write", kPort, "--yes", kAllow}, &out, &err), 0) << out << err;
+    EXPECT_TRUE(sim.WaitFor([](const SimReport& r) { return r.pusk; }, 5000));
+    EXPECT_TRUE(sim.Report().matchesImage);
+    EXPECT_EQ(sim.Report().versRequests, 1);
+}
+
 TEST_F(Cli, WriteSucceedsWithPlainProgressOnStderrWhenItIsNoTerminal) {
     DeviceSimulator& sim = StartDevice();
     std::string out, err;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -378,4 +379,23 @@ TEST_F(Station, ARecordThatCannotBeWrittenStopsTheStation) {
     auto seen = slot.Seatings();
     EXPECT_TRUE(seen[0].pusk);
     EXPECT_TRUE(seen.size() < 2 || seen[1].imageBytes == 0) << "no write after the failure";
+}
+
+// report: a folder is refused, a file named twice is read once, a pass
+// without its time counts in the yield but not in the times, and a slot
+// with nothing written has no yield.
+TEST(Report, FoldersFilesTwicePassesWithoutTimesAndSlotsWithoutAttempts) {
+    const std::string file = TestPortDir() + "/report.jsonl";
+    std::ofstream(file) << "{\"host\": \"h\", \"slot\": \"A\", \"result\": \"passed\", "
+                           "\"seconds\": 40}\n"
+                           "{\"host\": \"h\", \"slot\": \"A\", \"result\": \"passed\"}\n"
+                           "{\"host\": \"h\", \"slot\": \"B\", \"result\": \"wrong-device\"}\n";
+    std::string out, err;
+    EXPECT_EQ(RunCli({"report", TestPortDir()}, &out, &err), 3);
+    EXPECT_TRUE(Has(err, "is a folder")) << err;
+    ASSERT_EQ(RunCli({"report", file, file}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(out, "All: 3 records; passed 2, failed 0, wrong device 1; yield 100.0%; "
+                         "median 40.0 s"))
+        << out;
+    EXPECT_TRUE(std::regex_search(out, std::regex("\\bB +0 +0 +1 +- "))) << out;
 }

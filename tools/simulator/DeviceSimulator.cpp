@@ -18,6 +18,8 @@ double Now() {
 }
 
 const std::string kVers = "VERS";
+// The bytes that tell the image's start from stray bytes taken as image data.
+constexpr std::size_t kImageStart = 16;
 const std::string kPusk = "PUSK";
 
 } // namespace
@@ -92,14 +94,17 @@ void DeviceSimulator::EndSeating() {
 void DeviceSimulator::NextOfDay() {
     std::lock_guard lock(mutex_);
     if (dayState_ == DayState::seated && config_.unwrittenLeaveMs >= 0 && answered_ &&
-        report_.imageBytes == 0 && Now() - firstAnswerAt_ >= config_.unwrittenLeaveMs * 1e-3)
+        !report_.imageBegun && Now() - firstAnswerAt_ >= config_.unwrittenLeaveMs * 1e-3)
         EndSeating();
     if (dayState_ == DayState::seated || Now() < dayAt_) return;
     if (dayState_ == DayState::leaving) {
         // Removed: what it saw is kept; the slot is empty for a while.
         history_.push_back(report_);
         dayState_ = DayState::empty;
-        dayAt_ = Now() + config_.swapMs * 1e-3;
+        const int swap = seating_ + 1 < config_.day.size() && config_.day[seating_ + 1].swapMs >= 0
+                             ? config_.day[seating_ + 1].swapMs
+                             : config_.swapMs;
+        dayAt_ = Now() + swap * 1e-3;
         changed_.notify_all();
         return;
     }
@@ -141,11 +146,13 @@ bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day) {
             } else if (key == "other" || key == "reply") {
                 seat.reply = value;
                 seat.other = key == "other";
-            } else if (key == "wrong-crc-at" || key == "silence-from") {
+            } else if (key == "wrong-crc-at" || key == "silence-from" || key == "swap") {
                 char* endp = nullptr;
                 long k = std::strtol(value.c_str(), &endp, 10);
                 if (value.empty() || *endp != 0 || k < 0) return false;
-                (key == "wrong-crc-at" ? seat.faults.wrongCrcAt : seat.faults.silenceFrom) = int(k);
+                (key == "wrong-crc-at"   ? seat.faults.wrongCrcAt
+                 : key == "silence-from" ? seat.faults.silenceFrom
+                                         : seat.swapMs) = int(k);
             } else {
                 return false;
             }
@@ -285,6 +292,12 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
         image_.push_back(b);
         ++report_.imageBytes;
         report_.received = image_.size();
+        if (image_.size() == kImageStart && !report_.imageBegun) {
+            TResourceData image;
+            report_.imageBegun = FindResourceData("STREAM0", rt_stream, image) &&
+                                 image.size >= kImageStart &&
+                                 std::memcmp(image.data, image_.data(), kImageStart) == 0;
+        }
         report_.crc = Crc16Modbus(&b, 1, report_.crc);
         if (image_.size() > ImageSize) ++report_.beyondImage;
         if (image_.size() % BlockSize == 0) {

@@ -39,6 +39,7 @@ struct SimSeating {
     bool bounce = false; // the contact bounces on arrival: after the first answer the
                          // device hears nothing for SimConfig::bounceMs
     bool stays = false;  // goes on answering "VERS" after "PUSK", until removed
+    int swapMs = -1;     // seated this long after the one before left; -1: SimConfig::swapMs
 };
 
 struct SimConfig {
@@ -84,7 +85,7 @@ struct SimConfig {
 
 // Parses a day: devices separated by ';', each a list of words separated by
 // ',': ok, bounce, stays, other=TEXT, reply=TEXT, wrong-crc-at=K,
-// silence-from=K. False on a bad word.
+// silence-from=K, swap=MS. False on a bad word.
 bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day);
 
 struct SimReport {
@@ -104,6 +105,7 @@ struct SimReport {
     int restarts = 0;                // returns to the start after "PUSK" (restartAfterPuskMs)
     int wholeImages = 0;             // times the whole image arrived (a rewrite counts twice)
     std::size_t imageBytes = 0;      // image bytes received in all, across restarts
+    bool imageBegun = false;         // the image's first bytes arrived (not just stray ones)
 };
 
 class DeviceSimulator {

@@ -79,7 +79,8 @@ Options:
                        stays (answers "VERS" after "PUSK"), other=TEXT (a
                        device not to be written, answering TEXT; removed
                        after its first answer), reply=TEXT, wrong-crc-at=K,
-                       silence-from=K. A device is removed --leave-ms after
+                       silence-from=K, swap=MS (seated MS after the one
+                       before left). A device is removed --leave-ms after
                        "PUSK", its fault or (other) its first answer; the
                        slot then stays empty --swap-ms before the next
   --leave-ms MS        (default 500)
