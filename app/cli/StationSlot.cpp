@@ -213,8 +213,9 @@ void TStationSlot::OnBootloader() {
             Hold(); // it stays in its bootloader after "PUSK"
             return;
         }
-        if (std::chrono::steady_clock::now() - puskAt_ <
-            std::chrono::milliseconds(kReturnWindowMs)) {
+        // Only a board of the name just written can be that board again.
+        if (found_.device == written_.device && std::chrono::steady_clock::now() - puskAt_ <
+                                                    std::chrono::milliseconds(kReturnWindowMs)) {
             Refuse("returned",
                    "a bootloader answered within " + std::to_string(kReturnWindowMs / 1000) +
                        " s of \"PUSK\": the board is back in its bootloader (its firmware may "
@@ -429,6 +430,7 @@ void TStationSlot::Write() {
     }
     Tell(attempt);
     puskAt_ = Clock::now();
+    written_ = found_;
     // The port stays open, with nothing sent, while the device takes "PUSK"
     // and starts: a new session opened at once would purge the output that
     // may still hold it (a pseudo-terminal tells no queue that a close could

@@ -11,15 +11,17 @@
 //   every poll:
 //   - after a failure, a bootloader's answer is an arrival: the board was
 //     reset into its bootloader, or another one was seated;
-//   - after a pass, an answer to the first poll is the board staying in its
-//     bootloader (held, not written again); an answer after silence but
-//     within kReturnWindowMs of "PUSK" is the board back in its bootloader,
-//     or a board seated sooner than the slot tells apart from it: shown,
-//     recorded and held, not written; a later answer is an arrival.
-// - A held board (refused, staying or back) is not written; it has left once
-//   kPollsToLeave polls in a row, and kLeaveMs, go without its answer. A bootloader of
-//   another name or version in its place is an arrival (a version that
-//   begins with the held one's is the same: a late answer run into the next).
+//   - after a pass, an answer to the first poll (awaited kLeaveMs) is the
+//     board staying in its bootloader (held, not written again); an answer
+//     of the same name after silence, but within kReturnWindowMs of "PUSK",
+//     is the board back in its bootloader, or a board seated sooner than
+//     the slot tells apart from it: shown, recorded and held, not written;
+//     a later answer, or one of another name, is an arrival.
+// - A held board (refused, staying or back) is not written; it has left
+//   once kPollsToLeave polls in a row, and kLeaveMs, go without its answer.
+//   A bootloader of another name or version in its place is an arrival (a
+//   version that begins with the held one's is the same: a late answer run
+//   into the next).
 // - A port that goes away ends any seating.
 #pragma once
 
@@ -176,8 +178,9 @@ private:
     TSlotPlace place_;
     const TSlotSettings settings_;
     std::unique_ptr<TFlasher> flasher_;
-    TIdentifyResult found_; // the last bootloader's answer
-    TIdentifyResult held_;  // the held board's answer
+    TIdentifyResult found_;   // the last bootloader's answer
+    TIdentifyResult held_;    // the held board's answer
+    TIdentifyResult written_; // the last board written
     TPhase phase_ = TPhase::empty;
     int silent_ = 0;                                  // held: polls in a row without its answer
     std::chrono::steady_clock::time_point heardAt_{}; // held: its last answer

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -154,6 +155,7 @@ protected:
             for (auto& r : records)
                 if (r["slot"].text == slot) mine.push_back(r);
             const std::vector<SimReport> seen = sims[std::size_t(k)]->Seatings();
+            boards_ += int(seen.size());
             check(mine.size() == seen.size(), slot + ": " + std::to_string(seen.size()) +
                                                   " boards, " + std::to_string(mine.size()) +
                                                   " records");
@@ -184,11 +186,19 @@ protected:
         const char* count = std::getenv("VARNO_DAYS");
         const unsigned seed0 = first ? unsigned(std::strtoul(first, nullptr, 10)) : 20261209u;
         const int days = count ? std::atoi(count) : 1;
+        int held = 0;
         for (int d = 0; d < days; ++d) {
-            EXPECT_EQ(PlayDay(seed0 + unsigned(d) + (strict ? 1000000u : 0u), strict), "");
+            const std::string failures =
+                PlayDay(seed0 + unsigned(d) + (strict ? 1000000u : 0u), strict);
+            EXPECT_EQ(failures, "");
+            held += failures.empty();
             sims_.clear();
         }
+        std::printf("station days%s: %d days, %d boards, every promise held on %d days\n",
+                    strict ? " (bootloaders that answer once)" : "", days, boards_, held);
     }
+
+    int boards_ = 0;
 };
 
 } // namespace

@@ -10,12 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -398,4 +401,40 @@ TEST(Report, FoldersFilesTwicePassesWithoutTimesAndSlotsWithoutAttempts) {
                          "median 40.0 s"))
         << out;
     EXPECT_TRUE(std::regex_search(out, std::regex("\\bB +0 +0 +1 +- "))) << out;
+}
+
+// Slots follow places, not COM names: an adapter in another socket that is
+// given the COM name a slot's adapter left gets a slot of its own; a port
+// that cannot be opened is told as an event.
+TEST_F(Station, ANewAdapterOnAFreedNameGetsASlotAndABusyPortIsTold) {
+    static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
+    putenv(places.data());
+    struct TUnplug {
+        ~TUnplug() {
+            unsetenv("VARNOMIKSAL_BY_PATH_DIR");
+            std::filesystem::remove_all(TestPortDir() + "/by-path");
+        }
+    } unplug;
+    std::filesystem::create_directories(TestPortDir() + "/by-path");
+    auto plug = [&](DeviceSimulator& device, const std::string& socket) {
+        std::filesystem::create_symlink(device.DevicePath(), TestPortDir() + "/by-path/" + socket);
+    };
+    plug(Slot(240, "ok"), "socket-1");
+    DeviceSimulator& busy = Slot(241, "ok");
+    // Another program holds COM241.
+    int held = ::open(busy.DevicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    TCliProcess station({"station", kAllow, "--json", "--poll-ms", "100"});
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"passed\"", 30000)) << station.err;
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"unavailable\"", 10000)) << station.out;
+    ::close(held);
+    sims_.erase(sims_.begin()); // socket 1 unplugged: COM240 is free
+    std::filesystem::remove(TestPortDir() + "/by-path/socket-1");
+    ASSERT_TRUE(station.WaitForOutput("\"event\": \"missing\"", 10000)) << station.out;
+    plug(Slot(240, "ok"), "socket-2");
+    ASSERT_TRUE(station.WaitForOutput("\"slot\": \"socket-2\", \"port\": \"COM240\"", 10000))
+        << station.out;
+    station.Signal(SIGINT);
+    station.Wait();
+    EXPECT_TRUE(Has(station.out, "\"event\": \"unavailable\", \"time\"")) << station.out;
 }
