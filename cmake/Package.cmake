@@ -44,6 +44,9 @@ foreach(size 16 32)
   install(FILES ${png} DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME varnomiksal.png)
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${pkg_gzipped} ${pkg_icons})
+# The icon is made in the resources' folder: a file there is no rule here, so
+# the target that makes it comes first (a build at one job found it missing).
+add_dependencies(package_files qe_resource_files)
 
 # The software centres' metainfo. Its release is the changelog's latest entry,
 # dated as there, so that the package stays the same from one build to the

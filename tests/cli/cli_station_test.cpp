@@ -59,6 +59,21 @@ std::vector<std::string> Of(const std::vector<TObject>& objects, const std::stri
 
 using Texts = std::vector<std::string>;
 
+// The places of the test's ports: links in a folder of their own, named as
+// /dev/serial/by-path names them. They name ptys that a later test may be
+// given, so they go with the test.
+struct TSockets {
+    TSockets() {
+        static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
+        putenv(places.data());
+        std::filesystem::create_directories(TestPortDir() + "/by-path");
+    }
+    ~TSockets() {
+        unsetenv("VARNOMIKSAL_BY_PATH_DIR");
+        std::filesystem::remove_all(TestPortDir() + "/by-path");
+    }
+};
+
 class Station : public DeviceTest {
 protected:
     // A slot with the day's devices; quick steps to keep the test short,
@@ -246,18 +261,8 @@ TEST_F(Station, ASlotWhosePortIsGoneWaitsForItAndWritesTheDeviceThatComes) {
 // An adapter plugged into the same socket again may come back under another
 // COM name; the slot, named by its place, follows it there.
 TEST_F(Station, ASlotFollowsItsSocketWhenItsAdapterComesBackUnderAnotherName) {
-    static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
-    putenv(places.data());
-    // The socket's link names a pty that a later test may be given: it goes
-    // with this test.
-    struct TUnplug {
-        ~TUnplug() {
-            unsetenv("VARNOMIKSAL_BY_PATH_DIR");
-            std::filesystem::remove_all(TestPortDir() + "/by-path");
-        }
-    } unplug;
+    TSockets sockets;
     const std::string socket = TestPortDir() + "/by-path/pci-0000:00:14.0-usb-0:3:1.0-port0";
-    std::filesystem::create_directories(TestPortDir() + "/by-path");
     auto plug = [&](DeviceSimulator& device) {
         std::filesystem::remove(socket);
         std::filesystem::create_symlink(device.DevicePath(), socket);
@@ -407,15 +412,7 @@ TEST(Report, FoldersFilesTwicePassesWithoutTimesAndSlotsWithoutAttempts) {
 // given the COM name a slot's adapter left gets a slot of its own; a port
 // that cannot be opened is told as an event.
 TEST_F(Station, ANewAdapterOnAFreedNameGetsASlotAndABusyPortIsTold) {
-    static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
-    putenv(places.data());
-    struct TUnplug {
-        ~TUnplug() {
-            unsetenv("VARNOMIKSAL_BY_PATH_DIR");
-            std::filesystem::remove_all(TestPortDir() + "/by-path");
-        }
-    } unplug;
-    std::filesystem::create_directories(TestPortDir() + "/by-path");
+    TSockets sockets;
     auto plug = [&](DeviceSimulator& device, const std::string& socket) {
         std::filesystem::create_symlink(device.DevicePath(), TestPortDir() + "/by-path/" + socket);
     };
