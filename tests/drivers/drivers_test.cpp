@@ -244,7 +244,9 @@ TEST_F(Ftdi, Doctor) {
     // A real chip's default; QEMU's starts at 0.
     const std::string found = guest_->Read(kFtdi.lowLatency), before = "16";
     guest_->Command("sh echo 16 > " + std::string(kFtdi.lowLatency));
-    CliRun run = guest_->Run("doctor /dev/ttyUSB0 --json");
+    // Three round trips: the verdict follows their median, which one slow
+    // first reply on a loaded machine does not sway.
+    CliRun run = guest_->Run("doctor /dev/ttyUSB0 --json --rounds 3");
     EXPECT_EQ(run.rc, 0) << run.Describe();
     auto has = [&](const std::string& pattern) {
         return std::regex_search(run.json, std::regex(pattern));
