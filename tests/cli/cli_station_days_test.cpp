@@ -6,7 +6,7 @@
 // first seed and VARNO_DAYS the number of days (the soak script runs many).
 #include "CliProcess.h"
 #include "DeviceTest.h"
-#include "app/cli/JsonLine.h"
+#include "runtime/JsonLine.h"
 #include "app/cli/StationSlot.h"
 
 #include <gtest/gtest.h>
