@@ -11,17 +11,31 @@
 #    next start sends it. A spool whose notes of what was sent are lost
 #    sends everything again, and the database keeps one row of each.
 # 4. SQLite as the line's database, and report over it.
-# Usage: station-database.sh <varnomiksal-cli> <varnomiksal-sim>
+# Under wine (x64, whose ODBC hands its calls to the host's 64-bit unixODBC)
+# only 1, and one station that writes a device while the server is away.
+# Usage: station-database.sh <varnomiksal-cli> <varnomiksal-sim> [wine]
+# With "wine" the Windows programs run under wine ($VARNO_WINE) on the
+# prefix's null-modem cables, and reach the server through wine's ODBC,
+# which hands its calls to the host's unixODBC; otherwise on ptys.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-cli=$1 sim=$2
+cli=$1 sim=$2 mode=${3:-}
 work=$(mktemp -d)
 [ -n "${KEEP_WORK:-}" ] && echo "work: $work"
 chmod 755 "$work" # the server runs as another user
 pg=$work/pg
 trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; "$here/postgres.sh" stop "$pg" 2>/dev/null;
   [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
-export VARNOMIKSAL_PORT_DIR=$work/ports
+run=()
+if [ "$mode" = wine ]; then
+  run=("${VARNO_WINE:-wine}")
+  portdir='C:\'
+  path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+else
+  export VARNOMIKSAL_PORT_DIR=$work/ports
+  portdir=$VARNOMIKSAL_PORT_DIR
+  path() { printf '%s' "$1"; }
+fi
 port=$("$here/postgres.sh" start "$pg") || exit 1
 driver() { ls /usr/lib/*/odbc/"$1" | head -1; }
 db="odbc:Driver=$(driver psqlodbcw.so);Server=127.0.0.1;Port=$port;Database=line;UID=station"
@@ -34,8 +48,8 @@ psql_rows() {
 
 sims=()
 start_sims() {
-  "$sim" --ports "$1" --port-dir "$VARNOMIKSAL_PORT_DIR" --day "$2" --leave-ms 300 \
-    --swap-ms 3200 --report "$work/sim-$1.jsonl" </dev/null >"$work/sim-$1.out" 2>&1 &
+  "${run[@]}" "$sim" --ports "$1" --port-dir "$portdir" --day "$2" --leave-ms 300 \
+    --swap-ms 3200 --report "$(path "$work/sim-$1.jsonl")" </dev/null >"$work/sim-$1.out" 2>&1 &
   sims+=($!)
 }
 wait_for_ports() {
@@ -44,14 +58,57 @@ wait_for_ports() {
     sleep 0.1
   done
 }
-station() { "$cli" station --allow-placeholder --poll-ms 200 --json "$@" </dev/null; }
+station() { "${run[@]}" "$cli" station --allow-placeholder --poll-ms 200 --json "$@" </dev/null; }
+report() { "${run[@]}" "$cli" report "$@" --json </dev/null; }
 
 # 1. A wrong password.
 start_sims 100-100 ok
 wait_for_ports 1
-VARNOMIKSAL_DB_PASSWORD=not-the-secret station COM100 --record "$db" --spool "$work/w.spool" \
+VARNOMIKSAL_DB_PASSWORD=not-the-secret station COM100 --record "$db" --spool "$(path "$work/w.spool")" \
   >"$work/wrong.jsonl" 2>"$work/wrong.err"
 wrong_code=$?
+
+# Under wine, where a whole image takes up to a minute on a loaded machine:
+# one station writes one device while the server is away for 8 s from the
+# end of its upload, and report reads the database; the rest runs on ptys.
+if [ "$mode" = wine ]; then
+  start_sims 101-101 ok
+  wait_for_ports 2
+  station COM101 --record "$db" --spool "$(path "$work/a.spool")" --count 1 \
+    >"$work/a.jsonl" 2>"$work/a.err" &
+  a=$!
+  for _ in $(seq 3000); do grep -q '"percent": 90' "$work/a.jsonl" && break; sleep 0.1; done
+  "$here/postgres.sh" pause "$pg"
+  sleep 8
+  "$here/postgres.sh" resume "$pg"
+  wait $a
+  a_code=$?
+  report "$db" >"$work/report-db.json"
+  report "$(path "$work/a.spool")" >"$work/report-spools.json"
+  psql_rows >"$work/rows-day.txt"
+  for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null; done
+  python3 - "$work" "$wrong_code" "$a_code" <<'PY'
+import json, sys
+work, wrong_code, a_code = sys.argv[1], *map(int, sys.argv[2:])
+def lines(name): return [json.loads(l) for l in open(f"{work}/{name}") if l.strip()]
+events, spooled = lines("a.jsonl"), lines("a.spool")
+rows = [l.split() for l in open(f"{work}/rows-day.txt")]
+report = lambda n: {k: v for k, v in json.load(open(f"{work}/{n}")).items() if k != "message"}
+checks = {
+    "a wrong password: exit 4": wrong_code == 4,
+    "the password is never shown": "not-the-secret" not in open(f"{work}/wrong.err").read(),
+    "the station passes its device: %d" % a_code: a_code == 0,
+    "the database is told lost and back": {"database-lost", "database-back"} <=
+        {e["event"] for e in events},
+    "the attempt is in the database once": [r[0] for r in rows] == [spooled[0]["id"]],
+    "report: the same over the database as over the spool":
+        report("report-db.json") == report("report-spools.json"),
+}
+for what, ok in checks.items(): print(("ok: " if ok else "FAILED: ") + what)
+sys.exit(0 if all(checks.values()) else 1)
+PY
+  exit
+fi
 
 # 2. Two stations; the server away for 20 s in the middle of their day.
 day="ok;ok;wrong-crc-at=20;ok;ok"
@@ -59,13 +116,13 @@ start_sims 101-102 "$day"
 start_sims 103-104 "$day"
 start_sims 105-105 "ok;wrong-crc-at=20;ok" # 4. SQLite, meanwhile
 wait_for_ports 6
-station COM101 COM102 --record "$db" --spool "$work/a.spool" --count 8 >"$work/a.jsonl" \
+station COM101 COM102 --record "$db" --spool "$(path "$work/a.spool")" --count 8 >"$work/a.jsonl" \
   2>"$work/a.err" &
 a=$!
-station COM103 COM104 --record "$db" --spool "$work/b.spool" --count 8 >"$work/b.jsonl" \
+station COM103 COM104 --record "$db" --spool "$(path "$work/b.spool")" --count 8 >"$work/b.jsonl" \
   2>"$work/b.err" &
 b=$!
-station COM105 --record "$sqlite" --spool "$work/s.spool" --count 2 >"$work/s.jsonl" \
+station COM105 --record "$sqlite" --spool "$(path "$work/s.spool")" --count 2 >"$work/s.jsonl" \
   2>"$work/s.err" &
 s=$!
 sleep 4
@@ -80,10 +137,10 @@ wait $s
 s_code=$?
 cp "$work/a.spool" "$work/a.day"
 cp "$work/b.spool" "$work/b.day"
-"$cli" report "$db" --json >"$work/report-db.json"
-"$cli" report "$work/a.day" "$work/b.day" --json >"$work/report-spools.json"
-"$cli" report "$sqlite" --json >"$work/report-sqlite.json"
-"$cli" report "$work/s.spool" --json >"$work/report-s.json"
+report "$db" >"$work/report-db.json"
+report "$(path "$work/a.day")" "$(path "$work/b.day")" >"$work/report-spools.json"
+report "$sqlite" >"$work/report-sqlite.json"
+report "$(path "$work/s.spool")" >"$work/report-s.json"
 psql_rows >"$work/rows-day.txt"
 
 # 3. Killed while its attempt waits in the spool; then started again.
@@ -91,8 +148,9 @@ start_sims 106-106 ok
 start_sims 107-107 ok
 start_sims 108-108 ok
 wait_for_ports 10
-"$cli" station COM106 --allow-placeholder --poll-ms 200 --json --record "$db" \
-  --spool "$work/c.spool" </dev/null >"$work/c.jsonl" 2>&1 &
+# A process of its own, so that the kill reaches the program (under wine, its starter).
+"${run[@]}" "$cli" station COM106 --allow-placeholder --poll-ms 200 --json --record "$db" \
+  --spool "$(path "$work/c.spool")" </dev/null >"$work/c.jsonl" 2>&1 &
 c=$!
 for _ in $(seq 100); do grep -q '"event": "arrived"' "$work/c.jsonl" && break; sleep 0.1; done
 "$here/postgres.sh" pause "$pg"
@@ -102,16 +160,17 @@ kill -9 $c
 wait $c 2>/dev/null
 "$here/postgres.sh" resume "$pg"
 cp "$work/c.spool" "$work/c.killed"
-station COM107 --record "$db" --spool "$work/c.spool" --count 1 >"$work/c2.jsonl" 2>&1
+station COM107 --record "$db" --spool "$(path "$work/c.spool")" --count 1 >"$work/c2.jsonl" 2>&1
 # The notes of what was sent are lost: everything is sent again.
 rm "$work/b.spool.sent"
-station COM108 --record "$db" --spool "$work/b.spool" --count 1 >"$work/b2.jsonl" 2>&1
+station COM108 --record "$db" --spool "$(path "$work/b.spool")" --count 1 >"$work/b2.jsonl" 2>&1
 psql_rows >"$work/rows-end.txt"
 for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null; done
 
 python3 - "$work" "$wrong_code" "$a_code" "$b_code" "$s_code" <<'PY'
 import json, sys
 work, wrong_code, a_code, b_code, s_code = sys.argv[1], *map(int, sys.argv[2:])
+seatings = 10
 fail = []
 def check(what, ok):
     print(("ok: " if ok else "FAILED: ") + what)
@@ -135,7 +194,7 @@ check("the database is told lost and back", "database-lost" in kinds and "databa
 check("nothing waits at the end", all(e.get("records_waiting") == 0
       for e in events if e["event"] == "totals"))
 spooled = lines("a.day") + lines("b.day")
-check("10 attempts a station: %d" % len(spooled), len(spooled) == 20)
+check("%d attempts a station: %d" % (seatings, len(spooled)), len(spooled) == 2 * seatings)
 rows = [l.split() for l in open(f"{work}/rows-day.txt")]
 check("every attempt in the database once", sorted(r[0] for r in rows) ==
       sorted(r["id"] for r in spooled))
@@ -158,6 +217,6 @@ ids = [r[0] for r in end]
 check("the killed station's attempt was spooled: %d" % len(killed), len(killed) == 1)
 check("and sent once at the next start", ids.count(killed[0]["id"]) == 1)
 check("the spool sent again is stored once: %d rows" % len(end),
-      len(end) == len(set(ids)) == 20 + 1 + 1 + 1)
+      len(end) == len(set(ids)) == 2 * seatings + 1 + 1 + 1)
 sys.exit(1 if fail else 0)
 PY
