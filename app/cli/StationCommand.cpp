@@ -1,5 +1,5 @@
 // station: a fixture or a production line. Every slot (a port) writes each
-// device seated in it once, on a thread of its own (app/cli/StationSlot.h);
+// device seated in it once, on a thread of its own (station/StationSlot.h);
 // this thread shows the slots, prints their events, keeps the totals and
 // the record, and takes in ports that appear.
 #include "app/VisibleText.h"
@@ -7,11 +7,13 @@
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortArgument.h"
+#include "app/cli/PortJobs.h"
 #include "app/cli/Sha256.h"
-#include "app/cli/StationSlot.h"
+#include "app/cli/StationText.h"
 #include "platform/Console.h"
 #include "platform/HostName.h"
 #include "platform/RecordFile.h"
+#include "station/StationSlot.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,93 +32,6 @@ const char* kStopping = "Stopping: no new device is taken; the uploads under way
                         "Ctrl+C stops them)";
 // How long a record that could not be written waits before it is tried again.
 constexpr int kRecordRetryMs = 1000;
-
-std::string StateText(const TSlotView& v) {
-    switch (v.state) {
-    case TSlotState::waiting:
-        return v.last.empty() ? "waiting for a device"
-                              : "waiting for a device (last: " + v.last + ")";
-    case TSlotState::arrived:
-        return "device arrived; waiting for its turn";
-    case TSlotState::writing:
-        return Format("writing %3d %%", v.percent);
-    case TSlotState::passed:
-        return "passed — remove the device";
-    case TSlotState::failed:
-        return "failed — reset or power-cycle the device";
-    case TSlotState::wrong_device:
-        return "wrong device — remove it";
-    case TSlotState::returned:
-        return "back in its bootloader after its start — check it, then remove it";
-    case TSlotState::interrupted:
-        return "interrupted — reset or power-cycle the device";
-    case TSlotState::not_written:
-        return "not written — the station stopped";
-    case TSlotState::not_bootloader:
-        return "something answers, but not a Varnomiksal bootloader";
-    case TSlotState::missing:
-        return "port missing";
-    case TSlotState::unavailable:
-        return v.note;
-    }
-    return "";
-}
-
-// The event as one line of words.
-std::string EventLine(const TSlotPlace& place, const TSlotEvent& e) {
-    std::string what;
-    const std::string device = VisibleText(e.device) + ", firmware " + VisibleText(e.version);
-    if (e.kind == "arrived")
-        what = "arrived: " + device;
-    else if (e.kind == "started")
-        what = "writing";
-    else if (e.kind == "progress")
-        what = std::to_string(e.percent) + " %";
-    else if (e.kind == "passed")
-        what = Format("passed in %.1f s; remove the device", e.seconds);
-    else if (e.kind == "failed")
-        what = Format("failed at block %d: %s; reset or power-cycle the device",
-                      std::min(e.blocks + 1, kImageBlocks), VisibleText(e.message).c_str());
-    else if (e.kind == "interrupted")
-        what = Format("interrupted at block %d; reset or power-cycle the device",
-                      std::min(e.blocks + 1, kImageBlocks));
-    else if (e.kind == "wrong-device")
-        what = "wrong device: " + device + " (" + VisibleText(e.message) + "); remove it";
-    else if (e.kind == "returned")
-        what = "back in its bootloader: " + device + " (" + VisibleText(e.message) +
-               "); check it, then remove it";
-    else if (e.kind == "not-written")
-        what = "not written: " + device + " (" + VisibleText(e.message) + ")";
-    else if (e.kind == "unavailable")
-        what = "the port cannot be opened: " + VisibleText(e.message);
-    else if (e.kind == "left")
-        what = "the device left";
-    else if (e.kind == "missing")
-        what = "the port is gone";
-    else if (e.kind == "back")
-        what = "the port is back";
-    return place.name + ": " + what;
-}
-
-void AddPlace(TJsonResult& json, const TSlotPlace& place) {
-    json.Add("slot", place.name);
-    json.Add("port", place.port);
-    if (!place.usb.empty()) json.Add("usb", place.usb);
-}
-
-void AddAttempt(TJsonResult& json, const TSlotEvent& e) {
-    if (!e.device.empty() || !e.version.empty()) {
-        json.Add("device", e.device);
-        json.Add("version", e.version);
-    }
-    if (e.percent >= 0) json.Add("percent", (long long)e.percent);
-    if (e.seconds >= 0) {
-        json.Add("blocks", (long long)e.blocks);
-        json.AddReal("seconds", e.seconds);
-    }
-    if (!e.failure.empty()) json.Add("failure", e.failure);
-    if (!e.message.empty()) json.Add("message", e.message);
-}
 
 class TStation : public TSlotHost {
 public:
@@ -210,6 +125,8 @@ public:
         for (auto& line : lines)
             logLines_.push_back(place.name + " " + line);
     }
+
+    std::string OpenProblem(const std::string& port) const override { return ::OpenProblem(port); }
 
 private:
     bool Prepare(int& code);
@@ -338,7 +255,7 @@ void TStation::AddSlot(const TSlotPlace& place) {
     TSlotSettings settings;
     settings.pollMs = run_.options.pollMs;
     settings.expectDevice = run_.options.expectDevice;
-    settings.image = &image_;
+    if (!image_.file.empty()) settings.image = &image_.bytes;
     slots_.push_back(std::make_unique<TStationSlot>(*this, watch_, place, settings));
     TStationSlot* slot = slots_.back().get();
     threads_.emplace_back([slot] { slot->Run(); });

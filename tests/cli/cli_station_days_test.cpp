@@ -7,7 +7,7 @@
 #include "CliProcess.h"
 #include "DeviceTest.h"
 #include "app/cli/JsonLine.h"
-#include "app/cli/StationSlot.h"
+#include "station/StationSlot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-#include "app/cli/StationSlot.h"
+#include "station/StationSlot.h"
 
-#include "app/cli/PortJobs.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"
 
@@ -9,8 +8,6 @@
 #include <thread>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::string FailureText(const TUploadResult& r) {
     switch (r.failure) {
@@ -24,26 +21,6 @@ std::string FailureText(const TUploadResult& r) {
         return "the start command \"PUSK\" did not reach the device";
     }
     return "";
-}
-
-// A result in a word or two, for the slot's last board.
-std::string StateName(TSlotState state) {
-    switch (state) {
-    case TSlotState::passed:
-        return "passed";
-    case TSlotState::failed:
-        return "failed";
-    case TSlotState::wrong_device:
-        return "wrong device";
-    case TSlotState::returned:
-        return "back in its bootloader";
-    case TSlotState::interrupted:
-        return "interrupted";
-    case TSlotState::not_written:
-        return "not written";
-    default:
-        return "seen";
-    }
 }
 
 } // namespace
@@ -214,8 +191,8 @@ void TStationSlot::OnBootloader() {
             return;
         }
         // Only a board of the name just written can be that board again.
-        if (found_.device == written_.device && std::chrono::steady_clock::now() - puskAt_ <
-                                                    std::chrono::milliseconds(kReturnWindowMs)) {
+        if (found_.device == written_.device &&
+            Clock::now() - puskAt_ < std::chrono::milliseconds(kReturnWindowMs)) {
             Refuse("returned",
                    "a bootloader answered within " + std::to_string(kReturnWindowMs / 1000) +
                        " s of \"PUSK\": the board is back in its bootloader (its firmware may "
@@ -251,7 +228,9 @@ void TStationSlot::Arrive() {
         view_.device = found_.device;
         view_.version = found_.version;
         view_.percent = 0;
-        view_.last.clear();
+        view_.lastState = TSlotState::waiting;
+        view_.lastDevice.clear();
+        view_.lastVersion.clear();
         view_.state = TSlotState::arrived;
     }
     Tell(arrived);
@@ -323,7 +302,7 @@ TStationSlot::TAnswer TStationSlot::Poll() {
         TIdentifyResult r = flasher_->Identify(port, first ? std::max(settings_.pollMs, kLeaveMs)
                                                            : settings_.pollMs);
         if (r.outcome == TIdentify::open_failed) {
-            std::string note = OpenProblem(port);
+            std::string note = host_.OpenProblem(port);
             host_.Log(Place(), flasher_->TakeLog());
             flasher_.reset();
             {
@@ -375,8 +354,7 @@ TStationSlot::TAnswer TStationSlot::Poll() {
 
 void TStationSlot::Write() {
     TFlasher& f = *flasher_;
-    if (settings_.image && !settings_.image->file.empty())
-        f.Schema().UseImage(settings_.image->bytes);
+    if (settings_.image) f.Schema().UseImage(*settings_.image);
     TSlotEvent attempt = Attempt("started");
     Set(TSlotState::writing);
     int tenths = 0;
@@ -451,8 +429,11 @@ void TStationSlot::Leave(const char* kind) {
     silent_ = 0;
     flasher_.reset();
     std::lock_guard lock(viewMutex_);
-    if (!view_.device.empty())
-        view_.last = StateName(view_.state) + " " + view_.device + " " + view_.version;
+    if (!view_.device.empty()) {
+        view_.lastState = view_.state;
+        view_.lastDevice = view_.device;
+        view_.lastVersion = view_.version;
+    }
     view_.state = TSlotState::waiting;
     view_.device.clear();
     view_.version.clear();
