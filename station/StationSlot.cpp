@@ -4,6 +4,7 @@
 #include "platform/UsbInfo.h"
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
