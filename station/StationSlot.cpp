@@ -171,9 +171,12 @@ void TStationSlot::OnBootloader() {
     case TPhase::empty:
         Arrive();
         return;
-    case TPhase::held:
+    case TPhase::held: {
+        // Two answers run into one burst read as a longer version: a
+        // version that begins with the other's is the same board's.
+        const std::string &now = found_.version, &then = held_.version;
         if (found_.device == held_.device &&
-            found_.version.compare(0, held_.version.size(), held_.version) == 0) {
+            (now.compare(0, then.size(), then) == 0 || then.compare(0, now.size(), now) == 0)) {
             silent_ = 0; // still there; asked again on a new session
             heardAt_ = Clock::now();
             flasher_.reset();
@@ -182,6 +185,7 @@ void TStationSlot::OnBootloader() {
         }
         Arrive();
         return;
+    }
     case TPhase::done:
         if (!passed_) {
             Arrive(); // reset into its bootloader, or another board

@@ -20,8 +20,8 @@
 // - A held board (refused, staying or back) is not written; it has left
 //   once kPollsToLeave polls in a row, and kLeaveMs, go without its answer.
 //   A bootloader of another name or version in its place is an arrival (a
-//   version that begins with the held one's is the same: a late answer run
-//   into the next).
+//   version that begins with the other's is the same: a late answer run
+//   into the next, in either answer).
 // - A port that goes away ends any seating.
 #pragma once
 

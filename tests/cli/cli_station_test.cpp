@@ -426,3 +426,21 @@ TEST_F(Station, ANewAdapterOnAFreedNameGetsASlotAndABusyPortIsTold) {
     station.Wait();
     EXPECT_TRUE(Has(station.out, "\"event\": \"unavailable\", \"time\"")) << station.out;
 }
+
+// A board refused as back in its bootloader whose answer ran into a second
+// one (read as a longer version) is the same board when it answers cleanly
+// after: held until it leaves, never written.
+TEST_F(Station, AHeldBoardIsKnownWhetherOrNotItsAnswersRunTogether) {
+    SimConfig config;
+    ASSERT_TRUE(ParseSimDay("ok;ok,doubled,swap=1000", config.day));
+    config.leaveMs = 300;
+    config.unwrittenLeaveMs = 2500;
+    DeviceSimulator& slot = StartDevice(199, config);
+    TCliProcess station({"station", "COM199", kAllow, "--json", "--poll-ms", "100"});
+    EXPECT_TRUE(WaitForDays({&slot}, 30000));
+    station.Signal(SIGINT);
+    station.Wait();
+    ASSERT_EQ(slot.Seatings().size(), 2u);
+    EXPECT_TRUE(Has(station.out, "\"event\": \"returned\"")) << station.out;
+    EXPECT_EQ(slot.Seatings()[1].imageBytes, 0u) << station.out;
+}
