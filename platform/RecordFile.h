@@ -17,3 +17,19 @@
 // (for checks of the lock).
 bool AppendRecordLine(const std::string& path, const std::string& line, std::string& error,
                       const std::function<void()>& whileLocked = {});
+
+// Holds a file (created when missing) for one owner while the object lives:
+// a second holder, in this process or another, is refused at once. A
+// station holds its spool this way; the hold ends with the process.
+class TFileHold {
+public:
+    TFileHold() = default;
+    ~TFileHold();
+    TFileHold(const TFileHold&) = delete;
+    TFileHold& operator=(const TFileHold&) = delete;
+    // False with a message when the file cannot be made or is held already.
+    bool Take(const std::string& path, std::string& error);
+
+private:
+    long long handle_ = -1;
+};

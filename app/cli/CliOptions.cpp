@@ -1,5 +1,6 @@
 #include "app/cli/CliOptions.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace {
@@ -45,6 +46,19 @@ bool FileValue(const std::vector<std::string>& args, std::size_t& i, const std::
     return false;
 }
 
+// A bound of report's records: a UTC date (2026-12-09), or a date and a
+// time to the minute or second, with or without its Z. Records' times are
+// compared with it as text, which orders them in time.
+bool IsTimeBound(const std::string& t) {
+    const std::string shape = "dddd-dd-ddTdd:dd:dd";
+    std::size_t n = t.size() && t.back() == 'Z' ? t.size() - 1 : t.size();
+    if (n != 10 && n != 16 && n != 19) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(t[i])) : t[i] != shape[i])
+            return false;
+    return true;
+}
+
 bool IsOption(const std::string& a, const std::string& name) {
     return a == name || a.rfind(name + "=", 0) == 0;
 }
@@ -70,7 +84,7 @@ bool NumberValue(const std::vector<std::string>& args, std::size_t& i, const std
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error) {
     std::vector<std::string> words;
-    bool help = false, version = false, roundsGiven = false;
+    bool help = false, version = false, roundsGiven = false, spoolLimitGiven = false;
     // Asked for JSON, a usage error is answered in JSON too.
     for (const auto& a : args)
         if (a == "--json") options.json = true;
@@ -96,6 +110,24 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
             if (!FileValue(args, i, "--image", options.imageFile, error)) return false;
         } else if (IsOption(a, "--record")) {
             if (!FileValue(args, i, "--record", options.recordFile, error)) return false;
+        } else if (IsOption(a, "--spool")) {
+            if (!FileValue(args, i, "--spool", options.spoolFile, error)) return false;
+        } else if (IsOption(a, "--spool-limit")) {
+            if (!NumberValue(args, i, "--spool-limit", 1, 10000000, options.spoolLimit, error))
+                return false;
+            spoolLimitGiven = true;
+        } else if (IsOption(a, "--since") || IsOption(a, "--until")) {
+            const bool since = IsOption(a, "--since");
+            std::string& bound = since ? options.since : options.until;
+            if (!OptionValue(args, i, since ? "--since" : "--until", bound, error)) return false;
+            if (!IsTimeBound(bound)) {
+                error = std::string(since ? "--since" : "--until") +
+                        " takes a UTC date or time "
+                        "such as 2026-12-09 or 2026-12-09T14:30, not '" +
+                        bound + "'";
+                return false;
+            }
+            if (bound.back() == 'Z') bound.pop_back();
         } else if (IsOption(a, "--tag")) {
             if (!OptionValue(args, i, "--tag", options.tag, error)) return false;
         } else if (IsOption(a, "--expect-device")) {
@@ -197,9 +229,21 @@ bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
         return false;
     }
     bool stationOption = options.count > 0 || !options.recordFile.empty() || !options.tag.empty() ||
-                         !options.expectDevice.empty();
+                         !options.expectDevice.empty() || !options.spoolFile.empty() ||
+                         spoolLimitGiven;
     if (stationOption && options.command != TCliCommand::station) {
-        error = "--count, --record, --tag and --expect-device go with station";
+        error = "--count, --record, --spool, --spool-limit, --tag and --expect-device go with "
+                "station";
+        return false;
+    }
+    if ((!options.spoolFile.empty() || spoolLimitGiven) &&
+        options.recordFile.rfind("odbc:", 0) != 0) {
+        error = "--spool and --spool-limit go with --record odbc:...";
+        return false;
+    }
+    if ((!options.since.empty() || !options.until.empty()) &&
+        options.command != TCliCommand::report) {
+        error = "--since and --until go with report";
         return false;
     }
     return true;

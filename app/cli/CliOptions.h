@@ -33,10 +33,15 @@ struct TCliOptions {
     TProgressMode progress = TProgressMode::automatic;
     // station:
     int count = 0;            // stop after this many passes; 0: no limit
-    std::string recordFile;   // one line per attempt appended here, or empty
+    std::string recordFile;   // one line per attempt appended here, or "odbc:..."; or empty
+    std::string spoolFile;    // a database's spool; empty: one in the state folder
+    int spoolLimit = 10000;   // attempts the spool holds before devices wait
     std::string tag;          // recorded with every attempt (an operator, a batch)
     std::string expectDevice; // write only devices of this name; empty: any
     int pollMs = 500;         // how often an empty slot is asked "VERS"
+    // report: records that ended at or after `since` and before `until`
+    // (ISO 8601 UTC, a date or a date and time; empty: no bound)
+    std::string since, until;
     // doctor:
     int rounds = 1; // "VERS" round trips per port
 };

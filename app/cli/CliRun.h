@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/cli/CliOptions.h"
-#include "app/cli/JsonResult.h"
+#include "runtime/JsonResult.h"
 
 #include <string>
 

@@ -12,12 +12,15 @@
 #include "app/cli/StationText.h"
 #include "platform/Console.h"
 #include "platform/HostName.h"
-#include "platform/RecordFile.h"
+#include "platform/StateFolder.h"
+#include "station/DatabaseConnection.h"
+#include "station/RecordStore.h"
 #include "station/StationSlot.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -32,6 +35,8 @@ const char* kStopping = "Stopping: no new device is taken; the uploads under way
                         "Ctrl+C stops them)";
 // How long a record that could not be written waits before it is tried again.
 constexpr int kRecordRetryMs = 1000;
+// How long a stopping station gives its database to take what is spooled.
+constexpr int kCloseWaitMs = 10000;
 
 class TStation : public TSlotHost {
 public:
@@ -55,6 +60,7 @@ public:
             return false;
         }
         if (run_.options.count > 0 && passedTotal_ + writing_ >= run_.options.count) return false;
+        if (!SpoolHasRoom()) return false;
         ++writing_;
         Tell(place, started); // under the lock: no write is told after the stop
         return true;
@@ -91,30 +97,33 @@ public:
             ++failedTotal_;
         else
             ++otherTotal_; // returned, not written: no attempt at a write
-        if (run_.options.recordFile.empty()) return;
-        TJsonResult json;
-        json.Add("start", a.startTime);
-        json.Add("end", a.time.empty() ? UtcNow() : a.time);
-        json.Add("host", host_);
-        AddPlace(json, place);
-        json.Add("device", a.device);
-        json.Add("version", a.version);
-        json.Add("image", image_.title);
-        json.Add("image_sha256", sha256_);
-        json.Add("result", a.kind);
-        if (!a.failure.empty()) json.Add("failure", a.failure);
-        if (!a.message.empty()) json.Add("message", a.message);
-        json.Add("blocks", (long long)a.blocks);
-        json.AddReal("seconds", std::max(a.seconds, 0.0));
-        if (!run_.options.tag.empty()) json.Add("tag", run_.options.tag);
+        if (!store_) return;
+        TAttemptRecord record;
+        record.id = NewRecordId();
+        record.start = a.startTime;
+        record.end = a.time.empty() ? UtcNow() : a.time;
+        record.host = host_;
+        record.slot = place.name;
+        record.port = place.port;
+        record.usb = place.usb;
+        record.device = a.device;
+        record.version = a.version;
+        record.image = image_.title;
+        record.imageSha256 = sha256_;
+        record.result = a.kind;
+        record.failure = a.failure;
+        record.message = a.message;
+        record.blocks = a.blocks;
+        record.seconds = std::max(a.seconds, 0.0);
+        record.tag = run_.options.tag;
         std::string error;
-        if (!AppendRecordLine(run_.options.recordFile, json.Text() + "\n", error)) {
+        if (!store_->Add(record, error)) {
             {
                 std::lock_guard lock(writeMutex_);
                 recordLost_ = true; // no write starts after this
             }
             std::lock_guard lock(mutex_);
-            unrecorded_.push_back(json.Text() + "\n");
+            unrecorded_.push_back(record);
             TellRecordLost(place, error);
         }
     }
@@ -136,6 +145,12 @@ private:
     void TellRecordLost(const TSlotPlace& place, const std::string& error);
     // Tries the lines not yet recorded again; true when none is left.
     bool RetryRecords();
+    // Opens the record store, a database's spool and connection included.
+    bool OpenRecords(std::string& error);
+    // Tells what the database store says: lost, back, its spool full.
+    void TellStore(const std::string& event, const std::string& message);
+    // False while a database's spool is full: devices wait.
+    bool SpoolHasRoom();
     void AddSlot(const TSlotPlace& place);
     void Rescan();
     void Flush();
@@ -157,8 +172,10 @@ private:
     mutable std::mutex mutex_;
     std::string out_, errors_;
     std::vector<std::string> logLines_;
-    std::vector<std::string> unrecorded_; // record lines that could not be written yet
-    std::string stopNote_;                // why the station stopped, once it has
+    std::unique_ptr<TRecordStore> store_;
+    std::vector<TAttemptRecord> unrecorded_; // attempts that could not be recorded yet
+    std::atomic<bool> spoolFull_{false};
+    std::string stopNote_; // why the station stopped, once it has
     std::atomic<int> passedTotal_{0}, failedTotal_{0}, wrongTotal_{0}, otherTotal_{0};
     std::atomic<bool> recordLost_{false};
     std::atomic<bool> stopTold_{false};
@@ -198,18 +215,76 @@ void TStation::TellRecordLost(const TSlotPlace& place, const std::string& error)
 }
 
 bool TStation::RetryRecords() {
-    std::vector<std::string> lines;
+    std::vector<TAttemptRecord> lines;
     {
         std::lock_guard lock(mutex_);
         lines.swap(unrecorded_);
     }
-    std::vector<std::string> left;
+    std::vector<TAttemptRecord> left;
     std::string error;
-    for (const std::string& line : lines)
-        if (!AppendRecordLine(run_.options.recordFile, line, error)) left.push_back(line);
+    for (const TAttemptRecord& line : lines)
+        if (!store_->Add(line, error)) left.push_back(line);
     std::lock_guard lock(mutex_);
     unrecorded_.insert(unrecorded_.begin(), left.begin(), left.end());
     return unrecorded_.empty();
+}
+
+bool TStation::OpenRecords(std::string& error) {
+    const TCliOptions& o = run_.options;
+    if (o.recordFile.empty()) return true;
+    TRecordStoreSettings settings{o.recordFile, o.spoolFile, o.spoolLimit, {}};
+    if (IsDatabaseTarget(o.recordFile)) {
+        if (HasPassword(o.recordFile)) {
+            error = "a password on the command line is seen by every user of this machine: put "
+                    "it in the DSN or in " +
+                    std::string(kPasswordVariable);
+            return false;
+        }
+        const char* password = std::getenv(kPasswordVariable);
+        settings.password = password ? password : "";
+        if (settings.spool.empty() && !StateFolder().empty())
+            settings.spool = (StateFolder() / "station-spool.jsonl").string();
+        if (settings.spool.empty()) {
+            error = "this system names no folder for the spool: give one with --spool FILE";
+            return false;
+        }
+    }
+    store_ = MakeRecordStore(settings);
+    store_->onChange = [this](const std::string& event, const std::string& message) {
+        TellStore(event, message);
+    };
+    if (store_->Open(error)) return true;
+    if (IsDatabaseTarget(o.recordFile)) error = MaskedConnection(o.recordFile) + ": " + error;
+    return false;
+}
+
+void TStation::TellStore(const std::string& event, const std::string& message) {
+    const long long waiting = store_->State().waiting;
+    std::string text;
+    if (run_.options.json) {
+        TJsonResult json;
+        json.Add("event", event);
+        json.Add("time", UtcNow());
+        if (!message.empty()) json.Add("message", message);
+        json.Add("records_waiting", waiting);
+        text = json.Text() + "\n";
+    } else if (!live_) {
+        text = event == "database-lost"
+                   ? "The database is away (" + message + "); attempts wait in the spool\n"
+               : event == "database-back"
+                   ? Format("The database is back; %lld attempts wait\n", waiting)
+                   : message + "\n";
+    }
+    std::lock_guard lock(mutex_);
+    out_ += text;
+}
+
+bool TStation::SpoolHasRoom() {
+    std::string why;
+    const bool room = !store_ || store_->HasRoom(why);
+    if (!room && !spoolFull_.exchange(true)) TellStore("spool-full", why);
+    if (room) spoolFull_ = false;
+    return room;
 }
 
 bool TStation::Prepare(int& code) {
@@ -224,9 +299,12 @@ bool TStation::Prepare(int& code) {
         code = Fail(run_, exit_usage, kPlaceholderRefused);
         return false;
     }
-    if (!log_.Open(o.logFile, o.verbose, error, true) ||
-        (!o.recordFile.empty() && !AppendRecordLine(o.recordFile, "", error))) {
+    if (!log_.Open(o.logFile, o.verbose, error, true)) {
         code = Fail(run_, exit_usage, error);
+        return false;
+    }
+    if (!OpenRecords(error)) {
+        code = Fail(run_, IsDatabaseTarget(o.recordFile) ? exit_record_lost : exit_usage, error);
         return false;
     }
     const std::vector<TPortEntry> ports = ListPorts();
@@ -323,6 +401,12 @@ std::string TStation::Screen() const {
         line += Format("  passed %d failed %d", v.passed, v.failed);
         text += line + "\n";
     }
+    const TStoreState store = store_ ? store_->State() : TStoreState();
+    if (store.database)
+        text +=
+            (store.reachable ? "Database: reachable" : "Database: away (" + store.problem + ")") +
+            Format("; %lld attempts waiting", store.waiting) +
+            (spoolFull_ ? "; the spool is full: devices wait" : "") + "\n";
     std::string note;
     {
         std::lock_guard lock(mutex_);
@@ -412,8 +496,14 @@ int TStation::Run() {
         for (int tries = 0; tries < 3 && !RetryRecords(); ++tries)
             std::this_thread::sleep_for(std::chrono::milliseconds(kRecordRetryMs));
         std::lock_guard lock(mutex_);
-        for (const std::string& line : unrecorded_)
-            errors_ += "varnomiksal-cli: not recorded: " + line;
+        for (const TAttemptRecord& line : unrecorded_)
+            errors_ += "varnomiksal-cli: not recorded: " + RecordLine(line) + "\n";
+    }
+    // A database's spool hands on what it can; the rest waits for the next start.
+    const std::string waiting = store_ ? store_->Close(kCloseWaitMs) : std::string();
+    if (!waiting.empty()) {
+        std::lock_guard lock(mutex_);
+        errors_ += "varnomiksal-cli: " + waiting + "\n";
     }
     Flush();
     const int passed = passedTotal_, failed = failedTotal_, wrong = wrongTotal_;
@@ -428,6 +518,8 @@ int TStation::Run() {
         json.Add("wrong_device", (long long)wrong);
         json.Add("not_written", (long long)otherTotal_.load());
         if (recordLost_) json.Add("record_failed", true);
+        if (store_ && store_->State().database)
+            json.Add("records_waiting", store_->State().waiting);
         json.Add("exit_code", (long long)code);
         ConsoleWrite(TStdStream::out, json.Text() + "\n");
     } else {

@@ -2,7 +2,7 @@
 // line of plain output, and an event's or a record's fields in JSON.
 #pragma once
 
-#include "app/cli/JsonResult.h"
+#include "runtime/JsonResult.h"
 #include "station/StationSlot.h"
 
 #include <string>

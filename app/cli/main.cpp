@@ -45,7 +45,8 @@ Commands:
                        board arrives (see the man page for the rules). Without PORT (or with
                        --all) every port is a slot, and every port that
                        appears while it runs. Runs until Ctrl+C or --count
-  report FILE...       sum up station record files (--record): per station
+  report FILE...       sum up station record files (--record), or the line's
+                       database (report odbc:CONNECTION): per station
                        and slot the passes, failures, wrong devices, yield,
                        and median and worst seconds; the failure reasons
   doctor [PORT]        check every listed port, or PORT: the adapter, whether
@@ -88,6 +89,18 @@ Options:
   --count N            station: stop after N passes
   --record FILE        station: append one JSON line per attempt to FILE
                        (several stations may share one file)
+  --record odbc:CONNECTION
+                       station: insert one row per attempt into the line's
+                       database (table varnomiksal_attempts), through ODBC
+                       and a local spool; the password comes from the DSN or
+                       from VARNOMIKSAL_DB_PASSWORD, never from CONNECTION
+  --spool FILE         station: the database's spool (default: one in the
+                       state folder)
+  --spool-limit N      station: attempts the spool holds while the database
+                       is away before devices wait (default 10000)
+  --since TIME, --until TIME
+                       report: only records that ended at or after TIME, or
+                       before it (UTC: 2026-12-09 or 2026-12-09T14:30)
   --tag TEXT           station: recorded with every attempt (an operator,
                        a work order, a batch)
   --expect-device NAME station: write only devices that give this name; any

@@ -1,7 +1,10 @@
 // The page's entry: the updater's window drawn in the page, on the serial
 // ports the user granted. main() builds the window and returns; the
 // browser's loop runs the page from then on.
+#include "app/SessionLog.h"
 #include "app/TClassSimpleForm_253AA30.h"
+#include "app/web/DrainedSuccess.h"
+#include "platform/web/WebComm.h"
 #include "serial/qeComAsync.h"
 #include "ui/elements/qeComboBox.h"
 #include "ui/elements/qeSimpleForm.h"
@@ -19,6 +22,12 @@ TClassSimpleForm_253AA30* g_schema = nullptr;
 int main() {
     TApplication::Create("varnomiksal");
     g_schema = new TClassSimpleForm_253AA30;
+    // A success is told once "PUSK" has left the line, and read errors go
+    // into the session log.
+    TSessionLog* log = g_schema->Log;
+    auto note = [log](const std::string& text) { log->Note(text); };
+    g_schema->Add<TDrainedSuccess>()->Attach(*g_schema->Session.UploadHost, note);
+    OnSerialNote(note);
     g_schema->MainForm->Start();
     return 0;
 }

@@ -63,3 +63,24 @@ bool AppendRecordLine(const std::string& path, const std::string& line, std::str
     ::close(fd); // the only descriptor of its description: releases the lock
     return ok;
 }
+
+TFileHold::~TFileHold() {
+    if (handle_ >= 0) ::close(int(handle_)); // drops the description's lock
+}
+
+bool TFileHold::Take(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return Failed(path, "open", error);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+        error = errno == EAGAIN || errno == EACCES
+                    ? path + " is held by another station"
+                    : "cannot lock " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
+    return true;
+}

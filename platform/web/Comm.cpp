@@ -3,18 +3,22 @@
 // received bytes are kept here and reported as one burst once the line has
 // been quiet for the gap; a write is accepted into the page's output queue at
 // once (as a driver accepts bytes into its queue) and goes out in order; a
-// close lets the queued output drain before it lets the device go. The
-// device work itself (opening, the read loop, writing, closing) is in
-// WebSerial.js.
+// close lets the queued output drain before it lets the device go, and
+// DrainSerialOutput tells when the output has left. The device work itself
+// (opening, the read loop, writing, draining, closing) is in WebSerial.js.
 #include "platform/Comm.h"
 
 #include "platform/Ports.h"
+#include "platform/web/WebComm.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/eventloop.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <string>
 
 // clang-format off
 EM_JS(int, varno_serial_open, (int number), {
@@ -40,11 +44,17 @@ EM_JS(void, varno_serial_discard_output, (int id), {
 EM_JS(void, varno_serial_close, (int id, int drainConstantMs, int drainPerByteMs), {
     Module.varnoSerial.close(id, drainConstantMs, drainPerByteMs);
 });
+EM_JS(void, varno_serial_drain, (int id, int drainConstantMs, int drainPerByteMs, int wait), {
+    Module.varnoSerial.drain(id, drainConstantMs, drainPerByteMs).then(function(drained) {
+        Module._varno_serial_drained(wait, drained ? 1 : 0);
+    });
+});
 // clang-format on
 
 // An open device's state, as the page keeps it.
 struct TWebDevice {
     int id = 0;
+    std::string name;
     bool closed = false;
     bool lost = false;
     bool configured = false;
@@ -73,6 +83,26 @@ std::map<int, TWebDevice*>& Open() {
 TWebDevice* Find(int id) {
     auto it = Open().find(id);
     return it == Open().end() ? nullptr : it->second;
+}
+
+// The drains in progress by number, each with what to call once it ends.
+std::map<int, std::function<void(bool)>>& Drains() {
+    static std::map<int, std::function<void(bool)>> drains;
+    return drains;
+}
+
+std::function<void(const std::string&)>& Note() {
+    static std::function<void(const std::string&)> note;
+    return note;
+}
+
+// The write time-out of a device as the browser's side takes it: a constant
+// and a time per byte, each kept within bounds.
+int WriteConstantMs(const TWebDevice& d) {
+    return int(std::min<uint32_t>(d.timeouts.WriteTotalConstant, 10000));
+}
+int WritePerByteMs(const TWebDevice& d) {
+    return int(std::min<uint32_t>(d.timeouts.WriteTotalMultiplier, 1000));
 }
 
 void CancelBurst(TWebDevice& d) {
@@ -123,8 +153,21 @@ extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_received(int id, const char* d
                                              reinterpret_cast<void*>(intptr_t(id)));
 }
 
-extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_line_error(int id, int errors) {
-    if (TWebDevice* d = Find(id)) d->errors |= uint32_t(errors);
+// A read error: the line error flags it stands for (none for another kind),
+// and its name and message for the note.
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_read_error(int id, int errors, const char* text) {
+    TWebDevice* d = Find(id);
+    if (!d) return;
+    d->errors |= uint32_t(errors);
+    if (Note()) Note()("read error on " + d->name + ": " + text);
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_drained(int wait, int drained) {
+    auto it = Drains().find(wait);
+    if (it == Drains().end()) return;
+    auto done = std::move(it->second);
+    Drains().erase(it);
+    done(drained != 0);
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_lost(int id) {
@@ -142,6 +185,7 @@ std::unique_ptr<TComm> TComm::Open(std::string_view portName) {
     if (id == 0) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->id = id;
+    impl->name = "COM" + std::to_string(number);
     ::Open()[id] = impl.get();
     return std::unique_ptr<TComm>(new TComm(std::move(impl)));
 }
@@ -275,6 +319,39 @@ void TComm::Close() {
     CancelBurst(d);
     d.events = nullptr;
     ::Open().erase(d.id);
-    varno_serial_close(d.id, int(std::min<uint32_t>(d.timeouts.WriteTotalConstant, 10000)),
-                       int(std::min<uint32_t>(d.timeouts.WriteTotalMultiplier, 1000)));
+    varno_serial_close(d.id, WriteConstantMs(d), WritePerByteMs(d));
+}
+
+void DrainSerialOutput(std::function<void(bool drained)> done) {
+    // One drain per open device; done once all have ended, with whether
+    // every one drained.
+    struct TWait {
+        int left = 0;
+        bool drained = true;
+        std::function<void(bool)> done;
+    };
+    auto wait = std::make_shared<TWait>();
+    wait->done = std::move(done);
+    static int next = 0;
+    auto start = [&wait](int id, int constantMs, int perByteMs) {
+        const int number = ++next;
+        ++wait->left;
+        Drains()[number] = [wait](bool drained) {
+            wait->drained = wait->drained && drained;
+            if (--wait->left == 0) wait->done(wait->drained);
+        };
+        varno_serial_drain(id, constantMs, perByteMs, number);
+    };
+    if (Open().empty()) {
+        start(0, 0, 0); // no device: false, from the browser's loop too
+        return;
+    }
+    for (auto& [id, d] : Open()) {
+        ::Flush(*d); // what was written so far is handed over first
+        start(id, WriteConstantMs(*d), WritePerByteMs(*d));
+    }
+}
+
+void OnSerialNote(std::function<void(const std::string& text)> note) {
+    Note() = std::move(note);
 }

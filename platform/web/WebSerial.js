@@ -2,9 +2,9 @@
 // only use ports that the user granted through the browser's chooser; each
 // granted port gets a number the first time this page sees it, and keeps it
 // while the page lives, so that "COM<n>" names the same device throughout.
-// Comm.cpp calls open, configure, write, discardOutput and close; received
-// bytes, line errors and the loss of a device go back through the exported
-// varno_serial_* functions.
+// Comm.cpp calls open, configure, write, drain, discardOutput and close;
+// received bytes, read errors and the loss of a device go back through the
+// exported varno_serial_* functions.
 Module.varnoSerial = (function () {
   'use strict';
   const numberOf = new Map(); // SerialPort -> n
@@ -53,6 +53,21 @@ Module.varnoSerial = (function () {
     }
   }
 
+  // Tells the program of a read error: its name and message, and the flag
+  // a driver would set for a line error.
+  function readError(d, e) {
+    const name = String((e && e.name) || 'Error');
+    const text = name + (e && e.message ? ': ' + e.message : '');
+    const size = lengthBytesUTF8(text) + 1;
+    const p = Module._malloc(size);
+    stringToUTF8(text, p, size);
+    try {
+      Module._varno_serial_read_error(d.id, lineErrors[name] || 0, p);
+    } finally {
+      Module._free(p);
+    }
+  }
+
   // Reads until the device is closed or gone. A line error ends only the
   // stream it came on: Web Serial gives the port a new one, and reading goes on.
   async function readLoop(d) {
@@ -67,8 +82,7 @@ Module.varnoSerial = (function () {
           deliver(d, value);
         }
       } catch (e) {
-        if (e && lineErrors[e.name] !== undefined && !d.closed)
-          Module._varno_serial_line_error(d.id, lineErrors[e.name]);
+        if (!d.closed) readError(d, e);
       } finally {
         try { d.reader.releaseLock(); } catch (e) { /* already released */ }
         d.reader = null;
@@ -89,12 +103,39 @@ Module.varnoSerial = (function () {
     }
     d.out = [];
     d.pending += size;
-    d.writer.write(chunk).then(() => { d.pending -= size; },
-                               () => { d.pending -= size; lost(d); });
+    const writer = d.writer;
+    writer.write(chunk).then(() => { d.pending -= size; },
+                             () => { d.pending -= size; if (!writer.dropped) lost(d); });
   }
 
   function timeout(ms) {
     return new Promise((resolve) => setTimeout(resolve, ms));
+  }
+
+  // Resolves to true once everything written so far has left the line, or
+  // to false when it could not within the bound (the rest is dropped, as a
+  // write time-out leaves it unsent) or the device is gone. A write resolves
+  // once its bytes are queued: only a writer's close() waits until they have
+  // gone, so the writer closes, and a new one takes the later writes.
+  async function drain(d, constantMs, perByteMs) {
+    await d.opened;
+    if (!d.writer || d.lost) return false;
+    const writer = d.writer;
+    send(d);
+    d.writer = null; // what is written meanwhile waits in d.out
+    const bound = constantMs + perByteMs * d.pending;
+    const closed = writer.close().then(() => true, () => false);
+    const drained = await Promise.race([closed, timeout(bound).then(() => false)]);
+    if (!drained) {
+      writer.dropped = true;
+      writer.abort().catch(() => {});
+    }
+    try { writer.releaseLock(); } catch (e) { /* released already */ }
+    if (drained && !d.lost && d.port.writable) {
+      d.writer = d.port.writable.getWriter();
+      send(d);
+    }
+    return drained && !d.lost;
   }
 
   // Lets queued output go out (within the bound), then gives the device back.
@@ -105,12 +146,15 @@ Module.varnoSerial = (function () {
   // stream would refuse.
   async function release(d, constantMs, perByteMs) {
     await d.opened;
+    await d.draining;
     if (d.writer) {
       send(d);
       const bound = constantMs + perByteMs * d.pending;
       const drained = d.writer.close().then(() => true, () => false);
-      if (!(await Promise.race([drained, timeout(bound).then(() => false)])))
+      if (!(await Promise.race([drained, timeout(bound).then(() => false)]))) {
+        d.writer.dropped = true;
         d.writer.abort().catch(() => {});
+      }
       try { d.writer.releaseLock(); } catch (e) { /* released already */ }
     }
     if (d.reader) {
@@ -169,8 +213,8 @@ Module.varnoSerial = (function () {
       const port = portOf.get(n);
       if (!port || !present.has(n) || busy(port)) return 0;
       const d = { id: nextId++, port, out: [], pending: 0,
-                  opened: Promise.resolve(), isOpen: false, closed: false, lost: false,
-                  writer: null, reader: null };
+                  opened: Promise.resolve(), draining: Promise.resolve(), isOpen: false,
+                  closed: false, lost: false, writer: null, reader: null };
       devices.set(d.id, d);
       return d.id;
     },
@@ -204,6 +248,15 @@ Module.varnoSerial = (function () {
       if (!d || d.closed) return;
       d.out.push(bytes);
       send(d);
+    },
+    // Resolves to whether everything written to device id has left the line
+    // (see drain); false for a device not open.
+    drain(id, constantMs, perByteMs) {
+      const d = devices.get(id);
+      if (!d || d.closed) return Promise.resolve(false);
+      const done = d.draining.then(() => drain(d, constantMs, perByteMs));
+      d.draining = done.catch(() => {});
+      return done.catch(() => false);
     },
     discardOutput(id) {
       const d = devices.get(id);

@@ -64,3 +64,22 @@ bool AppendRecordLine(const std::string& path, const std::string& line, std::str
     CloseHandle(file);
     return ok;
 }
+
+TFileHold::~TFileHold() {
+    if (handle_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool TFileHold::Take(const std::string& path, std::string& error) {
+    // No sharing: any other open of the file fails while this one lives.
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION) {
+            error = path + " is held by another station";
+            return false;
+        }
+        return Failed(path, "open", error);
+    }
+    handle_ = reinterpret_cast<long long>(file);
+    return true;
+}

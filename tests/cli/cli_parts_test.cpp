@@ -5,7 +5,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/ImageFile.h"
-#include "app/cli/JsonResult.h"
+#include "runtime/JsonResult.h"
 #include "app/cli/PortArgument.h"
 #include "app/cli/ProgressView.h"
 #include "app/cli/Sha256.h"

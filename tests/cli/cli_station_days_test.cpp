@@ -9,7 +9,7 @@
 // VARNO_DAYS the number of days (the soak script runs many).
 #include "CliProcess.h"
 #include "DeviceTest.h"
-#include "app/cli/JsonLine.h"
+#include "runtime/JsonLine.h"
 #include "station/StationSlot.h"
 
 #include <gtest/gtest.h>

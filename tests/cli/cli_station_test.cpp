@@ -4,7 +4,7 @@
 // stations and left by a killed one; report over it; and Ctrl+C.
 #include "CliProcess.h"
 #include "DeviceTest.h"
-#include "app/cli/JsonLine.h"
+#include "runtime/JsonLine.h"
 #include "station/StationSlot.h"
 
 #include <gtest/gtest.h>
@@ -373,7 +373,7 @@ TEST_F(Station, ARecordThatCannotBeWrittenStopsTheStation) {
         {"station", "COM198", kAllow, "--json", "--poll-ms", "100", "--record", "/dev/full"});
     EXPECT_EQ(station.Wait(), 4) << station.out;
     EXPECT_TRUE(Has(station.out, "\"event\": \"record-failed\"")) << station.out;
-    EXPECT_TRUE(Has(station.err, "not recorded: {\"start\"")) << station.err;
+    EXPECT_TRUE(Has(station.err, "not recorded: {\"id\"")) << station.err;
     EXPECT_TRUE(Has(station.out, "\"record_failed\": true"));
     auto seen = slot.Seatings();
     EXPECT_TRUE(seen[0].pusk);

@@ -73,12 +73,15 @@ test('requests from another host or origin are refused, and so is the simulator\
       403);
     assert.equal(bridge.lines.size, 0);
 
-    const { status, body } = await get('/line?sim=paced', { origin: `http://${host}` });
-    assert.equal(status, 200);
-    const line = [...bridge.lines.values()].at(-1);
-    assert.equal(await handshake(JSON.parse(body).url, 'http://evil.example'),
-      'HTTP/1.1 403 Forbidden');
-    await line.done;
+    // Another page on the loopback address is foreign too: the simulator
+    // takes only the origin it was started with (--origin).
+    for (const origin of ['http://evil.example', 'http://127.0.0.1:1']) {
+      const { status, body } = await get('/line?sim=paced', { origin: `http://${host}` });
+      assert.equal(status, 200);
+      const line = [...bridge.lines.values()].at(-1);
+      assert.equal(await handshake(JSON.parse(body).url, origin), 'HTTP/1.1 403 Forbidden', origin);
+      await line.done;
+    }
   });
 
 test(`at most ${maxLines} simulators run at once`, async () => {

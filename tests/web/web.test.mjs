@@ -39,6 +39,14 @@ async function upload(params) {
   return w;
 }
 
+// Closes the window with OK; the session's log, which the close ends.
+async function sessionLog(w) {
+  await w.click('OK');
+  await w.page.waitForSelector('#log:not([hidden])');
+  return w.page.evaluate(() => new TextDecoder().decode(
+    Module.varnoFiles.read('/varnomiksal/last-session.log')));
+}
+
 describe('identification', () => {
   test('a granted port is listed, opened at 38462 8N1 without flow control, and identified',
     async () => {
@@ -111,11 +119,8 @@ describe('upload', () => {
       assert.match(report, /PUSK received/);
       // OK closes the window, which closes the port; the session's log is
       // then offered as a download.
-      await w.click('OK');
+      const log = await sessionLog(w);
       await w.page.waitForSelector('#closed:not([hidden])');
-      await w.page.waitForSelector('#log:not([hidden])');
-      const log = await w.page.evaluate(() => new TextDecoder().decode(
-        Module.varnoFiles.read('/varnomiksal/last-session.log')));
       assert.match(log, /identified: device VMX-1, firmware 8.3/);
       assert.deepEqual(w.errors, []);
       await w.page.close();
@@ -143,6 +148,30 @@ describe('upload', () => {
         assert.match(await deviceReport(), /PUSK not received/, sim);
         await w.page.close();
       }
+    });
+
+  test('success is shown once "PUSK" has left the line; a line that never takes it fails',
+    async () => {
+      // The line takes "VERS" and the image at once, and holds what follows
+      // until the writer closes, or for good.
+      const before = 4 + 130048;
+      let w = await upload({ hold: 1, holdfrom: before });
+      assert.deepEqual(await w.visibleTexts(), ['OK', success]);
+      const line = await w.standIn();
+      assert.deepEqual([line.written, line.sent], [before + 4, before + 4]);
+      await w.click('OK');
+      assert.match(await deviceReport(), /PUSK received/);
+      await w.page.close();
+
+      w = await upload({ hold: 'stuck', holdfrom: before });
+      const texts = await w.visibleTexts();
+      assert.deepEqual(texts.filter((t) => failure.includes(t)), failure);
+      assert.ok(!texts.includes(success));
+      assert.match(await sessionLog(w),
+        /"PUSK" did not leave the port[^]*outcome: failure, 130048 bytes written/);
+      assert.match(await deviceReport(), /PUSK not received/);
+      assert.deepEqual(w.errors, []);
+      await w.page.close();
     });
 
   test('a port unplugged in the middle of the upload ends in the failure display', async () => {
@@ -228,13 +257,17 @@ describe('the port, as strict as Chrome', () => {
     await w.page.close();
   });
 
-  test('after a line error the port reads on, on the stream Web Serial gives next', async () => {
-    for (const readerror of ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError']) {
-      const w = await identified({ readerror });
-      assert.deepEqual(w.errors, [], readerror);
-      await w.page.close();
-    }
-  });
+  test('after a read error the port reads on, on the stream Web Serial gives next; the log names it',
+    async () => {
+      for (const readerror of ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError',
+                               'UnknownError']) {
+        const w = await upload({ readerror });
+        assert.match(await sessionLog(w),
+          new RegExp(`read error on COM1: ${readerror}: A read error\\.`), readerror);
+        assert.deepEqual(w.errors, [], readerror);
+        await w.page.close();
+      }
+    });
 });
 
 describe('the page', () => {

@@ -98,10 +98,7 @@ std::string Lower(std::string_view text) {
 } // namespace
 
 WebSocketLine::WebSocketLine(std::unique_ptr<SimLine> raw, std::string origin)
-    : raw_(std::move(raw)), origin_(std::move(origin)) {
-    if (origin_.empty())
-        if (const char* own = std::getenv("VARNO_SIM_ORIGIN")) origin_ = own;
-}
+    : raw_(std::move(raw)), origin_(std::move(origin)) {}
 
 bool WebSocketLine::OriginAllowed(std::string_view origin, std::string_view allowed) {
     if (origin.empty()) return true; // no browser: a browser always names the page

@@ -22,8 +22,7 @@ public:
     static constexpr std::size_t kMaxMessage = 1 << 20;
 
     // origin: the one page origin allowed to connect (as a browser sends it,
-    // e.g. "http://127.0.0.1:8080"); empty takes $VARNO_SIM_ORIGIN, and
-    // without it any page on the loopback address.
+    // e.g. "http://127.0.0.1:8080"); empty: any page on the loopback address.
     explicit WebSocketLine(std::unique_ptr<SimLine> raw, std::string origin = {});
 
     // Reads the client's opening request and accepts it, within timeoutMs.

@@ -37,6 +37,9 @@ Options:
   --websocket PORT     answer on one WebSocket connection to 127.0.0.1:PORT
                        instead (0: any free port; the address is printed),
                        as the page's stand-in for Web Serial opens it
+  --origin ORIGIN      with --websocket: take only pages of ORIGIN (as a
+                       browser names it, e.g. http://127.0.0.1:8080); without
+                       it, any page on the loopback address
   --port-dir DIR       the port directory (default: $VARNOMIKSAL_PORT_DIR, else
                        ${XDG_STATE_HOME:-~/.local/state}/varnomiksal/ports)
   --reply TEXT         the answer to "VERS" (default "VARNOMIKSAL VMX-1 8.3")
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
     };
     int lastPort = 0;
     std::string reportFile;
+    std::string origin;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = true;
@@ -173,6 +177,9 @@ int main(int argc, char** argv) {
         } else if (a == "--websocket") {
             ok = IntArg(i, argc, argv, webSocketPort) && webSocketPort >= 0 &&
                  webSocketPort <= 65535;
+        } else if (a == "--origin" && i + 1 < argc) {
+            origin = argv[++i];
+            ok = !origin.empty();
         } else if (a == "--port-dir" && i + 1 < argc) {
             dir = argv[++i];
         } else if (a == "--reply" && i + 1 < argc) {
@@ -222,7 +229,7 @@ int main(int argc, char** argv) {
         }
         std::unique_ptr<WebSocketLine> line;
         if (listening && socket->Accept(wait_ms, error)) {
-            line = std::make_unique<WebSocketLine>(std::move(socket));
+            line = std::make_unique<WebSocketLine>(std::move(socket), origin);
             if (!line->Handshake(wait_ms, error)) line.reset();
         }
         if (!line) {

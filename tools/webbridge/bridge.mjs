@@ -93,9 +93,9 @@ export function startBridge(options) {
     const line = { id, options: Object.fromEntries(params), report: '', done: null, sim: null };
     lines.set(id, line);
     running++;
-    const sim = spawn(simulator, ['--websocket', '0', '--once', '--port-dir', dir, ...simArgs],
-                      { stdio: ['ignore', 'pipe', 'inherit'],
-                        env: { ...process.env, VARNO_SIM_ORIGIN: origin } });
+    const sim = spawn(simulator, ['--websocket', '0', '--origin', origin, '--once',
+                                  '--port-dir', dir, ...simArgs],
+                      { stdio: ['ignore', 'pipe', 'inherit'] });
     line.sim = sim;
     line.done = new Promise((resolve) => {
       let ended = false;

@@ -10,12 +10,15 @@
 //   chooser=cancel|denied  the chooser is cancelled by the user, or not
 //              allowed to this page (an iframe without allow="serial")
 //   readerror=NAME  the first bytes from the device come after a read
-//              error of that name (BreakError, FramingError, ...)
+//              error of that name (BreakError, FramingError, ..., or any
+//              other, which ends the stream as a line error does)
 //   hold=1     written bytes stay queued until the writer closes (a slow
 //              line at the moment of a close); hold=stuck: for good
+//   holdfrom=N the hold starts after the first N bytes written (default 0)
 // It is as strict as Chrome where the page depends on it: a write resolves
-// once its bytes are queued; writer.close() resolves once they have gone;
-// close() and abort() drop what has not gone; close() rejects while a stream is locked, and on a port not open;
+// once its bytes are queued; writer.close() resolves once they have gone,
+// and then `writable` is a new stream; close() and abort() drop what has not
+// gone; close() rejects while a stream is locked, and on a port not open;
 // open() rejects on an open or busy port. A port whose simulator hangs up is
 // unplugged: its streams fail with the error Web Serial gives for a lost
 // device, and 'disconnect' is fired. varnoStandIn.unplug(n) and plug(n) pull
@@ -25,14 +28,15 @@
   const query = new URLSearchParams(location.search);
   const events = new EventTarget();
   // What happened, in order: ['open', n] and ['close', n] in `order` (a
-  // close only once it succeeded); `dropped` counts bytes a close or an
-  // abort threw away.
-  const log = { opens: [], written: 0, received: 0, signals: [], closes: 0, order: [],
+  // close only once it succeeded); `written` counts bytes the page wrote,
+  // `sent` those that went on the line, `dropped` those a close or an abort
+  // threw away.
+  const log = { opens: [], written: 0, sent: 0, received: 0, signals: [], closes: 0, order: [],
                 dropped: 0 };
-  const lineErrors = ['BreakError', 'FramingError', 'ParityError', 'BufferOverrunError'];
-  // hold=1: the line takes nothing until the writer closes; hold=stuck: not
-  // even then (a line held by flow control).
+  // hold=1: the line takes nothing (after the first holdfrom bytes) until
+  // the writer closes; hold=stuck: not even then (a line held by flow control).
   const hold = query.get('hold');
+  const holdFrom = Number(query.get('holdfrom') || 0);
 
   class StandInPort extends EventTarget {
     constructor(n) {
@@ -40,7 +44,7 @@
       this.n = n;
       this.state = 'closed'; // opening, opened, closing
       this.readable = null;
-      this.writable = null;
+      this.currentWritable = null; // `writable`, until it closes or aborts
       this.ws = null;
       this.unsent = []; // written, not yet on the line
       this.closing = false; // the writer asked to drain
@@ -93,30 +97,13 @@
           let source;
           const newReadable = () => new ReadableStream({ start(c) { source = c; } });
           this.readable = newReadable();
-          const port = this;
-          this.writable = new WritableStream({
-            write(chunk) {
-              if (ws.readyState !== WebSocket.OPEN)
-                throw new DOMException('The device has been lost.', 'NetworkError');
-              log.written += chunk.byteLength;
-              port.queue(ws, chunk.slice());
-            },
-            close() {
-              return new Promise((resolve, reject) => {
-                port.drained.push((e) => (e ? reject(e) : resolve()));
-                port.closing = true;
-                port.queue(ws);
-              });
-            },
-            abort() { port.drop(); },
-          });
-          let readError = lineErrors.includes(query.get('readerror')) ? query.get('readerror') : '';
+          let readError = query.get('readerror') || '';
           ws.onmessage = (e) => {
             const bytes = new Uint8Array(e.data);
             log.received += bytes.length;
-            // A line error ends this stream; the port gives a new one.
+            // A read error ends this stream; the port gives a new one.
             if (readError) {
-              source.error(new DOMException('A line error.', readError));
+              source.error(new DOMException('A read error.', readError));
               readError = '';
               this.readable = newReadable();
             }
@@ -127,14 +114,61 @@
         };
       });
     }
+    // The stream the page writes to while the port is open: once one has
+    // closed (drained) or been aborted, the next look gives a new one.
+    get writable() {
+      if (this.currentWritable) return this.currentWritable;
+      const ws = this.ws;
+      if (this.state !== 'opened' || !(ws instanceof WebSocket)) return null;
+      const port = this;
+      const ended = () => { if (port.currentWritable === stream) port.currentWritable = null; };
+      this.closing = false;
+      const stream = new WritableStream({
+        write(chunk) {
+          if (ws.readyState !== WebSocket.OPEN)
+            throw new DOMException('The device has been lost.', 'NetworkError');
+          log.written += chunk.byteLength;
+          port.queue(ws, chunk.slice());
+        },
+        close() {
+          return new Promise((resolve, reject) => {
+            port.drained.push((e) => {
+              ended();
+              if (e) reject(e);
+              else resolve();
+            });
+            port.closing = true;
+            port.queue(ws);
+          });
+        },
+        abort() {
+          port.drop();
+          ended();
+        },
+      });
+      this.currentWritable = stream;
+      return stream;
+    }
     // Puts bytes in the line's queue, which goes out at once unless the line
-    // is held; a writer.close() waiting on it resolves once it has.
+    // is held (past its first holdfrom bytes); a writer.close() waiting on it
+    // resolves once all of it has gone.
     queue(ws, bytes) {
       if (bytes) this.unsent.push(bytes);
-      if (hold === 'stuck' || (hold && !this.closing)) return;
-      for (const b of this.unsent) if (ws.readyState === WebSocket.OPEN) ws.send(b);
-      this.unsent = [];
-      for (const f of this.drained.splice(0)) f();
+      const held = hold === 'stuck' || (hold && !this.closing);
+      let room = held ? Math.max(0, holdFrom - log.sent) : Infinity;
+      while (this.unsent.length > 0 && room > 0) {
+        let b = this.unsent[0];
+        if (b.byteLength > room) {
+          this.unsent[0] = b.subarray(room);
+          b = b.subarray(0, room);
+        } else {
+          this.unsent.shift();
+        }
+        if (ws.readyState === WebSocket.OPEN) ws.send(b);
+        log.sent += b.byteLength;
+        room -= b.byteLength;
+      }
+      if (this.unsent.length === 0) for (const f of this.drained.splice(0)) f();
     }
     // Throws the queue away; a writer.close() waiting on it fails with error.
     drop(error) {
@@ -150,16 +184,17 @@
       const lost = new DOMException('The device has been lost.', 'NetworkError');
       this.drop(lost);
       try { source.error(lost); } catch (e) { /* closed */ }
-      const writable = this.writable;
+      const writable = this.currentWritable;
       this.readable = null;
-      this.writable = null;
+      this.currentWritable = null;
       if (writable && !writable.locked) writable.abort(lost).catch(() => {});
       events.dispatchEvent(Object.assign(new Event('disconnect'), { port: this }));
     }
     async close() {
       if (this.state !== 'opened')
         throw new DOMException('The port is already closed.', 'InvalidStateError');
-      if ((this.readable && this.readable.locked) || (this.writable && this.writable.locked))
+      if ((this.readable && this.readable.locked) ||
+          (this.currentWritable && this.currentWritable.locked))
         throw new TypeError('Cannot cancel a locked stream');
       this.drop();
       log.closes++;
@@ -168,7 +203,7 @@
       this.ws = null;
       this.state = 'closed';
       this.readable = null;
-      this.writable = null;
+      this.currentWritable = null;
       if (ws instanceof WebSocket) {
         ws.onclose = null;
         ws.close();

@@ -1,4 +1,4 @@
-#include "app/cli/JsonResult.h"
+#include "runtime/JsonResult.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/cli/JsonLine.h"
+#include "runtime/JsonLine.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,0 +1,5 @@
+// The ODBC API as unixODBC declares it (SQLWCHAR is UTF-16 there too).
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
