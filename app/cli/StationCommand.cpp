@@ -15,6 +15,7 @@
 #include "platform/StateFolder.h"
 #include "station/DatabaseConnection.h"
 #include "station/RecordStore.h"
+#include "station/SlotPlaces.h"
 #include "station/StationSlot.h"
 
 #include <algorithm>
@@ -30,9 +31,6 @@ namespace {
 constexpr int kRedrawMs = 200;
 constexpr int kRescanMs = 1000;
 
-const char* kCtrlCHint = "Ctrl+C stops taking devices; a second Ctrl+C stops the uploads";
-const char* kStopping = "Stopping: no new device is taken; the uploads under way finish (a second "
-                        "Ctrl+C stops them)";
 // How long a record that could not be written waits before it is tried again.
 constexpr int kRecordRetryMs = 1000;
 // How long a stopping station gives its database to take what is spooled.
@@ -342,34 +340,11 @@ void TStation::AddSlot(const TSlotPlace& place) {
 // Named ports are slots from the start, present or not; otherwise every
 // listed port is, and every port that appears later.
 void TStation::Rescan() {
-    auto known = [&](const std::string& name) {
-        return std::any_of(slots_.begin(), slots_.end(),
-                           [&](const auto& s) { return s->Place().port == name; });
-    };
-    // A port at the place of a slot is that slot's, under whatever name; a
-    // slot that knows its place keeps no claim on a COM name it has left.
-    auto taken = [&](const TSlotPlace& place) {
-        return std::any_of(slots_.begin(), slots_.end(), [&](const auto& s) {
-            const TSlotPlace here = s->Place();
-            if (place.located && here.located) return here.name == place.name;
-            return here.port == place.port;
-        });
-    };
-    if (!named_.empty()) {
-        const std::vector<TPortEntry> ports = ListPorts();
-        for (const std::string& name : named_) {
-            if (known(name)) continue;
-            TPortEntry entry{PortNumber(name), name, {}};
-            for (const TPortEntry& p : ports)
-                if (p.name == name) entry = p;
-            AddSlot(PlaceOf(entry));
-        }
-        return;
-    }
-    for (const TPortEntry& port : ListPorts()) {
-        TSlotPlace place = PlaceOf(port);
-        if (!taken(place)) AddSlot(place);
-    }
+    std::vector<TSlotPlace> places;
+    for (const auto& slot : slots_)
+        places.push_back(slot->Place());
+    for (const TSlotPlace& place : NewSlotPlaces(places, named_))
+        AddSlot(place);
 }
 
 std::string TStation::Screen() const {
@@ -380,27 +355,11 @@ std::string TStation::Screen() const {
         Format("Passed %d, failed %d, wrong device %d; yield %s\n", passed, failed,
                wrongTotal_.load(),
                attempts ? Format("%.1f %%", 100.0 * passed / attempts).c_str() : "-");
-    // The slots' names take at most a third of the line: a long place name
-    // keeps only its end, where what tells sockets apart stands.
     const int columns = TerminalColumns();
-    const std::size_t widest = columns > 30 ? std::size_t(columns / 3) : 10;
-    auto shortName = [&](const std::string& name) {
-        return name.size() <= widest ? name : "…" + name.substr(name.size() - (widest - 1));
-    };
-    std::size_t width = 4;
+    std::vector<std::pair<TSlotPlace, TSlotView>> shown;
     for (const auto& slot : slots_)
-        width = std::max(width, Columns(shortName(slot->Place().name)));
-    for (const auto& slot : slots_) {
-        const TSlotPlace p = slot->Place();
-        TSlotView v = slot->View();
-        const std::string name = shortName(p.name);
-        std::string line = name + std::string(width - Columns(name) + 2, ' ');
-        if (!p.usbSerial.empty()) line += p.usbSerial + "  ";
-        line += StateText(v);
-        if (!v.device.empty()) line += "  " + VisibleText(v.device) + " " + VisibleText(v.version);
-        line += Format("  passed %d failed %d", v.passed, v.failed);
-        text += line + "\n";
-    }
+        shown.emplace_back(slot->Place(), slot->View());
+    text += SlotLines(shown, columns);
     const TStoreState store = store_ ? store_->State() : TStoreState();
     if (store.database)
         text +=

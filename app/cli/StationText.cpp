@@ -61,6 +61,29 @@ std::string StateText(const TSlotView& v) {
     return "";
 }
 
+std::string SlotLines(const std::vector<std::pair<TSlotPlace, TSlotView>>& slots, int columns) {
+    // The slots' names take at most a third of the line: a long place name
+    // keeps only its end, where what tells sockets apart stands.
+    const std::size_t widest = columns > 30 ? std::size_t(columns / 3) : 10;
+    auto shortName = [&](const std::string& name) {
+        return name.size() <= widest ? name : "…" + name.substr(name.size() - (widest - 1));
+    };
+    std::size_t width = 4;
+    for (const auto& [p, v] : slots)
+        width = std::max(width, Columns(shortName(p.name)));
+    std::string text;
+    for (const auto& [p, v] : slots) {
+        const std::string name = shortName(p.name);
+        std::string line = name + std::string(width - Columns(name) + 2, ' ');
+        if (!p.usbSerial.empty()) line += p.usbSerial + "  ";
+        line += StateText(v);
+        if (!v.device.empty()) line += "  " + VisibleText(v.device) + " " + VisibleText(v.version);
+        line += Format("  passed %d failed %d", v.passed, v.failed);
+        text += line + "\n";
+    }
+    return text;
+}
+
 std::string EventLine(const TSlotPlace& place, const TSlotEvent& e) {
     std::string what;
     const std::string device = VisibleText(e.device) + ", firmware " + VisibleText(e.version);
