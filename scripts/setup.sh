@@ -5,7 +5,9 @@
 #                            Linux build with its tests, the cross compilers
 #                            for the 64-bit and 32-bit Windows builds, wine for
 #                            both widths (wine32 from the i386 architecture),
-#                            NSIS for the installer, QEMU, and the real-driver
+#                            NSIS for the installer, PostgreSQL and the ODBC
+#                            drivers of PostgreSQL and SQLite for the records'
+#                            database tests, QEMU, and the real-driver
 #                            suite's guest kernel, fetched once
 #                            (tests/drivers/fetch-guest.sh), Emscripten and
 #                            Chromium for the page, and the page's test
@@ -20,7 +22,7 @@
 set -euo pipefail
 
 run_packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config unixodbc-dev
   qt6-base-dev qt6-qpa-plugins
   xvfb xauth fonts-dejavu-core
 )
@@ -33,6 +35,7 @@ test_packages=(
   nsis
   qemu-system-x86 busybox-static cpio
   emscripten chromium
+  postgresql odbc-postgresql libsqliteodbc
 )
 # The page's tests run on node with puppeteer-core from npm (tests/web), and
 # drive the system's Chromium: npm never downloads a browser for them.

@@ -23,7 +23,11 @@ bool TRecordSpool::Open(const std::string& path, std::string& error) {
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    if (!hold_.Take(path + ".lock", error)) return false;
+    if (!hold_.Take(path + ".lock", error)) {
+        error = "the spool " + path + " cannot be taken (" + error +
+                "): each station needs a spool of its own (--spool FILE)";
+        return false;
+    }
     if (!AppendRecordLine(path, "", error)) return false;
     std::set<std::string> sent;
     for (const std::string& id : Lines(path + ".sent"))

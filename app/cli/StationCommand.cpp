@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -112,7 +113,9 @@ public:
         record.failure = a.failure;
         record.message = a.message;
         record.blocks = a.blocks;
-        record.seconds = std::max(a.seconds, 0.0);
+        // To the millisecond, as the record line has it: a database and the
+        // spool then hold the same value.
+        record.seconds = std::round(std::max(a.seconds, 0.0) * 1000) / 1000;
         record.tag = run_.options.tag;
         std::string error;
         if (!store_->Add(record, error)) {

@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -65,7 +67,7 @@ Timing CliUpload(const std::string& dir, int baud) {
 // station, it writes each port's device as it arrives and stops once all
 // are written.
 Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& ports, int holdMs = 0,
-                    bool station = false) {
+                    bool station = false, const std::vector<std::string>& extra = {}) {
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     std::vector<std::string> names;
     for (int port : ports) {
@@ -87,6 +89,8 @@ Timing CliProcessOn(const std::string& dir, int baud, const std::vector<int>& po
     if (station) {
         argv.push_back("--count");
         argv.push_back(count.c_str());
+        for (const std::string& a : extra)
+            argv.push_back(a.c_str());
     } else {
         argv.push_back("--yes");
     }
@@ -257,6 +261,56 @@ void RunStation(const std::string& dir) {
                 sixteen.ok ? "" : "  (FAILED)");
 }
 
+// 16 paced slots recording to a file, and recording to a PostgreSQL server
+// (started here) whose every insert takes 50 ms more: the slowest upload of
+// each. A device's write never waits for the database.
+void RunStationDatabase(const std::string& dir) {
+    std::printf("station of 16 slots, paced, recording to a file and to a database 50 ms late:\n");
+    const std::string pg = dir + "/pg";
+    const std::string script = std::string(RECORDS_TESTS) + "/postgres.sh";
+    // The server runs as another user, in a folder of this one.
+    std::filesystem::permissions(dir, std::filesystem::perms(0755));
+    FILE* started = popen((script + " start " + pg).c_str(), "r");
+    char port[32] = {};
+    if (!started || !std::fgets(port, sizeof port, started) || pclose(started) != 0) {
+        std::printf("  (no PostgreSQL server could be started)\n");
+        return;
+    }
+    port[std::strcspn(port, "\n")] = 0;
+    const std::string psql = "PGPASSWORD=line-secret psql -q -h 127.0.0.1 -p " + std::string(port) +
+                             " -U station -d line -c ";
+    const std::string slow =
+        "\"CREATE TABLE varnomiksal_attempts (id CHAR(36) PRIMARY KEY, start_time VARCHAR(32), "
+        "end_time VARCHAR(32), host VARCHAR(255), slot VARCHAR(255), port VARCHAR(255), usb "
+        "VARCHAR(255), device VARCHAR(255), version VARCHAR(255), image VARCHAR(255), "
+        "image_sha256 CHAR(64), result VARCHAR(32), failure VARCHAR(64), message "
+        "VARCHAR(1000), blocks INTEGER, seconds DOUBLE PRECISION, tag VARCHAR(255)); "
+        "CREATE FUNCTION late() RETURNS trigger AS 'BEGIN PERFORM pg_sleep(0.05); RETURN NEW; "
+        "END' LANGUAGE plpgsql; CREATE TRIGGER late BEFORE INSERT ON varnomiksal_attempts FOR "
+        "EACH ROW EXECUTE FUNCTION late();\"";
+    if (std::system((psql + slow + " >/dev/null").c_str()) != 0)
+        std::printf("  (the late table could not be made)\n");
+    setenv("VARNOMIKSAL_DB_PASSWORD", "line-secret", 1);
+    const std::string database =
+        "odbc:Driver=psqlodbcw.so;Server=127.0.0.1;Port=" + std::string(port) +
+        ";Database=line;UID=station";
+    std::vector<int> ports;
+    for (int p = 240; p < 256; ++p)
+        ports.push_back(p);
+    for (int round = 0; round < 2; ++round) {
+        Timing file = CliProcessOn(dir, 38462, ports, 0, true,
+                                   {"--record", dir + "/record-" + std::to_string(round)});
+        Timing db = CliProcessOn(
+            dir, 38462, ports, 0, true,
+            {"--record", database, "--spool", dir + "/spool-" + std::to_string(round)});
+        std::printf("  file: slowest %.3f s%s; database: slowest %.3f s%s = %.4f of the file's\n",
+                    file.wall, file.ok ? "" : " (FAILED)", db.wall, db.ok ? "" : " (FAILED)",
+                    file.wall > 0 ? db.wall / file.wall : 0.0);
+    }
+    if (std::system((script + " stop " + pg).c_str()) != 0)
+        std::printf("  (the server could not be stopped)\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -272,7 +326,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "usage: bench_upload [--instant-only] [--only HOST]\n"
                                  "HOST: element graph, cli, cli process, cli 4 ports, window, "
                                  "reference, held (paced, behind an adapter's latency), "
-                                 "station (16 slots, paced)\n");
+                                 "station (16 slots, paced), station-db (16 slots recording "
+                                 "to a database 50 ms late)\n");
             return 2;
         }
     }
@@ -284,11 +339,12 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication::Create(argv[0]);
 #endif
-    if (only != "held" && only != "station") {
+    if (only != "held" && only != "station" && only != "station-db") {
         Run("instant device:", dir, 0, only);
         if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
     }
     if (paced && (only.empty() || only == "held")) RunHeld(dir);
     if (paced && (only.empty() || only == "station")) RunStation(dir);
+    if (paced && (only.empty() || only == "station-db")) RunStationDatabase(dir);
     std::filesystem::remove_all(dir);
 }

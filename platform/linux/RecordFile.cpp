@@ -76,7 +76,7 @@ bool TFileHold::Take(const std::string& path, std::string& error) {
     whole.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
         error = errno == EAGAIN || errno == EACCES
-                    ? path + " is held by another station"
+                    ? path + " is held by another program"
                     : "cannot lock " + path + ": " + std::strerror(errno);
         ::close(fd);
         return false;

@@ -75,7 +75,7 @@ bool TFileHold::Take(const std::string& path, std::string& error) {
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_SHARING_VIOLATION) {
-            error = path + " is held by another station";
+            error = path + " is held by another program";
             return false;
         }
         return Failed(path, "open", error);

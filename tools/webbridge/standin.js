@@ -217,8 +217,12 @@
   const serial = {
     async getPorts() { return granted.slice(); },
     // The chooser: the user picks a new device, or cancels it, or the page
-    // may not open it.
+    // may not open it (outside a user's gesture, or not allowed to this page).
     async requestPort() {
+      // Only inside the user's gesture (a click, a key), as Chrome asks.
+      if (!navigator.userActivation.isActive)
+        throw new DOMException('Must be handling a user gesture to show a permission request.',
+                               'SecurityError');
       if (query.get('chooser') === 'cancel')
         throw new DOMException('No port selected by the user.', 'NotFoundError');
       if (query.get('chooser') === 'denied')
