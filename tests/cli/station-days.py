@@ -207,6 +207,9 @@ class Day:
             stopped = stopped or e["event"] in ("stopping", "record-failed")
         check(self.ending != 1 or stopped, "the Ctrl+C was not acknowledged")
         check(n(told, "interrupted") == 0, "interrupted by one Ctrl+C")
+        print("seed %d, ended by %s: exit code %d; %s" %
+              (self.seed, ENDINGS[self.ending], code,
+               ", ".join("%s %d" % kv for kv in sorted(told.items()) if kv[0] != "progress")))
         cut = self.ending != 0
         for k, port in enumerate(self.ports):
             slot = "COM%d" % port
