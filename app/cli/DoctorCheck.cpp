@@ -1,6 +1,6 @@
 #include "app/cli/DoctorCheck.h"
 
-#include "app/cli/Flasher.h"
+#include "app/Flasher.h"
 #include "app/cli/PortJobs.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"

@@ -1,9 +1,9 @@
 // doctor: what stands between this program and a device on each port, and
 // what to do about it. Sends nothing but "VERS".
+#include "app/Flasher.h"
 #include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/DoctorCheck.h"
-#include "app/cli/Flasher.h"
 #include "app/cli/LogOutput.h"
 #include "platform/Ports.h"
 

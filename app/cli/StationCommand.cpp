@@ -1,5 +1,5 @@
 // station: a fixture or a production line. Every slot (a port) writes each
-// device seated in it once, on a thread of its own (app/cli/StationSlot.h);
+// device seated in it once, on a thread of its own (station/StationSlot.h);
 // this thread shows the slots, prints their events, keeps the totals and
 // the record, and takes in ports that appear.
 #include "app/VisibleText.h"
@@ -7,13 +7,16 @@
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortArgument.h"
+#include "app/cli/PortJobs.h"
 #include "app/cli/Sha256.h"
-#include "app/cli/StationSlot.h"
+#include "app/cli/StationText.h"
 #include "platform/Console.h"
 #include "platform/HostName.h"
 #include "platform/StateFolder.h"
 #include "station/DatabaseConnection.h"
 #include "station/RecordStore.h"
+#include "station/SlotPlaces.h"
+#include "station/StationSlot.h"
 
 #include <algorithm>
 #include <atomic>
@@ -29,100 +32,10 @@ namespace {
 constexpr int kRedrawMs = 200;
 constexpr int kRescanMs = 1000;
 
-const char* kCtrlCHint = "Ctrl+C stops taking devices; a second Ctrl+C stops the uploads";
-const char* kStopping = "Stopping: no new device is taken; the uploads under way finish (a second "
-                        "Ctrl+C stops them)";
 // How long a record that could not be written waits before it is tried again.
 constexpr int kRecordRetryMs = 1000;
 // How long a stopping station gives its database to take what is spooled.
 constexpr int kCloseWaitMs = 10000;
-
-std::string StateText(const TSlotView& v) {
-    switch (v.state) {
-    case TSlotState::waiting:
-        return v.last.empty() ? "waiting for a device"
-                              : "waiting for a device (last: " + v.last + ")";
-    case TSlotState::arrived:
-        return "device arrived; waiting for its turn";
-    case TSlotState::writing:
-        return Format("writing %3d %%", v.percent);
-    case TSlotState::passed:
-        return "passed — remove the device";
-    case TSlotState::failed:
-        return "failed — reset or power-cycle the device";
-    case TSlotState::wrong_device:
-        return "wrong device — remove it";
-    case TSlotState::returned:
-        return "back in its bootloader after its start — check it, then remove it";
-    case TSlotState::interrupted:
-        return "interrupted — reset or power-cycle the device";
-    case TSlotState::not_written:
-        return "not written — the station stopped";
-    case TSlotState::not_bootloader:
-        return "something answers, but not a Varnomiksal bootloader";
-    case TSlotState::missing:
-        return "port missing";
-    case TSlotState::unavailable:
-        return v.note;
-    }
-    return "";
-}
-
-// The event as one line of words.
-std::string EventLine(const TSlotPlace& place, const TSlotEvent& e) {
-    std::string what;
-    const std::string device = VisibleText(e.device) + ", firmware " + VisibleText(e.version);
-    if (e.kind == "arrived")
-        what = "arrived: " + device;
-    else if (e.kind == "started")
-        what = "writing";
-    else if (e.kind == "progress")
-        what = std::to_string(e.percent) + " %";
-    else if (e.kind == "passed")
-        what = Format("passed in %.1f s; remove the device", e.seconds);
-    else if (e.kind == "failed")
-        what = Format("failed at block %d: %s; reset or power-cycle the device",
-                      std::min(e.blocks + 1, kImageBlocks), VisibleText(e.message).c_str());
-    else if (e.kind == "interrupted")
-        what = Format("interrupted at block %d; reset or power-cycle the device",
-                      std::min(e.blocks + 1, kImageBlocks));
-    else if (e.kind == "wrong-device")
-        what = "wrong device: " + device + " (" + VisibleText(e.message) + "); remove it";
-    else if (e.kind == "returned")
-        what = "back in its bootloader: " + device + " (" + VisibleText(e.message) +
-               "); check it, then remove it";
-    else if (e.kind == "not-written")
-        what = "not written: " + device + " (" + VisibleText(e.message) + ")";
-    else if (e.kind == "unavailable")
-        what = "the port cannot be opened: " + VisibleText(e.message);
-    else if (e.kind == "left")
-        what = "the device left";
-    else if (e.kind == "missing")
-        what = "the port is gone";
-    else if (e.kind == "back")
-        what = "the port is back";
-    return place.name + ": " + what;
-}
-
-void AddPlace(TJsonResult& json, const TSlotPlace& place) {
-    json.Add("slot", place.name);
-    json.Add("port", place.port);
-    if (!place.usb.empty()) json.Add("usb", place.usb);
-}
-
-void AddAttempt(TJsonResult& json, const TSlotEvent& e) {
-    if (!e.device.empty() || !e.version.empty()) {
-        json.Add("device", e.device);
-        json.Add("version", e.version);
-    }
-    if (e.percent >= 0) json.Add("percent", (long long)e.percent);
-    if (e.seconds >= 0) {
-        json.Add("blocks", (long long)e.blocks);
-        json.AddReal("seconds", e.seconds);
-    }
-    if (!e.failure.empty()) json.Add("failure", e.failure);
-    if (!e.message.empty()) json.Add("message", e.message);
-}
 
 class TStation : public TSlotHost {
 public:
@@ -222,6 +135,8 @@ public:
         for (auto& line : lines)
             logLines_.push_back(place.name + " " + line);
     }
+
+    std::string OpenProblem(const std::string& port) const override { return ::OpenProblem(port); }
 
 private:
     bool Prepare(int& code);
@@ -419,7 +334,7 @@ void TStation::AddSlot(const TSlotPlace& place) {
     TSlotSettings settings;
     settings.pollMs = run_.options.pollMs;
     settings.expectDevice = run_.options.expectDevice;
-    settings.image = &image_;
+    if (!image_.file.empty()) settings.image = &image_.bytes;
     slots_.push_back(std::make_unique<TStationSlot>(*this, watch_, place, settings));
     TStationSlot* slot = slots_.back().get();
     threads_.emplace_back([slot] { slot->Run(); });
@@ -428,34 +343,11 @@ void TStation::AddSlot(const TSlotPlace& place) {
 // Named ports are slots from the start, present or not; otherwise every
 // listed port is, and every port that appears later.
 void TStation::Rescan() {
-    auto known = [&](const std::string& name) {
-        return std::any_of(slots_.begin(), slots_.end(),
-                           [&](const auto& s) { return s->Place().port == name; });
-    };
-    // A port at the place of a slot is that slot's, under whatever name; a
-    // slot that knows its place keeps no claim on a COM name it has left.
-    auto taken = [&](const TSlotPlace& place) {
-        return std::any_of(slots_.begin(), slots_.end(), [&](const auto& s) {
-            const TSlotPlace here = s->Place();
-            if (place.located && here.located) return here.name == place.name;
-            return here.port == place.port;
-        });
-    };
-    if (!named_.empty()) {
-        const std::vector<TPortEntry> ports = ListPorts();
-        for (const std::string& name : named_) {
-            if (known(name)) continue;
-            TPortEntry entry{PortNumber(name), name, {}};
-            for (const TPortEntry& p : ports)
-                if (p.name == name) entry = p;
-            AddSlot(PlaceOf(entry));
-        }
-        return;
-    }
-    for (const TPortEntry& port : ListPorts()) {
-        TSlotPlace place = PlaceOf(port);
-        if (!taken(place)) AddSlot(place);
-    }
+    std::vector<TSlotPlace> places;
+    for (const auto& slot : slots_)
+        places.push_back(slot->Place());
+    for (const TSlotPlace& place : NewSlotPlaces(places, named_))
+        AddSlot(place);
 }
 
 std::string TStation::Screen() const {
@@ -466,27 +358,11 @@ std::string TStation::Screen() const {
         Format("Passed %d, failed %d, wrong device %d; yield %s\n", passed, failed,
                wrongTotal_.load(),
                attempts ? Format("%.1f %%", 100.0 * passed / attempts).c_str() : "-");
-    // The slots' names take at most a third of the line: a long place name
-    // keeps only its end, where what tells sockets apart stands.
     const int columns = TerminalColumns();
-    const std::size_t widest = columns > 30 ? std::size_t(columns / 3) : 10;
-    auto shortName = [&](const std::string& name) {
-        return name.size() <= widest ? name : "…" + name.substr(name.size() - (widest - 1));
-    };
-    std::size_t width = 4;
+    std::vector<std::pair<TSlotPlace, TSlotView>> shown;
     for (const auto& slot : slots_)
-        width = std::max(width, Columns(shortName(slot->Place().name)));
-    for (const auto& slot : slots_) {
-        const TSlotPlace p = slot->Place();
-        TSlotView v = slot->View();
-        const std::string name = shortName(p.name);
-        std::string line = name + std::string(width - Columns(name) + 2, ' ');
-        if (!p.usbSerial.empty()) line += p.usbSerial + "  ";
-        line += StateText(v);
-        if (!v.device.empty()) line += "  " + VisibleText(v.device) + " " + VisibleText(v.version);
-        line += Format("  passed %d failed %d", v.passed, v.failed);
-        text += line + "\n";
-    }
+        shown.emplace_back(slot->Place(), slot->View());
+    text += SlotLines(shown, columns);
     const TStoreState store = store_ ? store_->State() : TStoreState();
     if (store.database)
         text +=

@@ -6,7 +6,7 @@
 #include "ReferenceUploader.h"
 #include "SimulatorProcess.h"
 #include "app/ConsoleSchema.h"
-#include "app/cli/Flasher.h"
+#include "app/Flasher.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
 #include "testing/ui/toolkit/Drive.h"

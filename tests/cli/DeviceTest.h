@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,4 +24,19 @@ protected:
         return *sims_.back();
     }
     std::vector<std::unique_ptr<DeviceSimulator>> sims_;
+};
+
+// The places of the test's ports: links in a folder of their own, named as
+// /dev/serial/by-path names them. They name ptys that a later test may be
+// given, so they go with the test.
+struct TSockets {
+    TSockets() {
+        static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
+        putenv(places.data());
+        std::filesystem::create_directories(TestPortDir() + "/by-path");
+    }
+    ~TSockets() {
+        unsetenv("VARNOMIKSAL_BY_PATH_DIR");
+        std::filesystem::remove_all(TestPortDir() + "/by-path");
+    }
 };

@@ -5,7 +5,7 @@
 #include "CliProcess.h"
 #include "DeviceTest.h"
 #include "runtime/JsonLine.h"
-#include "app/cli/StationSlot.h"
+#include "station/StationSlot.h"
 
 #include <gtest/gtest.h>
 
@@ -58,21 +58,6 @@ std::vector<std::string> Of(const std::vector<TObject>& objects, const std::stri
 }
 
 using Texts = std::vector<std::string>;
-
-// The places of the test's ports: links in a folder of their own, named as
-// /dev/serial/by-path names them. They name ptys that a later test may be
-// given, so they go with the test.
-struct TSockets {
-    TSockets() {
-        static std::string places = "VARNOMIKSAL_BY_PATH_DIR=" + TestPortDir() + "/by-path";
-        putenv(places.data());
-        std::filesystem::create_directories(TestPortDir() + "/by-path");
-    }
-    ~TSockets() {
-        unsetenv("VARNOMIKSAL_BY_PATH_DIR");
-        std::filesystem::remove_all(TestPortDir() + "/by-path");
-    }
-};
 
 class Station : public DeviceTest {
 protected:
@@ -244,9 +229,12 @@ TEST_F(Station, CtrlCLetsTheUploadFinishAndASecondOneStopsIt) {
     EXPECT_EQ(records[1]["result"].text, "interrupted");
 }
 
+// The station's log is kept across its runs: a start appends to it.
 TEST_F(Station, ASlotWhosePortIsGoneWaitsForItAndWritesTheDeviceThatComes) {
+    const std::string log = TestPortDir() + "/station.log";
+    std::ofstream(log) << "an earlier run's line\n";
     TCliProcess station(
-        {"station", "COM175", kAllow, "--poll-ms", "100", "--json", "--count", "1"});
+        {"station", "COM175", kAllow, "--poll-ms", "100", "--json", "--count", "1", "--log", log});
     ASSERT_TRUE(station.WaitForOutput("\"event\": \"missing\"", 10000)) << station.err;
     DeviceSimulator& device = Slot(175, "ok");
     EXPECT_EQ(station.Wait(), 0) << station.err;
@@ -256,6 +244,9 @@ TEST_F(Station, ASlotWhosePortIsGoneWaitsForItAndWritesTheDeviceThatComes) {
         if (e["event"].text != "progress") kinds.push_back(e["event"].text);
     EXPECT_EQ(kinds, (Texts{"missing", "back", "arrived", "started", "passed", "totals"}));
     EXPECT_TRUE(device.Seatings()[0].matchesImage);
+    const std::string logged = ReadAll(log);
+    EXPECT_EQ(logged.rfind("an earlier run's line\n", 0), 0u) << logged;
+    EXPECT_TRUE(Has(logged, "COM175")) << logged;
 }
 
 // An adapter plugged into the same socket again may come back under another
@@ -434,4 +425,22 @@ TEST_F(Station, ANewAdapterOnAFreedNameGetsASlotAndABusyPortIsTold) {
     station.Signal(SIGINT);
     station.Wait();
     EXPECT_TRUE(Has(station.out, "\"event\": \"unavailable\", \"time\"")) << station.out;
+}
+
+// A board refused as back in its bootloader whose answer ran into a second
+// one (read as a longer version) is the same board when it answers cleanly
+// after: held until it leaves, never written.
+TEST_F(Station, AHeldBoardIsKnownWhetherOrNotItsAnswersRunTogether) {
+    SimConfig config;
+    ASSERT_TRUE(ParseSimDay("ok;ok,doubled,swap=1000", config.day));
+    config.leaveMs = 300;
+    config.unwrittenLeaveMs = 2500;
+    DeviceSimulator& slot = StartDevice(199, config);
+    TCliProcess station({"station", "COM199", kAllow, "--json", "--poll-ms", "100"});
+    EXPECT_TRUE(WaitForDays({&slot}, 30000));
+    station.Signal(SIGINT);
+    station.Wait();
+    ASSERT_EQ(slot.Seatings().size(), 2u);
+    EXPECT_TRUE(Has(station.out, "\"event\": \"returned\"")) << station.out;
+    EXPECT_EQ(slot.Seatings()[1].imageBytes, 0u) << station.out;
 }

@@ -143,6 +143,8 @@ bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day) {
                 seat.bounce = true;
             } else if (word == "stays") {
                 seat.stays = true;
+            } else if (word == "doubled") {
+                seat.doubled = true;
             } else if (key == "other" || key == "reply") {
                 seat.reply = value;
                 seat.other = key == "other";
@@ -259,8 +261,10 @@ void DeviceSimulator::OnBytes(const uint8_t* data, std::size_t size) {
                     versHeard_ = true;
                     ++report_.versRequests;
                     changed_.notify_all();
+                    const bool doubled =
+                        !config_.day.empty() && !answered_ && config_.day[seating_].doubled;
                     lock.unlock();
-                    const std::string text = Reply();
+                    const std::string text = doubled ? Reply() + Reply() : Reply();
                     std::vector<uint8_t> reply(text.begin(), text.end());
                     WaitForLine();
                     if (config_.replyAfterMs > 0)

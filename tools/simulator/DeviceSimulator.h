@@ -34,12 +34,14 @@ struct SimFaults {
 // and removed.
 struct SimSeating {
     SimFaults faults;
-    std::string reply;   // the answer to "VERS"; empty: SimConfig::reply
-    bool other = false;  // a device not to be written: removed after its first answer
-    bool bounce = false; // the contact bounces on arrival: after the first answer the
-                         // device hears nothing for SimConfig::bounceMs
-    bool stays = false;  // goes on answering "VERS" after "PUSK", until removed
-    int swapMs = -1;     // seated this long after the one before left; -1: SimConfig::swapMs
+    std::string reply;    // the answer to "VERS"; empty: SimConfig::reply
+    bool other = false;   // a device not to be written: removed after its first answer
+    bool bounce = false;  // the contact bounces on arrival: after the first answer the
+                          // device hears nothing for SimConfig::bounceMs
+    bool stays = false;   // goes on answering "VERS" after "PUSK", until removed
+    bool doubled = false; // its first answer comes twice in one burst, as a late
+                          // answer run into the next
+    int swapMs = -1;      // seated this long after the one before left; -1: SimConfig::swapMs
 };
 
 struct SimConfig {
@@ -84,8 +86,8 @@ struct SimConfig {
 };
 
 // Parses a day: devices separated by ';', each a list of words separated by
-// ',': ok, bounce, stays, other=TEXT, reply=TEXT, wrong-crc-at=K,
-// silence-from=K, swap=MS. False on a bad word.
+// ',': ok, bounce, stays, doubled, other=TEXT, reply=TEXT,
+// wrong-crc-at=K, silence-from=K, swap=MS. False on a bad word.
 bool ParseSimDay(const std::string& text, std::vector<SimSeating>& day);
 
 struct SimReport {

@@ -79,7 +79,8 @@ Options:
   --day LIST           a fixture's day: devices seated one after another,
                        separated by ';', each a list of words separated by
                        ',': ok, bounce (the contact bounces on arrival),
-                       stays (answers "VERS" after "PUSK"), other=TEXT (a
+                       stays (answers "VERS" after "PUSK"), doubled (its
+                       first answer comes twice in one burst), other=TEXT (a
                        device not to be written, answering TEXT; removed
                        after its first answer), reply=TEXT, wrong-crc-at=K,
                        silence-from=K, swap=MS (seated MS after the one
@@ -95,8 +96,9 @@ Options:
   --strict             a bootloader that answers "VERS" once: every byte after
                        its answer, a second "VERS" included, is image data
   --report FILE        at the end, write one JSON line per device of the day
-                       (per port): port, device, vers, received, matches,
-                       wrong_crcs, pusk
+                       (per port): port, vers, received, matches, wrong_crcs,
+                       pusk, image_begun (the image's first bytes came),
+                       whole_images (times the whole image came)
   --help               show this text
 Blocks count from 0 to 507. With --day the program ends once every port's
 day is over.
@@ -281,10 +283,12 @@ int main(int argc, char** argv) {
             for (const SimReport& r : sims[k]->Seatings())
                 std::fprintf(f,
                              "{\"port\": %d, \"vers\": %d, \"received\": %zu, \"matches\": %s, "
-                             "\"wrong_crcs\": %d, \"pusk\": %s}\n",
+                             "\"wrong_crcs\": %d, \"pusk\": %s, \"image_begun\": %s, "
+                             "\"whole_images\": %d}\n",
                              port + int(k), r.versRequests, r.received,
                              r.matchesImage ? "true" : "false", r.wrongCrcs,
-                             r.pusk ? "true" : "false");
+                             r.pusk ? "true" : "false", r.imageBegun ? "true" : "false",
+                             r.wholeImages);
         if (f) std::fclose(f);
     }
     if (sims.size() > 1 || !config.day.empty()) return 0;

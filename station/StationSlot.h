@@ -20,13 +20,12 @@
 // - A held board (refused, staying or back) is not written; it has left
 //   once kPollsToLeave polls in a row, and kLeaveMs, go without its answer.
 //   A bootloader of another name or version in its place is an arrival (a
-//   version that begins with the held one's is the same: a late answer run
-//   into the next).
+//   version that begins with the other's is the same: a late answer run
+//   into the next, in either answer).
 // - A port that goes away ends any seating.
 #pragma once
 
-#include "app/cli/Flasher.h"
-#include "app/cli/ImageFile.h"
+#include "app/Flasher.h"
 #include "platform/Interrupt.h"
 #include "platform/Ports.h"
 
@@ -98,13 +97,16 @@ enum class TSlotState {
     unavailable,    // the port cannot be opened (busy, no permission)
 };
 
-// What the screen shows of a slot.
+// What a host shows of a slot.
 struct TSlotView {
     TSlotState state = TSlotState::waiting;
     int percent = 0;
     std::string device, version;
     std::string note; // why the port cannot be opened
-    std::string last; // the last board's result, once it has left
+    // The last board, once it has left (none while lastDevice is empty): its
+    // state when it left.
+    TSlotState lastState = TSlotState::waiting;
+    std::string lastDevice, lastVersion;
     int passed = 0, failed = 0, wrong = 0;
 };
 
@@ -128,12 +130,15 @@ public:
     virtual void Record(const TSlotPlace& place, const TSlotEvent& attempt) = 0;
     // The session log's new lines.
     virtual void Log(const TSlotPlace& place, std::vector<std::string> lines) = 0;
+    // Why the port did not open (busy, no permission), in words for the
+    // view and the event.
+    virtual std::string OpenProblem(const std::string& port) const = 0;
 };
 
 struct TSlotSettings {
     int pollMs = 500;
     std::string expectDevice;           // empty: any
-    const TWriteImage* image = nullptr; // written instead of the carried image when a file
+    const std::string* image = nullptr; // written instead of the carried image, when given
 };
 
 class TStationSlot {
@@ -148,6 +153,7 @@ public:
     TSlotPlace Place() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
     enum class TAnswer { none, bootloader, other, gone, unavailable, interrupted };
     // The port that sits at the slot's place now; false when none does.
     bool FindPort(std::string& device);
@@ -182,13 +188,13 @@ private:
     TIdentifyResult held_;    // the held board's answer
     TIdentifyResult written_; // the last board written
     TPhase phase_ = TPhase::empty;
-    int silent_ = 0;                                  // held: polls in a row without its answer
-    std::chrono::steady_clock::time_point heardAt_{}; // held: its last answer
-    bool passed_ = false;                             // done: the attempt passed
-    bool quietSince_ = false;                         // done: a poll has gone unanswered since
-    std::chrono::steady_clock::time_point puskAt_{};  // done: when the attempt ended
-    std::string unavailable_;                         // why the port cannot be opened, once told
-    std::chrono::steady_clock::time_point pollStart_{};
+    int silent_ = 0;              // held: polls in a row without its answer
+    Clock::time_point heardAt_{}; // held: its last answer
+    bool passed_ = false;         // done: the attempt passed
+    bool quietSince_ = false;     // done: a poll has gone unanswered since
+    Clock::time_point puskAt_{};  // done: when the attempt ended
+    std::string unavailable_;     // why the port cannot be opened, once told
+    Clock::time_point pollStart_{};
 
     mutable std::mutex viewMutex_;
     TSlotView view_;

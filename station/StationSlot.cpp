@@ -1,16 +1,14 @@
-#include "app/cli/StationSlot.h"
+#include "station/StationSlot.h"
 
-#include "app/cli/PortJobs.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::string FailureText(const TUploadResult& r) {
     switch (r.failure) {
@@ -24,26 +22,6 @@ std::string FailureText(const TUploadResult& r) {
         return "the start command \"PUSK\" did not reach the device";
     }
     return "";
-}
-
-// A result in a word or two, for the slot's last board.
-std::string StateName(TSlotState state) {
-    switch (state) {
-    case TSlotState::passed:
-        return "passed";
-    case TSlotState::failed:
-        return "failed";
-    case TSlotState::wrong_device:
-        return "wrong device";
-    case TSlotState::returned:
-        return "back in its bootloader";
-    case TSlotState::interrupted:
-        return "interrupted";
-    case TSlotState::not_written:
-        return "not written";
-    default:
-        return "seen";
-    }
 }
 
 } // namespace
@@ -193,9 +171,12 @@ void TStationSlot::OnBootloader() {
     case TPhase::empty:
         Arrive();
         return;
-    case TPhase::held:
+    case TPhase::held: {
+        // Two answers run into one burst read as a longer version: a
+        // version that begins with the other's is the same board's.
+        const std::string &now = found_.version, &then = held_.version;
         if (found_.device == held_.device &&
-            found_.version.compare(0, held_.version.size(), held_.version) == 0) {
+            (now.compare(0, then.size(), then) == 0 || then.compare(0, now.size(), now) == 0)) {
             silent_ = 0; // still there; asked again on a new session
             heardAt_ = Clock::now();
             flasher_.reset();
@@ -204,6 +185,7 @@ void TStationSlot::OnBootloader() {
         }
         Arrive();
         return;
+    }
     case TPhase::done:
         if (!passed_) {
             Arrive(); // reset into its bootloader, or another board
@@ -214,8 +196,8 @@ void TStationSlot::OnBootloader() {
             return;
         }
         // Only a board of the name just written can be that board again.
-        if (found_.device == written_.device && std::chrono::steady_clock::now() - puskAt_ <
-                                                    std::chrono::milliseconds(kReturnWindowMs)) {
+        if (found_.device == written_.device &&
+            Clock::now() - puskAt_ < std::chrono::milliseconds(kReturnWindowMs)) {
             Refuse("returned",
                    "a bootloader answered within " + std::to_string(kReturnWindowMs / 1000) +
                        " s of \"PUSK\": the board is back in its bootloader (its firmware may "
@@ -251,7 +233,9 @@ void TStationSlot::Arrive() {
         view_.device = found_.device;
         view_.version = found_.version;
         view_.percent = 0;
-        view_.last.clear();
+        view_.lastState = TSlotState::waiting;
+        view_.lastDevice.clear();
+        view_.lastVersion.clear();
         view_.state = TSlotState::arrived;
     }
     Tell(arrived);
@@ -323,7 +307,7 @@ TStationSlot::TAnswer TStationSlot::Poll() {
         TIdentifyResult r = flasher_->Identify(port, first ? std::max(settings_.pollMs, kLeaveMs)
                                                            : settings_.pollMs);
         if (r.outcome == TIdentify::open_failed) {
-            std::string note = OpenProblem(port);
+            std::string note = host_.OpenProblem(port);
             host_.Log(Place(), flasher_->TakeLog());
             flasher_.reset();
             {
@@ -375,8 +359,7 @@ TStationSlot::TAnswer TStationSlot::Poll() {
 
 void TStationSlot::Write() {
     TFlasher& f = *flasher_;
-    if (settings_.image && !settings_.image->file.empty())
-        f.Schema().UseImage(settings_.image->bytes);
+    if (settings_.image) f.Schema().UseImage(*settings_.image);
     TSlotEvent attempt = Attempt("started");
     Set(TSlotState::writing);
     int tenths = 0;
@@ -451,8 +434,11 @@ void TStationSlot::Leave(const char* kind) {
     silent_ = 0;
     flasher_.reset();
     std::lock_guard lock(viewMutex_);
-    if (!view_.device.empty())
-        view_.last = StateName(view_.state) + " " + view_.device + " " + view_.version;
+    if (!view_.device.empty()) {
+        view_.lastState = view_.state;
+        view_.lastDevice = view_.device;
+        view_.lastVersion = view_.version;
+    }
     view_.state = TSlotState::waiting;
     view_.device.clear();
     view_.version.clear();

@@ -1,4 +1,4 @@
-#include "app/cli/Flasher.h"
+#include "app/Flasher.h"
 
 #include "runtime/Text1251.h"
 #include "serial/qeComAsync.h"

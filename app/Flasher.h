@@ -93,8 +93,6 @@ public:
     bool LineLost();
     // Sleeps until done() holds, an interrupt or the end of timeoutMs; done()'s answer.
     bool Listen(int timeoutMs, const std::function<bool()>& done);
-    // This device is not to be written: replies are no longer judged.
-    void Hold() { schema_.Hold(); }
 
     // Closes the port and ends dispatch. After a success the port first
     // lets "PUSK" leave the output queue: the program closes at once, where
