@@ -86,8 +86,8 @@ bool FiguresOfDatabase(const std::string& connection, const std::string& passwor
         figures.all.worst = std::max(figures.all.worst, s.worst);
     }
     for (const TOdbcRow& row : medians)
-        figures.slots[{row[0].text, row[1].text}].median = Number(row[2]);
-    if (!median.empty()) figures.all.median = Number(median[0][0]);
+        figures.slots[{row[0].text, row[1].text}].median = HalfMilliseconds(Number(row[2]));
+    if (!median.empty()) figures.all.median = HalfMilliseconds(Number(median[0][0]));
     for (const TOdbcRow& row : failures)
         figures.failures[row[0].text] = Count(row[1]);
     return true;

@@ -22,6 +22,13 @@ struct TRecordFigures {
     long long records = 0, unreadable = 0;
 };
 
+// Seconds are kept to the millisecond, so a median is a whole number of
+// half milliseconds: taken to that, the figures of files and of a database
+// (whose average comes through another sum, and as text) are the same.
+inline double HalfMilliseconds(double seconds) {
+    return double((long long)(seconds * 2000 + (seconds < 0 ? -0.5 : 0.5))) / 2000;
+}
+
 // Only records that ended at or after `since` and before `until` (ISO 8601
 // UTC text, compared as text; empty: no bound).
 struct TTimeBounds {

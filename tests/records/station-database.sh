@@ -143,19 +143,20 @@ report "$sqlite" >"$work/report-sqlite.json"
 report "$(path "$work/s.spool")" >"$work/report-s.json"
 psql_rows >"$work/rows-day.txt"
 
-# 3. Killed while its attempt waits in the spool; then started again.
-start_sims 106-106 ok
+# 3. Killed while its attempt waits in the spool (which holds one at the
+# most, so that the next board waits for its turn); then started again.
+start_sims 106-106 "ok;ok"
 start_sims 107-107 ok
 start_sims 108-108 ok
 wait_for_ports 10
 # A process of its own, so that the kill reaches the program (under wine, its starter).
 "${run[@]}" "$cli" station COM106 --allow-placeholder --poll-ms 200 --json --record "$db" \
-  --spool "$(path "$work/c.spool")" </dev/null >"$work/c.jsonl" 2>&1 &
+  --spool "$(path "$work/c.spool")" --spool-limit 1 </dev/null >"$work/c.jsonl" 2>&1 &
 c=$!
 for _ in $(seq 100); do grep -q '"event": "arrived"' "$work/c.jsonl" && break; sleep 0.1; done
 "$here/postgres.sh" pause "$pg"
-for _ in $(seq 300); do grep -q '"event": "passed"' "$work/c.jsonl" && break; sleep 0.1; done
-sleep 0.5
+for _ in $(seq 300); do grep -q '"event": "spool-full"' "$work/c.jsonl" && break; sleep 0.1; done
+sleep 1
 kill -9 $c
 wait $c 2>/dev/null
 "$here/postgres.sh" resume "$pg"
@@ -216,6 +217,10 @@ end = [l.split() for l in open(f"{work}/rows-end.txt")]
 ids = [r[0] for r in end]
 check("the killed station's attempt was spooled: %d" % len(killed), len(killed) == 1)
 check("and sent once at the next start", ids.count(killed[0]["id"]) == 1)
+events = lines("c.jsonl")
+check("a full spool: the next board waits, not written",
+      [e["event"] for e in events].count("started") == 1 and
+      any(e["event"] == "spool-full" for e in events))
 check("the spool sent again is stored once: %d rows" % len(end),
       len(end) == len(set(ids)) == 2 * seatings + 1 + 1 + 1)
 sys.exit(1 if fail else 0)
