@@ -2,7 +2,7 @@
 
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "ui/toolkit/Application.h"
 
 #include <algorithm>

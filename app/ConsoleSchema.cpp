@@ -4,7 +4,7 @@
 #include "elements/qeIdentFrame.h"
 #include "elements/qeMMTimer.h"
 #include "elements/qeMemoryStream.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "runtime/qeHub.h"
 #include "runtime/qeOutcome.h"
 #include "serial/qeComAsync.h"

@@ -1,6 +1,6 @@
 #include "app/Flasher.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "serial/qeComAsync.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "app/SessionLog.h"
 #include "app/VisibleText.h"
 #include "platform/Ports.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "serial/qeComAsync.h"
 
 #include <cstdio>

@@ -3,8 +3,8 @@
 // it closes.
 #include "app/TClassSimpleForm_253AA30.h"
 #include "platform/Console.h"
+#include "platform/Text1251.h"
 #include "resources/ImageLabel.h"
-#include "runtime/Text1251.h"
 #include "ui/elements/qeSimpleForm.h"
 #include "ui/toolkit/Application.h"
 

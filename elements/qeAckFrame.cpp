@@ -1,6 +1,6 @@
 #include "elements/qeAckFrame.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "elements/qeIdentFrame.h"
 
 #include "platform/MMTimer.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <algorithm>
 #include <thread>

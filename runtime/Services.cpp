@@ -1,6 +1,6 @@
 #include "runtime/Services.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <cstdio>
 

@@ -1,6 +1,7 @@
 // Everything an element needs of the runtime.
 #pragma once
 
+#include "platform/Text1251.h"
 #include "runtime/Dispatch.h"
 #include "runtime/Element.h"
 #include "runtime/Font.h"
@@ -9,4 +10,3 @@
 #include "runtime/Strings.h"
 #include "runtime/TData.h"
 #include "runtime/TEventLink.h"
-#include "runtime/Text1251.h"

@@ -5,7 +5,7 @@
 // its "\\.\COM<n>" path. There is no port directory here.
 #include "platform/Ports.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <windows.h>
 

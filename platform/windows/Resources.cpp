@@ -5,7 +5,7 @@
 // is rebuilt once from the group directory and its icon images.
 #include "platform/Resources.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <windows.h>
 

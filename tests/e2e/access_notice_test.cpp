@@ -4,8 +4,8 @@
 // it out of its list and says so once, naming the group to join; with every
 // port open to the user it shows nothing.
 #include "app/TClassSimpleForm_253AA30.h"
+#include "platform/Text1251.h"
 #include "runtime/Startup.h"
-#include "runtime/Text1251.h"
 #include "tests/platform/PtyPort.h"
 #include "ui/elements/qeComboBox.h"
 #include "ui/elements/qeSimpleForm.h"

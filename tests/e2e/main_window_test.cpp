@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 #include "platform/Comm.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "serial/qeComAsync.h"
 
 #include <array>

@@ -3,8 +3,8 @@
 // texts, places and colours.
 #include "MainWindowFixture.h"
 #include "platform/Comm.h"
+#include "platform/Text1251.h"
 #include "resources/ImageLabel.h"
-#include "runtime/Text1251.h"
 #include "ui/toolkit/Colors.h"
 
 #include <map>

@@ -3,7 +3,7 @@
 // data read as. The items are kept here; the backend's list shows them.
 #include "ui/toolkit/Control.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "ui/toolkit/GuiThread.h"
 
 // A sorted list places an item after every item whose text is not greater,

@@ -3,7 +3,7 @@
 // an error.
 #include "app/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 #include "runtime/qeHub.h"
 #include "testing/Crc16.h"
 #include "tests/platform/windows/FakeCommDriver.h"

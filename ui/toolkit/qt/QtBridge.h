@@ -1,8 +1,8 @@
 // Conversions at the Qt boundary, shared by the toolkit's sources.
 #pragma once
 
+#include "platform/Text1251.h"
 #include "runtime/Font.h"
-#include "runtime/Text1251.h"
 #include "ui/toolkit/Bitmap.h"
 #include "ui/toolkit/Colors.h"
 

@@ -3,8 +3,8 @@
 // Qt<Kind>.cpp.
 #include "ui/toolkit/Control.h"
 
+#include "platform/Text1251.h"
 #include "runtime/Strings.h"
-#include "runtime/Text1251.h"
 #include "ui/toolkit/GuiThread.h"
 #include "ui/toolkit/qt/ControlWidgets.h"
 #include "ui/toolkit/qt/InputGate.h"

@@ -15,7 +15,7 @@ EM_JS(void, varno_ui_message_box, (const char* caption, const char* text), {
 EM_JS(int, varno_ui_dpi, (), { return 96; });
 // clang-format on
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 void TApplication::StartWindowSystem(const char*) {}
 

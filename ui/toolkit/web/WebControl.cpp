@@ -3,8 +3,8 @@
 // one thread, so every call is already on the GUI thread.
 #include "ui/toolkit/Control.h"
 
+#include "platform/Text1251.h"
 #include "runtime/Strings.h"
-#include "runtime/Text1251.h"
 #include "ui/toolkit/Colors.h"
 #include "ui/toolkit/Image.h"
 

@@ -2,7 +2,7 @@
 // capture of a window's pixels.
 #include "ui/toolkit/win32/Win32.h"
 
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "runtime/Text1251.h"
+#include "platform/Text1251.h"
 
 #include <array>
 #include <cstdint>
