@@ -5,12 +5,13 @@
 // serial ports.
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <string>
+#include <sys/epoll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -42,8 +43,25 @@ struct TEnd {
     int master = -1;
     int keeper = -1;
     std::string link;
-    std::string pending; // bytes for this master that did not fit yet
+    std::string pending;  // bytes for this master that did not fit yet
+    uint32_t watched = 0; // the events epoll waits for on the master
 };
+
+// What an end waits for: bytes to read while its partner's buffer is free,
+// and room to write while bytes for it wait.
+uint32_t Wanted(const TEnd& end, const TEnd& partner) {
+    return (partner.pending.empty() ? EPOLLIN : 0u) | (end.pending.empty() ? 0u : EPOLLOUT);
+}
+
+void Watch(int epoll, TEnd& end, const TEnd& partner, std::size_t index) {
+    const uint32_t wanted = Wanted(end, partner);
+    if (wanted == end.watched) return;
+    epoll_event e{};
+    e.events = wanted;
+    e.data.u64 = index;
+    epoll_ctl(epoll, EPOLL_CTL_MOD, end.master, &e);
+    end.watched = wanted;
+}
 
 bool OpenEnd(TEnd& end, const std::string& link) {
     end.master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -126,22 +144,29 @@ int main(int argc, char** argv) {
         if (FILE* f = std::fopen(ready.c_str(), "w")) std::fclose(f);
     }
 
-    std::vector<pollfd> polls(ends.size());
+    // epoll rather than poll: a program writing byte by byte wakes this
+    // loop for every byte, and each wake-up costs one cable, not all of them.
+    const int epoll = epoll_create1(EPOLL_CLOEXEC);
+    for (std::size_t i = 0; !g_stop && i < ends.size(); ++i) {
+        epoll_event e{};
+        e.events = ends[i].watched = EPOLLIN;
+        e.data.u64 = i;
+        epoll_ctl(epoll, EPOLL_CTL_ADD, ends[i].master, &e);
+    }
+    std::vector<epoll_event> events(64);
     while (!g_stop) {
-        for (std::size_t i = 0; i < ends.size(); ++i) {
-            // A master whose partner still holds bytes waits until they fit.
-            const TEnd& partner = ends[i ^ 1];
-            polls[i] = {ends[i].master, short(partner.pending.empty() ? POLLIN : 0), 0};
-            if (!ends[i].pending.empty()) polls[i].events |= POLLOUT;
-        }
-        if (poll(polls.data(), polls.size(), 200) <= 0) continue;
-        for (std::size_t i = 0; i < ends.size(); ++i) {
-            if (polls[i].revents & (POLLIN | POLLOUT)) {
-                Carry(ends[i], ends[i ^ 1]);
-                Carry(ends[i ^ 1], ends[i]);
-            }
+        const int n = epoll_wait(epoll, events.data(), int(events.size()), 200);
+        for (int k = 0; k < n; ++k) {
+            const std::size_t i = std::size_t(events[k].data.u64);
+            // In: bytes from this end for its partner. Out: room here for
+            // the partner's waiting bytes, and then for more of them.
+            if (events[k].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) Carry(ends[i], ends[i ^ 1]);
+            if (events[k].events & EPOLLOUT) Carry(ends[i ^ 1], ends[i]);
+            Watch(epoll, ends[i], ends[i ^ 1], i);
+            Watch(epoll, ends[i ^ 1], ends[i], i ^ 1);
         }
     }
+    close(epoll);
     for (TEnd& end : ends) {
         if (!end.link.empty()) unlink(end.link.c_str());
         if (end.keeper >= 0) close(end.keeper);
