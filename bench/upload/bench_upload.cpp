@@ -5,8 +5,8 @@
 // device paced at 38462 baud.
 #include "ReferenceUploader.h"
 #include "SimulatorProcess.h"
-#include "app/ConsoleSchema.h"
-#include "app/Flasher.h"
+#include "device/ConsoleSchema.h"
+#include "device/Flasher.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
 #include "testing/ui/toolkit/Drive.h"
