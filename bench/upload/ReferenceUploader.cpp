@@ -1,5 +1,6 @@
 #include "ReferenceUploader.h"
 
+#include "device/Protocol.h"
 #include "platform/Comm.h"
 #include "platform/Resources.h"
 #include "testing/Crc16.h"
@@ -28,7 +29,7 @@ std::string ReferenceUpload(const std::string& port) {
     if (!FindResourceData("STREAM0", rt_stream, image)) return "no embedded image";
     auto comm = TComm::Open(port);
     if (!comm) return "cannot open " + port;
-    SetEightNoneOne(*comm, 38462);
+    SetEightNoneOne(*comm, kProgramLine.BaudRate);
     TCommTimeouts timeouts;
     timeouts.ReadIntervalTimeout = comm_maxdword;
     timeouts.WriteTotalConstant = 1000;
