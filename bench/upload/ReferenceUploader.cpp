@@ -38,7 +38,7 @@ std::string ReferenceUpload(const std::string& port) {
     comm->SetMask(ev_rxchar);
 
     std::size_t written = 0;
-    comm->Write("VERS", written);
+    comm->Write(kIdentifyCommand, written);
     if (ReadExactly(*comm, 1).empty()) return "no reply to VERS";
 
     uint16_t crc = 0xFFFF;
@@ -53,6 +53,6 @@ std::string ReferenceUpload(const std::string& port) {
         if (ReadExactly(*comm, expect.size()) != expect)
             return "bad acknowledgement of block " + std::to_string(b);
     }
-    comm->Write("PUSK", written);
+    comm->Write(kStartCommand, written);
     return "";
 }
