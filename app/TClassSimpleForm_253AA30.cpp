@@ -2,8 +2,9 @@
 
 #include "app/AccessNotice.h"
 #include "app/LastSessionFile.h"
-#include "app/SessionLog.h"
-#include "app/TClassMultiElementEx_25A91E0.h"
+#include "device/Protocol.h"
+#include "device/SessionLog.h"
+#include "device/TClassMultiElementEx_25A91E0.h"
 #include "elements/qeMMTimer.h"
 #include "resources/ImageLabel.h"
 #include "runtime/MultiElementEx.h"
@@ -106,14 +107,14 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
 
     // The serial port, the port selection and the probe and upload hosts,
     // with their settings and the links between them.
-    Session.Build(*this, window, this);
+    Session.Build(*this, window);
 
     WriteClickHub = Add<TQeHub>();
     WriteClickHub->SetOutCount(3);
 
     Progress = Add<TQeProgressBar>(window);
     Place(Progress, 5, 90, 485, 30, 0xFF00000F, 0, true, true);
-    Progress->Max = 507;
+    Progress->Max = kImageBlocks - 1;
     Progress->Vertical = 0;
     Progress->Smooth = true;
     Progress->BarColor = 0xFF000010;
@@ -265,7 +266,7 @@ TClassSimpleForm_253AA30::TClassSimpleForm_253AA30() {
     Session.UploadHost->onPass[upload_success] = MakeLink<&TQeHub::inSpread>(0, SuccessHub);
     Session.UploadHost->onPass[upload_failure] = MakeLink<&TQeHub::inSpread>(0, FailureHub);
     Session.UploadHost->onPass[upload_crc] = MakeLink<&TQeEdit::inSetText>(0, CrcEdit);
-    Session.UploadHost->srcPass[0] = MakeLink<&TQeEdit::valText>(0, CrcEdit);
+    Session.UploadHost->srcPass[upload_crc_text] = MakeLink<&TQeEdit::valText>(0, CrcEdit);
     SuccessHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(0, UploadEndHub);
     SuccessHub->onEvent[1] = MakeLink<&TQeDoData::inEmit>(0, SuccessMarkData);
     SuccessHub->onEvent[2] = MakeLink<&TQeDoData::inEmit>(0, SuccessShowData);

@@ -3,7 +3,7 @@
 // probe and upload sub-schemas.
 #pragma once
 
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
 #include "runtime/Share.h"
 
 class TQeSimpleForm;

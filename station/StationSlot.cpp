@@ -8,24 +8,6 @@
 #include <ctime>
 #include <thread>
 
-namespace {
-
-std::string FailureText(const TUploadResult& r) {
-    switch (r.failure) {
-    case TUploadFailure::unexpected_reply:
-        return "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
-    case TUploadFailure::silence:
-        return "the device stopped answering";
-    case TUploadFailure::line_lost:
-        return "the line was lost";
-    case TUploadFailure::start_lost:
-        return "the start command \"PUSK\" did not reach the device";
-    }
-    return "";
-}
-
-} // namespace
-
 TSlotPlace PlaceOf(const TPortEntry& port) {
     TSlotPlace place;
     place.port = port.name;
@@ -388,7 +370,8 @@ void TStationSlot::Write() {
     case TUpload::failed:
         attempt.kind = "failed";
         attempt.failure = FailureName(r.failure);
-        attempt.message = FailureText(r);
+        attempt.message =
+            FailureWords(r.failure, TFailureTeller::station, {r.reply, r.expected, "", ""});
         state = TSlotState::failed;
         break;
     case TUpload::interrupted:

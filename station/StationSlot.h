@@ -25,7 +25,7 @@
 // - A port that goes away ends any seating.
 #pragma once
 
-#include "app/Flasher.h"
+#include "device/Flasher.h"
 #include "platform/Interrupt.h"
 #include "platform/Ports.h"
 

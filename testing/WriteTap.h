@@ -3,7 +3,7 @@
 // and longer ones ("VERS", "PUSK") by text.
 #pragma once
 
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
 #include "runtime/Share.h"
 #include "runtime/qeHub.h"
 

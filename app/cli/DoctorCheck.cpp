@@ -1,7 +1,8 @@
 #include "app/cli/DoctorCheck.h"
 
-#include "app/Flasher.h"
 #include "app/cli/PortJobs.h"
+#include "device/Flasher.h"
+#include "device/Protocol.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
 #include "serial/qeComAsync.h"
@@ -91,7 +92,7 @@ std::string AccessWord(TPortProblem problem) {
 } // namespace
 
 double WriteLineSeconds() {
-    return kImageBlocks * 256.0 * 10.0 / 38462.0;
+    return double(kImageBytes) * kLineBitsPerCharacter / kProgramLine.BaudRate;
 }
 
 double PredictWriteSeconds(double roundTripMs) {

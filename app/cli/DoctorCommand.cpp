@@ -1,10 +1,10 @@
 // doctor: what stands between this program and a device on each port, and
 // what to do about it. Sends nothing but "VERS".
-#include "app/Flasher.h"
-#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/DoctorCheck.h"
 #include "app/cli/LogOutput.h"
+#include "device/Flasher.h"
+#include "device/VisibleText.h"
 #include "platform/Ports.h"
 
 namespace {
@@ -62,8 +62,8 @@ void Print(const TRun& run, const TDoctorPort& d) {
     }
     if (d.predictedSeconds > 0)
         Say(run, "  write:    about " + Fixed("%.1f", d.predictedSeconds) + " s (line time " +
-                     Fixed("%.1f", WriteLineSeconds()) + " s, and 508 round trips of " +
-                     Fixed("%.1f", d.roundTripMs) + " ms)");
+                     Fixed("%.1f", WriteLineSeconds()) + " s, and " + std::to_string(kImageBlocks) +
+                     " round trips of " + Fixed("%.1f", d.roundTripMs) + " ms)");
     for (const TDoctorProblem& p : d.problems)
         Say(run, "  problem:  " + p.problem + "\n  fix:      " + p.fix);
     if (d.answered && !d.slow) Say(run, "  verdict:  nothing slows this port");

@@ -1,8 +1,8 @@
 // identify: the device on one port, or on every listed port at once.
-#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortJobs.h"
+#include "device/VisibleText.h"
 #include "platform/Console.h"
 
 #include <cstdlib>

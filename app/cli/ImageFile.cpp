@@ -34,7 +34,8 @@ bool ImageFromFile(const std::string& path, TWriteImage& image, std::string& err
     }
     if (size != kImageFileBytes) {
         error = path + " is " + std::to_string(size) + " bytes; an image must be exactly " +
-                std::to_string(kImageFileBytes) + " bytes (508 blocks of 256)";
+                std::to_string(kImageFileBytes) + " bytes (" + std::to_string(kImageBlocks) +
+                " blocks of " + std::to_string(kBlockBytes) + ")";
         return false;
     }
     std::ifstream in(path, std::ios::binary);

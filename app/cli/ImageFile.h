@@ -2,10 +2,12 @@
 // with --image, which must be exactly the size of an image.
 #pragma once
 
+#include "device/Protocol.h"
+
 #include <cstdint>
 #include <string>
 
-inline constexpr std::size_t kImageFileBytes = 508 * 256;
+inline constexpr std::size_t kImageFileBytes = kImageBytes;
 
 struct TWriteImage {
     std::string bytes;

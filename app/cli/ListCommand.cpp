@@ -1,8 +1,8 @@
 // list: every serial port, with its device, where a link leads, the USB
 // adapter's details, and whether the user may open it.
-#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/PortJobs.h"
+#include "device/VisibleText.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
 #include "platform/UsbInfo.h"

@@ -3,7 +3,7 @@
 // port at once, with the reason in words when no device answered.
 #pragma once
 
-#include "app/Flasher.h"
+#include "device/Flasher.h"
 #include "platform/Interrupt.h"
 
 #include <atomic>

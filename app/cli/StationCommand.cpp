@@ -2,7 +2,6 @@
 // device seated in it once, on a thread of its own (station/StationSlot.h);
 // this thread shows the slots, prints their events, keeps the totals and
 // the record, and takes in ports that appear.
-#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
@@ -10,6 +9,7 @@
 #include "app/cli/PortJobs.h"
 #include "app/cli/Sha256.h"
 #include "app/cli/StationText.h"
+#include "device/VisibleText.h"
 #include "platform/Console.h"
 #include "platform/HostName.h"
 #include "platform/StateFolder.h"

@@ -1,7 +1,7 @@
 #include "app/cli/StationText.h"
 
-#include "app/VisibleText.h"
 #include "app/cli/CliRun.h"
+#include "device/VisibleText.h"
 
 #include <algorithm>
 

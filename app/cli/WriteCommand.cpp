@@ -1,6 +1,5 @@
 // write: identify the devices, show them and the image, confirm, upload to
 // every port at once (each through its own console schema), report.
-#include "app/VisibleText.h"
 #include "app/cli/Commands.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
@@ -8,6 +7,7 @@
 #include "app/cli/ProgressOutput.h"
 #include "app/cli/Sha256.h"
 #include "app/cli/Summary.h"
+#include "device/VisibleText.h"
 #include "platform/Console.h"
 
 #include <algorithm>
@@ -96,25 +96,13 @@ void Upload(TWrite& w, TPortJob& job) {
     case TUpload::failed:
         break;
     }
-    std::string why;
-    switch (r.failure) {
-    case TUploadFailure::line_lost:
-        why = "the line to " + job.port +
-              " was lost (the adapter was unplugged or the device went away); plug it in again";
-        break;
-    case TUploadFailure::start_lost:
+    std::string why =
+        FailureWords(r.failure, TFailureTeller::command_line, {r.reply, r.expected, job.port, ""});
+    if (r.failure == TUploadFailure::start_lost) {
+        // Every block went through: the message names no failed block.
         job.code = exit_transfer_failed;
-        job.message = Format("transfer failed: all %d blocks were acknowledged, but the start "
-                             "command \"PUSK\" did not reach the device (the port closed under "
-                             "it); the new firmware was not started: %s",
-                             kImageBlocks, kRecover);
+        job.message = Format("transfer failed: %s: %s", why.c_str(), kRecover);
         return;
-    case TUploadFailure::silence:
-        why = "the device stopped answering (no reply for 2 to 3 s)";
-        break;
-    case TUploadFailure::unexpected_reply:
-        why = "unexpected reply " + r.reply + " (expected CRC " + r.expected + ")";
-        break;
     }
     job.code = exit_transfer_failed;
     job.message = Format("transfer failed: block %d of %d failed: %s; check the connection, %s", at,

@@ -1,9 +1,9 @@
 // varnomiksal-cli: the updater for scripts, service benches and production
 // lines. It hosts the console schema (the same probe and upload sub-schemas
 // as the window), one per port, and reports in English, with exit codes.
-#include "app/Flasher.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/Commands.h"
+#include "device/Flasher.h"
 #include "platform/Console.h"
 #include "platform/Interrupt.h"
 #include "resources/ImageLabel.h"

@@ -1,6 +1,7 @@
 #include "app/web/DrainedSuccess.h"
 
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
+#include "device/Protocol.h"
 #include "platform/web/WebComm.h"
 #include "runtime/Dispatch.h"
 #include "runtime/MultiElementEx.h"
@@ -21,6 +22,6 @@ void TDrainedSuccess::inSuccess(TData& d, uint16_t) {
             return;
         }
         if (note_) note_("\"PUSK\" did not leave the port within the write time-out");
-        FireString(failureOut_, "PUSK");
+        FireString(failureOut_, kStartCommand);
     });
 }

@@ -1,9 +1,9 @@
 // The page's entry: the updater's window drawn in the page, on the serial
 // ports the user granted. main() builds the window and returns; the
 // browser's loop runs the page from then on.
-#include "app/SessionLog.h"
 #include "app/TClassSimpleForm_253AA30.h"
 #include "app/web/DrainedSuccess.h"
+#include "device/SessionLog.h"
 #include "platform/web/WebComm.h"
 #include "serial/qeComAsync.h"
 #include "ui/elements/qeComboBox.h"

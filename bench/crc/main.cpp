@@ -2,6 +2,7 @@
 // into hexadecimal digits, fed to TQeCRC16_32 (hex input, table rebuilt on
 // every call) with the previous result as the initial value. Compared with
 // the same element fed whole blocks, and with a plain table-driven CRC.
+#include "device/Protocol.h"
 #include "elements/MemStream.h"
 #include "elements/qeCRC16_32.h"
 #include "elements/qeConvertor.h"
@@ -100,8 +101,9 @@ int main() {
     Report("TQeCRC16_32, 1 byte/call as hex (upload)", perByte, bytes);
     Report("TQeCRC16_32, 256 bytes/call", perBlock, bytes);
     Report("Crc16Modbus, whole image", plain, bytes);
-    std::printf("per-byte call: %.2f us; image at 38462 baud takes %.1f s on the line\n",
-                perByte.seconds / bytes * 1e6, bytes * 10 / 38462);
+    std::printf("per-byte call: %.2f us; image at %d baud takes %.1f s on the line\n",
+                perByte.seconds / bytes * 1e6, kProgramLine.BaudRate,
+                bytes * kLineBitsPerCharacter / kProgramLine.BaudRate);
     bool same = perByte.crc == plain.crc && perBlock.crc == plain.crc;
     std::printf("results agree: %s\n", same ? "yes" : "NO");
     DisableDispatch();

@@ -1,5 +1,6 @@
 #include "ReferenceUploader.h"
 
+#include "device/Protocol.h"
 #include "platform/Comm.h"
 #include "platform/Resources.h"
 #include "testing/Crc16.h"
@@ -28,7 +29,7 @@ std::string ReferenceUpload(const std::string& port) {
     if (!FindResourceData("STREAM0", rt_stream, image)) return "no embedded image";
     auto comm = TComm::Open(port);
     if (!comm) return "cannot open " + port;
-    SetEightNoneOne(*comm, 38462);
+    SetEightNoneOne(*comm, kProgramLine.BaudRate);
     TCommTimeouts timeouts;
     timeouts.ReadIntervalTimeout = comm_maxdword;
     timeouts.WriteTotalConstant = 1000;
@@ -37,7 +38,7 @@ std::string ReferenceUpload(const std::string& port) {
     comm->SetMask(ev_rxchar);
 
     std::size_t written = 0;
-    comm->Write("VERS", written);
+    comm->Write(kIdentifyCommand, written);
     if (ReadExactly(*comm, 1).empty()) return "no reply to VERS";
 
     uint16_t crc = 0xFFFF;
@@ -52,6 +53,6 @@ std::string ReferenceUpload(const std::string& port) {
         if (ReadExactly(*comm, expect.size()) != expect)
             return "bad acknowledgement of block " + std::to_string(b);
     }
-    comm->Write("PUSK", written);
+    comm->Write(kStartCommand, written);
     return "";
 }

@@ -5,8 +5,9 @@
 // device paced at 38462 baud.
 #include "ReferenceUploader.h"
 #include "SimulatorProcess.h"
-#include "app/ConsoleSchema.h"
-#include "app/Flasher.h"
+#include "device/ConsoleSchema.h"
+#include "device/Flasher.h"
+#include "device/Protocol.h"
 #ifdef BENCH_WINDOW
 #include "app/TClassSimpleForm_253AA30.h"
 #include "testing/ui/toolkit/Drive.h"
@@ -29,6 +30,9 @@
 #include <vector>
 
 namespace {
+
+// The line the program gives its port, at which the device is paced.
+constexpr int kBaud = kProgramLine.BaudRate;
 
 Timing OurUpload(const std::string& dir, int baud) {
     SimulatorProcess sim(dir, 201, baud);
@@ -177,7 +181,8 @@ struct Named {
 
 void Report(const char* title, const std::vector<Named>& runs, const Timing& ref, int baud) {
     std::printf("%s\n", title);
-    double limit = baud > 0 ? (130048.0 * 10 + 508 * 2 * 10) / baud : 0;
+    double limit =
+        baud > 0 ? (double(kImageBytes) + kImageBlocks * 2) * kLineBitsPerCharacter / baud : 0;
     for (const Named& r : runs) {
         std::printf(
             "  %-14s wall %.3f s, cpu %.3f s (system %.3f s; %ld switches, %ld preempted)%s",
@@ -229,11 +234,12 @@ void Run(const char* title, const std::string& dir, int baud, const std::string&
 // for its latency timer: an FTDI adapter's default 16 ms, and the 1 ms of
 // low latency, beside the plain line.
 void RunHeld(const std::string& dir) {
-    std::printf("device paced at 38462 baud, behind an adapter's latency timer (cli process):\n");
-    const double limit = (130048.0 * 10 + 508 * 2 * 10) / 38462;
+    std::printf("device paced at %d baud, behind an adapter's latency timer (cli process):\n",
+                kBaud);
+    const double limit = (double(kImageBytes) + kImageBlocks * 2) * kLineBitsPerCharacter / kBaud;
     int port = 210;
     for (int hold : {0, 1, 16}) {
-        Timing t = CliProcessOn(dir, 38462, {port++}, hold);
+        Timing t = CliProcessOn(dir, kBaud, {port++}, hold);
         std::printf("  %-14s wall %.3f s%s; /line-time limit %.4f\n",
                     hold == 0   ? "no hold"
                     : hold == 1 ? "held 1 ms"
@@ -246,13 +252,13 @@ void RunHeld(const std::string& dir) {
 // device, in the same run: the slowest of the 16 uploads over the single
 // upload, and the CPU time per upload.
 void RunStation(const std::string& dir) {
-    std::printf("station, devices paced at 38462 baud:\n");
-    const double limit = (130048.0 * 10 + 508 * 2 * 10) / 38462;
-    Timing one = CliProcessOn(dir, 38462, {220}, 0, true);
+    std::printf("station, devices paced at %d baud:\n", kBaud);
+    const double limit = (double(kImageBytes) + kImageBlocks * 2) * kLineBitsPerCharacter / kBaud;
+    Timing one = CliProcessOn(dir, kBaud, {220}, 0, true);
     std::vector<int> ports;
     for (int port = 221; port < 237; ++port)
         ports.push_back(port);
-    Timing sixteen = CliProcessOn(dir, 38462, ports, 0, true);
+    Timing sixteen = CliProcessOn(dir, kBaud, ports, 0, true);
     std::printf("  1 slot         wall %.3f s, cpu %.3f s%s; /line-time limit %.4f\n", one.wall,
                 one.cpu, one.ok ? "" : "  (FAILED)", one.wall / limit);
     std::printf("  16 slots       slowest %.3f s = %.4f of the single upload; cpu per upload "
@@ -298,10 +304,10 @@ void RunStationDatabase(const std::string& dir) {
     for (int p = 240; p < 256; ++p)
         ports.push_back(p);
     for (int round = 0; round < 2; ++round) {
-        Timing file = CliProcessOn(dir, 38462, ports, 0, true,
+        Timing file = CliProcessOn(dir, kBaud, ports, 0, true,
                                    {"--record", dir + "/record-" + std::to_string(round)});
         Timing db = CliProcessOn(
-            dir, 38462, ports, 0, true,
+            dir, kBaud, ports, 0, true,
             {"--record", database, "--spool", dir + "/spool-" + std::to_string(round)});
         std::printf("  file: slowest %.3f s%s; database: slowest %.3f s%s = %.4f of the file's\n",
                     file.wall, file.ok ? "" : " (FAILED)", db.wall, db.ok ? "" : " (FAILED)",
@@ -341,7 +347,8 @@ int main(int argc, char** argv) {
 #endif
     if (only != "held" && only != "station" && only != "station-db") {
         Run("instant device:", dir, 0, only);
-        if (paced) Run("device paced at 38462 baud:", dir, 38462, only);
+        if (paced)
+            Run(("device paced at " + std::to_string(kBaud) + " baud:").c_str(), dir, kBaud, only);
     }
     if (paced && (only.empty() || only == "held")) RunHeld(dir);
     if (paced && (only.empty() || only == "station")) RunStation(dir);

@@ -1,15 +1,15 @@
 // The command-line program's parts: its options, how a PORT argument becomes
 // a COM name, the plain progress lines and the progress bar, and JSON text.
-#include "app/SessionLog.h"
-#include "app/VisibleText.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/ImageFile.h"
-#include "runtime/JsonResult.h"
 #include "app/cli/PortArgument.h"
 #include "app/cli/ProgressView.h"
 #include "app/cli/Sha256.h"
 #include "app/cli/Summary.h"
+#include "device/SessionLog.h"
+#include "device/VisibleText.h"
+#include "runtime/JsonResult.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // The tests write the build's placeholder image (--allow-placeholder).
 #include "CliProcess.h"
 #include "DeviceTest.h"
-#include "app/Flasher.h"
+#include "device/Flasher.h"
 #include "elements/qeMMTimer.h"
 #include "platform/Comm.h"
 #include "runtime/qeHub.h"

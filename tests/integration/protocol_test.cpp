@@ -1,5 +1,5 @@
 // The probe and the upload against the device simulator, over real ptys.
-#include "app/ConsoleSchema.h"
+#include "device/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
 #include "runtime/qeCommutator.h"
 #include "serial/qeComAsync.h"

@@ -2,7 +2,7 @@
 // recorder of every event the element fires.
 #pragma once
 
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
 #include "runtime/Share.h"
 #include "serial/qeComAsync.h"
 #include "tests/platform/PtyPort.h"

@@ -3,6 +3,7 @@
 // so that uploads can be checked against it.
 //   imagecrc            ->  STREAM0 130048 bytes CRC-16/MODBUS 1234
 //   imagecrc FILE...    ->  FILE 130048 bytes CRC-16/MODBUS 1234
+#include "device/Protocol.h"
 #include "elements/MemStream.h"
 #include "testing/Crc16.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     if (argc == 1) {
         auto image = LoadStreamResource("STREAM0");
         Print("STREAM0", image->Data(), std::size_t(image->Size()));
-        return image->Size() == 130048 ? 0 : 1;
+        return image->Size() == kImageBytes ? 0 : 1;
     }
     int status = 0;
     for (int k = 1; k < argc; ++k) {

@@ -4,6 +4,7 @@
 // The Windows build makes them under wine (on an X display), where the device
 // is on a null-modem cable. scripts/screenshots.sh runs both builds' tools.
 #include "app/TClassSimpleForm_253AA30.h"
+#include "device/Protocol.h"
 #include "testing/ui/toolkit/Drive.h"
 #include "tools/simulator/DeviceSimulator.h"
 #include "ui/elements/qeButton.h"
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
     }
     {
         SimConfig paced;
-        paced.baud = 38462;
+        paced.baud = kProgramLine.BaudRate;
         Session s(paced);
         s.Identify();
         s.Write();

@@ -1,7 +1,7 @@
 // The serial element and the console schema on a fake of the Windows serial
 // driver: line errors under abort-on-error, and a write that completes with
 // an error.
-#include "app/ConsoleSchema.h"
+#include "device/ConsoleSchema.h"
 #include "elements/qeMMTimer.h"
 #include "platform/Text1251.h"
 #include "runtime/qeHub.h"

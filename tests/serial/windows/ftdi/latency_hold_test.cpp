@@ -2,7 +2,7 @@
 // is set to 1 ms before the port opens and given back after it closes,
 // through the stand-in D2XX library beside this program; a missing library
 // or a failing call leaves the open working and is said in the log.
-#include "app/ConsoleSchema.h"
+#include "device/ConsoleSchema.h"
 #include "platform/windows/Ftd2xx.h"
 #include "serial/qeComAsync.h"
 #include "tests/platform/PtyPort.h"

@@ -1,6 +1,6 @@
-#include "app/ConsoleSchema.h"
+#include "device/ConsoleSchema.h"
 
-#include "app/TClassMultiElementEx_25A8C60.h"
+#include "device/TClassMultiElementEx_25A8C60.h"
 #include "elements/qeIdentFrame.h"
 #include "elements/qeMMTimer.h"
 #include "elements/qeMemoryStream.h"
@@ -17,7 +17,7 @@ std::atomic<int> g_openSchemas{0};
 } // namespace
 
 TConsoleSchema::TConsoleSchema() {
-    Session.Build(*this, nullptr, this);
+    Session.Build(*this, nullptr);
     Bursts = Add<BurstTap>();
     Opened = Add<OpenTap>();
     Status = Add<Recording>();
@@ -40,7 +40,7 @@ TConsoleSchema::TConsoleSchema() {
     Session.UploadHost->onPass[upload_success] = MakeLink<&Recording::inEvent>(0, Success);
     Session.UploadHost->onPass[upload_failure] = MakeLink<&Recording::inEvent>(0, Failure);
     Session.UploadHost->onPass[upload_crc] = MakeLink<&TextField::inSetText>(0, CrcEdit);
-    Session.UploadHost->srcPass[0] = MakeLink<&TextField::valText>(0, CrcEdit);
+    Session.UploadHost->srcPass[upload_crc_text] = MakeLink<&TextField::valText>(0, CrcEdit);
     Log->Attach(Session);
 
     Session.CreateSubSchemas();

@@ -1,5 +1,7 @@
-#include "app/TClassMultiElementEx_25A8C60.h"
+#include "device/TClassMultiElementEx_25A8C60.h"
 
+#include "device/Protocol.h"
+#include "device/SessionPins.h"
 #include "elements/qeCase.h"
 #include "elements/qeCounter.h"
 #include "elements/qeFormatStr.h"
@@ -11,12 +13,11 @@
 
 TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* host,
                                                            void* parentWindow, void* ownerSchema)
-    : TClassMultiBase(host, parentWindow, ownerSchema),
-      Owner(static_cast<TClassSimpleForm_253AA30*>(ownerSchema)) {
+    : TClassMultiBase(host, parentWindow, ownerSchema), Owner(static_cast<TSchema*>(ownerSchema)) {
     // Elements, in creation order.
     InnerSide = Add<TQeEditMultiEx>();
-    InnerSide->onPass.resize(3);
-    InnerSide->srcPass.resize(3);
+    InnerSide->onPass.resize(probe_in_count);
+    InnerSide->srcPass.resize(probe_value_count);
 
     StatusFormat = Add<TQeFormatStr>();
     StatusFormat->SetArgCount(2);
@@ -26,11 +27,11 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     SetString(NotFoundText->Data, Cp1251("На этом порту устройств не найдено."));
 
     SignatureCheck = Add<TQeStrMask>();
-    SignatureCheck->Mask = "VARNOMIKSAL";
+    SignatureCheck->Mask = kReplySignature;
     SignatureCheck->IgnoreCase = 1;
 
     ReplySplit = Add<TQeMultiStrPart>();
-    ReplySplit->Delimiter = " ";
+    ReplySplit->Delimiter = kReplyDelimiter;
     ReplySplit->Skip = 0;
     ReplySplit->SetPartCount(3);
 
@@ -44,7 +45,7 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     FailHub->SetOutCount(2);
 
     VersCommand = Add<TQeDoData>();
-    SetString(VersCommand->Data, "VERS");
+    SetString(VersCommand->Data, kIdentifyCommand);
 
     TextHub = Add<TQeHub>();
     TextHub->SetOutCount(1);
@@ -65,28 +66,28 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     // A reply is joined from its bursts until its signature and name are
     // whole, for up to a second from its first byte.
     ReplyFrame = Add<TQeIdentFrame>();
-    ReplyFrame->Signature = "VARNOMIKSAL";
-    ReplyFrame->Delimiter = " ";
+    ReplyFrame->Signature = kReplySignature;
+    ReplyFrame->Delimiter = kReplyDelimiter;
     ReplyFrame->Delimiters = 2;
     ReplyFrame->IgnoreCase = 1;
-    ReplyFrame->WaitLimit = 1000;
+    ReplyFrame->WaitLimit = kReplyWaitMs;
     // A port where nothing answers says so, while it goes on listening.
-    ReplyFrame->SilenceLimit = 3000;
+    ReplyFrame->SilenceLimit = kProbeSilenceMs;
 
     inner = InnerSide;
     InnerSide->schema = this;
     InnerSide->host = host;
 
     // Links, in order.
-    InnerSide->onPass[0] = MakeLink<&TQeCase::inCase>(0, OpenCheck);
-    InnerSide->onPass[1] = MakeLink<&TQeHub::inSpread>(0, ForwardHub);
-    InnerSide->onPass[2] = MakeLink<&TQeIdentFrame::inAdd>(0, ReplyFrame);
+    InnerSide->onPass[probe_opened] = MakeLink<&TQeCase::inCase>(0, OpenCheck);
+    InnerSide->onPass[probe_chosen] = MakeLink<&TQeHub::inSpread>(0, ForwardHub);
+    InnerSide->onPass[probe_reply] = MakeLink<&TQeIdentFrame::inAdd>(0, ReplyFrame);
     ReplyFrame->onFrame = MakeLink<&TQeMultiStrPart::inSplit>(0, ReplySplit);
-    InnerSide->srcPass[0] = MakeLink<&TQeCounter::valCount>(0, RouteCounter);
+    InnerSide->srcPass[probe_route] = MakeLink<&TQeCounter::valCount>(0, RouteCounter);
     // The device's name and version, as values of their own for hosts that
     // do not read the status text.
-    InnerSide->srcPass[1] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
-    InnerSide->srcPass[2] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);
+    InnerSide->srcPass[probe_device] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
+    InnerSide->srcPass[probe_version] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);
     StatusFormat->onResult = MakeLink<&TQeHub::inSpread>(1, TextHub);
     StatusFormat->srcArg[0] = MakeLink<&TQeMultiStrPart::valPart>(1, ReplySplit);
     StatusFormat->srcArg[1] = MakeLink<&TQeMultiStrPart::valPart>(2, ReplySplit);
@@ -98,16 +99,16 @@ TClassMultiElementEx_25A8C60::TClassMultiElementEx_25A8C60(TQeMultiElementEx* ho
     ReplySplit->onNotFound = MakeLink<&TQeHub::inSpread>(2, FailHub);
     // A chosen port starts afresh: what the last one sent is dropped.
     ForwardHub->onEvent[0] = MakeLink<&TQeIdentFrame::inClear>(0, ReplyFrame);
-    ForwardHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(2, InnerSide);
+    ForwardHub->onEvent[1] = MakeLink<&TQeEditMultiEx::inPass>(probe_open, InnerSide);
     OpenCheck->onNext = MakeLink<&TQeHub::inSpread>(0, RequestHub);
     OpenCheck->onMatch = MakeLink<&TQeHub::inSpread>(0, FailHub);
-    FailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(3, InnerSide);
+    FailHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(probe_not_found, InnerSide);
     FailHub->onEvent[1] = MakeLink<&TQeDoData::inEmit>(0, NotFoundText);
-    VersCommand->onEmit = MakeLink<&TQeEditMultiEx::inPass>(0, InnerSide);
-    TextHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(1, InnerSide);
+    VersCommand->onEmit = MakeLink<&TQeEditMultiEx::inPass>(probe_write, InnerSide);
+    TextHub->onEvent[0] = MakeLink<&TQeEditMultiEx::inPass>(probe_status, InnerSide);
     FoundHub->onEvent[0] = MakeLink<&TQeFormatStr::inFormat>(0, StatusFormat);
     FoundHub->onEvent[1] = MakeLink<&TQeCounter::inNext>(0, RouteCounter);
-    FoundHub->onEvent[2] = MakeLink<&TQeEditMultiEx::inPass>(4, InnerSide);
+    FoundHub->onEvent[2] = MakeLink<&TQeEditMultiEx::inPass>(probe_found, InnerSide);
     RequestHub->onEvent[0] = MakeLink<&TQeDoData::inEmit>(0, VersCommand);
     // Silence is timed once "VERS" has gone out; it shows the not-found text
     // and nothing else changes: a later reply still identifies the device.

@@ -1,4 +1,4 @@
-#include "app/VisibleText.h"
+#include "device/VisibleText.h"
 
 #include <cstdio>
 

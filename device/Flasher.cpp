@@ -1,4 +1,4 @@
-#include "app/Flasher.h"
+#include "device/Flasher.h"
 
 #include "platform/Text1251.h"
 #include "serial/qeComAsync.h"
@@ -6,20 +6,6 @@
 #include <algorithm>
 #include <initializer_list>
 #include <thread>
-
-const char* FailureName(TUploadFailure failure) {
-    switch (failure) {
-    case TUploadFailure::unexpected_reply:
-        return "unexpected_reply";
-    case TUploadFailure::silence:
-        return "silence";
-    case TUploadFailure::line_lost:
-        return "line_lost";
-    case TUploadFailure::start_lost:
-        return "start_not_sent";
-    }
-    return "";
-}
 
 TFlasher::TFlasher(TInterruptWatch& watch) : watch_(watch) {
     schema_.Opened->listener = [this](int32_t port) { openResult_ = port; };
@@ -181,10 +167,8 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
         // there is no need to wait for the watchdog.
         if (schema_.Session.SerialPort->LineLost() && !ended_.load()) {
             result.failure = TUploadFailure::line_lost;
-            if (stopped(TUpload::failed,
-                        {"failed: the line was lost (a hang-up, or the adapter went away)",
-                         "outcome: failure"}))
-                return result;
+            const std::string lost = FailureWords(TUploadFailure::line_lost, TFailureTeller::log);
+            if (stopped(TUpload::failed, {lost.c_str(), "outcome: failure"})) return result;
         }
         if (!ended_.load() && Clock::now() >= next) {
             shown = Clock::now();
@@ -202,16 +186,9 @@ TUploadResult TFlasher::Upload(const std::function<void(int, double)>& show) {
     } else {
         result.outcome = TUpload::failed;
         result.blocks = progress_.load();
-        // The upload reports a time-out as an integer, a wrong reply as its
-        // hexadecimal text, and "PUSK" when the start command did not go out.
-        if (schema_.Failure->LastType() == data_int) {
-            result.failure = TUploadFailure::silence;
-        } else if (schema_.Failure->Last() == "PUSK") {
-            result.failure = TUploadFailure::start_lost;
-        } else {
-            result.failure = TUploadFailure::unexpected_reply;
-            result.reply = schema_.Failure->Last();
-        }
+        TFailureSeen seen = DecodeFailure(schema_.Failure->LastType(), schema_.Failure->Last());
+        result.failure = seen.failure;
+        result.reply = seen.reply;
         result.expected = schema_.CrcEdit->Text();
     }
     show(result.outcome == TUpload::success ? std::min(progress_.load() + 1, kImageBlocks)

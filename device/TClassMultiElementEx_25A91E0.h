@@ -5,7 +5,6 @@
 
 #include "runtime/MultiElementEx.h"
 
-class TClassSimpleForm_253AA30;
 class TQeConvertor;
 class TQeDataToFile;
 class TQeCounter;
@@ -66,14 +65,16 @@ public:
     // cannot become one.
     TQeAckFrame* AckFrame;
     // The port's framing while the upload runs (every byte as it comes), and
-    // after it (the port's own gap); on host output 6.
+    // after it (the port's own gap); on host output upload_gap.
     TQeDoData* GapOffData;
     TQeDoData* GapBackData;
     // Success only once "PUSK" has left whole: the port's count of the bytes
-    // its last write put out (host data input 1) must be its length;
+    // its last write put out (host data input upload_written) must be its length;
     // otherwise the upload fails with the text "PUSK" (the start command
     // did not reach the device).
     TQeIf_else* StartSentCheck;
     TQeDoData* StartLostData;
-    TClassSimpleForm_253AA30* Owner;
+    // The schema that hosts this one: the window schema or the console
+    // schema. Nothing here reaches into it.
+    TSchema* Owner;
 };

@@ -6,7 +6,9 @@
 // stops them all.
 #pragma once
 
-#include "app/ConsoleSchema.h"
+#include "device/ConsoleSchema.h"
+#include "device/Protocol.h"
+#include "device/UploadOutcome.h"
 #include "platform/Interrupt.h"
 
 #include <array>
@@ -18,14 +20,6 @@
 #include <string>
 #include <vector>
 
-// The carried image's size; its name is its label (resources/ImageLabel.h).
-inline constexpr int kImageBlocks = 508;
-inline constexpr int kImageBytes = 508 * 256;
-// How long identify waits for the answer to "VERS" on a port the user named,
-// and on each port when every port is asked (auto-detection).
-inline constexpr int kIdentifyTimeoutMs = 3000;
-inline constexpr int kDetectTimeoutMs = 1000;
-
 enum class TIdentify { found, open_failed, no_answer, not_bootloader, interrupted };
 
 struct TIdentifyResult {
@@ -36,17 +30,6 @@ struct TIdentifyResult {
 };
 
 enum class TUpload { success, failed, interrupted };
-
-// Why an upload failed.
-enum class TUploadFailure {
-    unexpected_reply, // the device answered something other than the acknowledgement
-    silence,          // the device fell silent for 3 s
-    line_lost,        // the line hung up or the adapter went away
-    start_lost,       // every block was acknowledged, but "PUSK" did not go out
-};
-
-// The failure's name in JSON results, events and records.
-const char* FailureName(TUploadFailure failure);
 
 struct TUploadResult {
     TUpload outcome = TUpload::failed;
@@ -83,7 +66,7 @@ public:
 
     // Listening to a port between writes, as a station does. Writes "VERS"
     // (the probe judges the reply until it has found a device).
-    void Poll() { schema_.Send("VERS"); }
+    void Poll() { schema_.Send(kIdentifyCommand); }
     // Bursts received, replies the probe judged, and whether it found a device.
     std::size_t Heard() const { return schema_.Bursts->Handled(); }
     std::size_t Arrived() const { return schema_.Bursts->Entered(); }

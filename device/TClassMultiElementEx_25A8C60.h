@@ -5,7 +5,6 @@
 
 #include "runtime/MultiElementEx.h"
 
-class TClassSimpleForm_253AA30;
 class TQeFormatStr;
 class TQeDoData;
 class TQeStrMask;
@@ -33,5 +32,7 @@ public:
     TQeCounter* RouteCounter;
     TQeHub* RequestHub;
     TQeIdentFrame* ReplyFrame;
-    TClassSimpleForm_253AA30* Owner;
+    // The schema that hosts this one: the window schema or the console
+    // schema. Nothing here reaches into it.
+    TSchema* Owner;
 };

@@ -1,5 +1,7 @@
-#include "app/SessionLog.h"
-#include "app/VisibleText.h"
+#include "device/SessionLog.h"
+#include "device/Protocol.h"
+#include "device/UploadOutcome.h"
+#include "device/VisibleText.h"
 #include "platform/Ports.h"
 #include "platform/Text1251.h"
 #include "serial/qeComAsync.h"
@@ -8,9 +10,6 @@
 #include <filesystem>
 
 namespace {
-
-constexpr int block_bytes = 256;
-constexpr int image_blocks = 508;
 
 // Puts `tap`'s input in front of what `link` leads to; `out` keeps the old way.
 template <auto Input> void Tap(TEventLink& link, TEventLink& out, TSessionLog* log) {
@@ -123,7 +122,7 @@ void TSessionLog::CloseBlock() {
     if (!block_.open) return;
     block_.open = false;
     std::string line = "block " + std::to_string(block_.number) + "/" +
-                       std::to_string(image_blocks) + "  crc " + block_.crc + "  reply ";
+                       std::to_string(kImageBlocks) + "  crc " + block_.crc + "  reply ";
     if (block_.reply.empty()) {
         line += "none";
     } else {
@@ -222,7 +221,7 @@ void TSessionLog::inCrc(TData& d, uint16_t) {
     // The CRC step comes before its byte is written: the count is the
     // image bytes handed to the port, this one included.
     int n = bytes_.fetch_add(1, std::memory_order_relaxed) + 1;
-    int inBlock = n % block_bytes;
+    int inBlock = n % kBlockBytes;
     if (inBlock == 1 || inBlock == 0) {
         std::lock_guard lock(mutex_);
         if (n > 1 && !uploading_) {
@@ -238,7 +237,7 @@ void TSessionLog::inCrc(TData& d, uint16_t) {
         } else {
             block_ = {};
             block_.open = true;
-            block_.number = n / block_bytes;
+            block_.number = n / kBlockBytes;
             block_.crc = ToString(d);
             block_.sentAt = Clock::now();
         }
@@ -250,7 +249,7 @@ void TSessionLog::inSuccess(TData& d, uint16_t) {
     {
         std::lock_guard lock(mutex_);
         CloseBlock();
-        Add("final acknowledgement " + ToString(d) + "; sent \"PUSK\"");
+        Add("final acknowledgement " + ToString(d) + "; sent \"" + kStartCommand + "\"");
         Add("outcome: success, " + std::to_string(bytes_.load()) + " bytes written");
         uploading_ = false;
     }
@@ -263,21 +262,12 @@ void TSessionLog::inFailure(TData& d, uint16_t) {
         int number = block_.number;
         std::string crc = block_.crc;
         CloseBlock();
-        std::string where = number > 0 ? "block " + std::to_string(number) : "before block 1";
-        if ((d.type & ~data_forward) == data_str && ToString(d) == "PUSK")
-            Add("failed after the final acknowledgement: the start command \"PUSK\" did not "
-                "reach the device (the port closed under it)");
-        else if ((d.type & ~data_forward) == data_str)
-            Add("failed at " + where + ": reply " + ToString(d) +
-                (crc.empty() ? " before any block" : " does not match the CRC " + crc));
-        else if (ToInteger(d) == 3)
-            // The watchdog counts whole seconds from a tick that may come
-            // at any moment after the last reply.
-            Add("failed at " + where + ": no reply for 2 to 3 s");
-        else
-            Add("failed at " + where +
-                ": the device acknowledged the last block as an "
-                "ordinary one; no image is left to send");
+        TFailureSeen seen = DecodeFailure(d);
+        TFailureFacts facts;
+        facts.reply = seen.reply;
+        facts.expected = crc;
+        facts.where = number > 0 ? "block " + std::to_string(number) : "before block 1";
+        Add(FailureWords(seen.failure, TFailureTeller::log, facts));
         Add("outcome: failure, " + std::to_string(bytes_.load()) + " bytes written");
         uploading_ = false;
     }

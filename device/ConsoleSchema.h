@@ -1,13 +1,13 @@
 // The console schema: the device session (the serial port, the probe and
 // upload sub-schemas and the received-data switch, wired as the window wires
-// them) with recorders (app/ConsoleElements.h) in place of the visual
+// them) with recorders (device/ConsoleElements.h) in place of the visual
 // elements. The command-line program, the tests and the benchmarks host it.
 #pragma once
 
-#include "app/ConsoleElements.h"
-#include "app/DeviceSession.h"
-#include "app/SessionLog.h"
-#include "app/TClassMultiElementEx_25A91E0.h"
+#include "device/ConsoleElements.h"
+#include "device/DeviceSession.h"
+#include "device/SessionLog.h"
+#include "device/TClassMultiElementEx_25A91E0.h"
 #include "runtime/Share.h"
 
 #include <string>

@@ -1,7 +1,8 @@
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
 
-#include "app/TClassMultiElementEx_25A8C60.h"
-#include "app/TClassMultiElementEx_25A91E0.h"
+#include "device/Protocol.h"
+#include "device/TClassMultiElementEx_25A8C60.h"
+#include "device/TClassMultiElementEx_25A91E0.h"
 #include "elements/qeIdentFrame.h"
 #include "elements/qeMMTimer.h"
 #include "runtime/qeCommutator.h"
@@ -10,54 +11,55 @@
 #include "serial/qeComAsync.h"
 
 void ApplyProgramLineSettings(TQeComAsync& port) {
+    const TProgramLine& line = kProgramLine;
     port.Port = "";
-    port.BaudRate = 38462;
-    port.Parity = noparity;
-    port.DataBits = databits8;
-    port.StopBits = onestopbit;
-    port.EventChar = 0;
-    port.DiscardNull = false;
-    port.AbortOnError = true;
-    port.ParityCheck = false;
-    port.ReplaceErrors = false;
-    port.ErrorChar = 0;
-    port.DsrSensitivity = false;
-    port.CtsFlow = false;
-    port.DsrFlow = false;
-    port.TxContinueOnXoff = false;
-    port.XoffChar = 19;
-    port.XonChar = 17;
-    port.XonXoffIn = false;
-    port.XonXoffOut = false;
-    port.InBufferSize = 4096;
-    port.OutBufferSize = 4096;
-    port.RtsControl = rts_control_disable;
-    port.DtrControl = dtr_control_disable;
-    port.EvRxChar = true;
-    port.ReadIntervalTimeout = comm_maxdword;
-    port.ReadTotalConstant = 0;
-    port.ReadTotalMultiplier = 0;
-    port.WriteTotalConstant = 1000;
-    port.WriteTotalMultiplier = 100;
-    port.CheckPorts = true;
-    port.FlushOnClose = false;
+    port.BaudRate = line.BaudRate;
+    port.Parity = line.Parity;
+    port.DataBits = line.DataBits;
+    port.StopBits = line.StopBits;
+    port.EventChar = line.EventChar;
+    port.DiscardNull = line.DiscardNull;
+    port.AbortOnError = line.AbortOnError;
+    port.ParityCheck = line.ParityCheck;
+    port.ReplaceErrors = line.ReplaceErrors;
+    port.ErrorChar = line.ErrorChar;
+    port.DsrSensitivity = line.DsrSensitivity;
+    port.CtsFlow = line.CtsFlow;
+    port.DsrFlow = line.DsrFlow;
+    port.TxContinueOnXoff = line.TxContinueOnXoff;
+    port.XoffChar = line.XoffChar;
+    port.XonChar = line.XonChar;
+    port.XonXoffIn = line.XonXoffIn;
+    port.XonXoffOut = line.XonXoffOut;
+    port.InBufferSize = line.InBufferSize;
+    port.OutBufferSize = line.OutBufferSize;
+    port.RtsControl = line.RtsControl;
+    port.DtrControl = line.DtrControl;
+    port.EvRxChar = line.EvRxChar;
+    port.ReadIntervalTimeout = line.ReadIntervalTimeout;
+    port.ReadTotalConstant = line.ReadTotalConstant;
+    port.ReadTotalMultiplier = line.ReadTotalMultiplier;
+    port.WriteTotalConstant = line.WriteTotalConstant;
+    port.WriteTotalMultiplier = line.WriteTotalMultiplier;
+    port.CheckPorts = line.CheckPorts;
+    port.FlushOnClose = line.FlushOnClose;
 }
 
-void TDeviceSession::Build(TSchema& schema, TControl* window, void* ownerSchema) {
+void TDeviceSession::Build(TSchema& schema, TControl* window) {
     // Elements, in creation order, each with its properties.
     PortWriteHub = schema.Add<TQeHub>();
     PortWriteHub->SetOutCount(1);
 
     ProbeHost = schema.Add<TQeMultiElementEx>(window);
     ProbeHost->Mode = 0;
-    ProbeHost->OwnerSchema = ownerSchema;
-    ProbeHost->onPass.resize(5);
+    ProbeHost->OwnerSchema = &schema;
+    ProbeHost->onPass.resize(probe_out_count);
 
     UploadHost = schema.Add<TQeMultiElementEx>(window);
     UploadHost->Mode = 0;
-    UploadHost->OwnerSchema = ownerSchema;
-    UploadHost->onPass.resize(7);
-    UploadHost->srcPass.resize(2);
+    UploadHost->OwnerSchema = &schema;
+    UploadHost->onPass.resize(upload_out_count);
+    UploadHost->srcPass.resize(upload_value_count);
 
     RxSwitch = schema.Add<TQeCommutator>();
     RxSwitch->SetOutCount(2);
@@ -78,22 +80,22 @@ void TDeviceSession::Build(TSchema& schema, TControl* window, void* ownerSchema)
     SerialPort->onRxChar = MakeLink<&TQeComAsync::inRead>(serial_read, SerialPort);
     SerialPort->onRead = MakeLink<&TQeCommutator::inSwitch>(0, RxSwitch);
     SerialPort->srcPort = MakeLink<&TQeEventFromData::valStored>(0, SelectedPort);
-    SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(0, ProbeHost);
+    SerialPort->onOpen = MakeLink<&TQeMultiElementEx::inPass>(probe_opened, ProbeHost);
     // A chosen port: close the open one, keep the name, open and probe it.
     PortSelectHub->onEvent[0] = MakeLink<&TQeHub::inSpread>(1, ClosePortHub);
     PortSelectHub->onEvent[1] = MakeLink<&TQeEventFromData::inStore>(0, SelectedPort);
-    PortSelectHub->onEvent[2] = MakeLink<&TQeMultiElementEx::inPass>(1, ProbeHost);
+    PortSelectHub->onEvent[2] = MakeLink<&TQeMultiElementEx::inPass>(probe_chosen, ProbeHost);
     ClosePortHub->onEvent[0] = MakeLink<&TQeComAsync::inClose>(serial_close, SerialPort);
     ProbeHost->onPass[probe_write] = MakeLink<&TQeHub::inSpread>(0, PortWriteHub);
     ProbeHost->onPass[probe_open] = MakeLink<&TQeComAsync::inOpen>(serial_open, SerialPort);
     PortWriteHub->onEvent[0] = MakeLink<&TQeComAsync::inWrite>(serial_write, SerialPort);
     RxSwitch->srcOutput = MakeLink<&TQeMultiElementEx::valPass>(probe_route, ProbeHost);
-    RxSwitch->onEvent[0] = MakeLink<&TQeMultiElementEx::inPass>(2, ProbeHost);
+    RxSwitch->onEvent[0] = MakeLink<&TQeMultiElementEx::inPass>(probe_reply, ProbeHost);
     RxSwitch->onEvent[1] = MakeLink<&TQeMultiElementEx::inPass>(upload_reply, UploadHost);
     UploadHost->onPass[upload_write] = MakeLink<&TQeHub::inSpread>(1, PortWriteHub);
     UploadHost->onPass[upload_gap] =
         MakeLink<&TQeComAsync::inBurstGap>(serial_burst_gap, SerialPort);
-    UploadHost->srcPass[1] = MakeLink<&TQeComAsync::valWritten>(0, SerialPort);
+    UploadHost->srcPass[upload_written] = MakeLink<&TQeComAsync::valWritten>(0, SerialPort);
 }
 
 void TDeviceSession::CreateSubSchemas() {

@@ -11,7 +11,7 @@
 // complete.
 #pragma once
 
-#include "app/DeviceSession.h"
+#include "device/DeviceSession.h"
 #include "runtime/Share.h"
 
 #include <atomic>
