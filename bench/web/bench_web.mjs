@@ -12,6 +12,9 @@ import fs from 'node:fs';
 import { openPage, startBrowser } from '../../tests/web/page.mjs';
 
 const limit = (130048 * 10 + 508 * 2 * 10) / 38462;
+// One block and its acknowledgement on the line, in ms.
+const blockLine = ((256 + 2) * 10 * 1000) / 38462;
+const median = (xs) => xs.slice().sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 
 // CPU seconds of every process of the browser (clock ticks of 1/100 s).
 function browserCpu(browser) {
@@ -37,6 +40,16 @@ async function uploadOnce(env, sim) {
   await w.choose('COM1');
   await w.waitStatus('Устройство');
   // The moment the success display appears, taken in the page.
+  // Each block's way, taken in the page: the moments the page hands a block
+  // to the port and the moments bytes come back.
+  await w.page.evaluate(() => {
+    const t = window.benchTrace = { writes: [], replies: [] };
+    const serial = Module.varnoSerial;
+    const write = serial.write;
+    serial.write = (id, bytes) => { t.writes.push(performance.now()); return write(id, bytes); };
+    const received = Module._varno_serial_received;
+    Module._varno_serial_received = (...a) => { t.replies.push(performance.now()); return received(...a); };
+  });
   await w.page.evaluate(() => {
     const ok = [...document.querySelectorAll('.qe-button')].find((b) => b.textContent === 'OK');
     window.benchDone = new Promise((resolve) => new MutationObserver(() => {
@@ -54,14 +67,29 @@ async function uploadOnce(env, sim) {
   const end = await w.page.evaluate(() => window.benchDone);
   const cpu1 = browserCpu(env.browser);
   const after = await w.page.metrics();
+  const trace = await w.page.evaluate(() => window.benchTrace);
   const shown = await w.visibleTexts();
   const ok = shown.some((t) => t.includes('ПО успешно обновлено!'));
   await w.page.close();
   return { wall: (end - start) / 1000, pageCpu: after.TaskDuration - before.TaskDuration,
-           browserCpu: cpu1 - cpu0, ok };
+           browserCpu: cpu1 - cpu0, ok, ...perBlock(trace) };
 }
 
-const median = (xs) => xs.slice().sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+// Medians over the blocks, in ms: the page's turn (from a reply to the next
+// block handed to the port) and the way out and back (from a block handed
+// over to the first byte of its reply: the stand-in, the WebSocket through
+// the browser, the simulator's line time and its answer).
+function perBlock({ writes, replies }) {
+  const turns = [], ways = [];
+  for (const w of writes) {
+    const before = replies.filter((r) => r < w).pop();
+    if (before !== undefined) turns.push(w - before);
+    const after = replies.find((r) => r > w);
+    if (after !== undefined) ways.push(after - w);
+  }
+  return { turn: median(turns), way: median(ways) };
+}
+
 const env = await startBrowser();
 try {
   const runs = [];
@@ -81,6 +109,9 @@ try {
               `(runs ${ratios.map((x) => x.toFixed(4)).join(', ')})` +
               (paced.every((r) => r.ok) ? '' : '  (FAILED)'));
   console.log(`  line-time limit: ${limit.toFixed(3)} s`);
+  console.log(`  per block (median): the page's turn ${median(paced.map((r) => r.turn)).toFixed(2)} ms, ` +
+              `out and back ${(median(paced.map((r) => r.way)) - blockLine).toFixed(2)} ms beyond ` +
+              `the line's ${blockLine.toFixed(2)} ms`);
 } finally {
   await env.close();
 }
