@@ -4,22 +4,16 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand {
-    none,
-    help,
-    version,
-    list,
-    identify,
-    write,
-    image,
-    station,
-    report,
-    doctor
-};
+// A row of the command table (app/cli/Commands.h).
+struct TCliCommand;
+
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {
-    TCliCommand command = TCliCommand::none;
+    const TCliCommand* command = nullptr; // none with --help or --version
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> given; // the options on the line, by their long names
     std::vector<std::string> ports; // as given; none: found by probing (or $VARNOMIKSAL_PORT);
                                     // for report, the record files
     std::string port;               // the first of them, or empty
@@ -44,9 +38,13 @@ struct TCliOptions {
     std::string since, until;
     // doctor:
     int rounds = 1; // "VERS" round trips per port
+
+    bool Given(const std::string& name) const;
 };
 
-// Parses the arguments after the program name. False with a message on a
-// usage error; `options.json` then still tells whether --json was given.
+// Parses the arguments after the program name by the command table: the
+// command's row names the options it takes and its rules between them.
+// False with a message on a usage error; `options.json` then still tells
+// whether --json was given.
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);
