@@ -25,6 +25,8 @@ struct TCliOptions {
     std::string logFile;           // the session log's file, or empty
     std::string imageFile;         // the image to write instead of the carried one
     TProgressMode progress = TProgressMode::automatic;
+    // The commands' own options (declared in their rows) keep their values
+    // here too, as plain data the commands read.
     // station:
     int count = 0;            // stop after this many passes; 0: no limit
     std::string recordFile;   // one line per attempt appended here, or "odbc:..."; or empty

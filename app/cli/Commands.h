@@ -1,7 +1,8 @@
-// The commands of varnomiksal-cli: a table with a row per command. Each
-// command's file (XCommand.cpp) holds its row: its name, its usage and help
-// lines, the options it takes (shared ones from SharedOptions.h and its own)
-// and its rules between them, and the function that runs it.
+// The commands of varnomiksal-cli: a table with a row per command
+// (CommandTable.cpp). Each command's file (XCommand.cpp, or one beside it)
+// holds its row: its name, its usage and help lines, the options it takes
+// (shared ones from SharedOptions.h and its own), its rules between them,
+// and the function that runs it.
 #pragma once
 
 #include "app/cli/CliOption.h"
@@ -24,6 +25,12 @@ struct TCliCommand {
     // Runs it; returns the exit code.
     int (*run)(TRun& run) = nullptr;
 };
+
+// A command that stops at Ctrl+C, run with the interrupt watch installed.
+template <int (*command)(TRun&, TInterruptWatch&)> int Watched(TRun& run) {
+    TInterruptWatch watch;
+    return command(run, watch);
+}
 
 // The rows, in the order --help lists them.
 const std::vector<const TCliCommand*>& CliCommands();

@@ -199,11 +199,7 @@ const TCliCommand& DoctorCommandRow() {
         .mostWords = 1,
         .options = {&kLogOption, &kVerboseOption, &kJsonOption, &kRoundsOption},
         .optionHelp = {{190, "--rounds N", "doctor: \"VERS\" round trips per port (default 1)"}},
-        .run =
-            [](TRun& run) {
-                TInterruptWatch watch;
-                return DoctorCommand(run, watch);
-            },
+        .run = Watched<DoctorCommand>,
     };
     return row;
 }

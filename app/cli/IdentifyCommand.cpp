@@ -91,11 +91,7 @@ const TCliCommand& IdentifyCommandRow() {
                      "answered is printed"},
         .mostWords = 1,
         .options = {&kLogOption, &kVerboseOption, &kJsonOption},
-        .run =
-            [](TRun& run) {
-                TInterruptWatch watch;
-                return IdentifyCommand(run, watch);
-            },
+        .run = Watched<IdentifyCommand>,
     };
     return row;
 }

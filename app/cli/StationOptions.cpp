@@ -105,11 +105,7 @@ const TCliCommand& StationCommandRow() {
                 {180, "--poll-ms MS", "station: how often a slot asks \"VERS\" (default 500)"},
             },
         .check = CheckStation,
-        .run =
-            [](TRun& run) {
-                TInterruptWatch watch;
-                return StationCommand(run, watch);
-            },
+        .run = Watched<StationCommand>,
     };
     return row;
 }

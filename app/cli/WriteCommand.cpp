@@ -345,11 +345,7 @@ const TCliCommand& WriteCommandRow() {
         .options = {&kYesOption, &kAllOption, &kImageOption, &kAllowPlaceholderOption, &kLogOption,
                     &kVerboseOption, &kProgressOption, &kJsonOption},
         .check = AllWithoutPorts,
-        .run =
-            [](TRun& run) {
-                TInterruptWatch watch;
-                return WriteCommand(run, watch);
-            },
+        .run = Watched<WriteCommand>,
     };
     return row;
 }
