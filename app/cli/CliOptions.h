@@ -4,22 +4,16 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand {
-    none,
-    help,
-    version,
-    list,
-    identify,
-    write,
-    image,
-    station,
-    report,
-    doctor
-};
+// A row of the command table (app/cli/Commands.h).
+struct TCliCommand;
+
 enum class TProgressMode { automatic, bar, plain, none };
 
 struct TCliOptions {
-    TCliCommand command = TCliCommand::none;
+    const TCliCommand* command = nullptr; // none with --help or --version
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> given; // the options on the line, by their long names
     std::vector<std::string> ports; // as given; none: found by probing (or $VARNOMIKSAL_PORT);
                                     // for report, the record files
     std::string port;               // the first of them, or empty
@@ -31,6 +25,8 @@ struct TCliOptions {
     std::string logFile;           // the session log's file, or empty
     std::string imageFile;         // the image to write instead of the carried one
     TProgressMode progress = TProgressMode::automatic;
+    // The commands' own options (declared in their rows) keep their values
+    // here too, as plain data the commands read.
     // station:
     int count = 0;            // stop after this many passes; 0: no limit
     std::string recordFile;   // one line per attempt appended here, or "odbc:..."; or empty
@@ -44,9 +40,13 @@ struct TCliOptions {
     std::string since, until;
     // doctor:
     int rounds = 1; // "VERS" round trips per port
+
+    bool Given(const std::string& name) const;
 };
 
-// Parses the arguments after the program name. False with a message on a
-// usage error; `options.json` then still tells whether --json was given.
+// Parses the arguments after the program name by the command table: the
+// command's row names the options it takes and its rules between them.
+// False with a message on a usage error; `options.json` then still tells
+// whether --json was given.
 bool ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options,
                      std::string& error);

@@ -3,6 +3,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/DoctorCheck.h"
 #include "app/cli/LogOutput.h"
+#include "app/cli/SharedOptions.h"
 #include "device/Flasher.h"
 #include "device/VisibleText.h"
 #include "platform/Ports.h"
@@ -122,8 +123,6 @@ std::string Json(const TDoctorPort& d) {
     return j.Text();
 }
 
-} // namespace
-
 int DoctorCommand(TRun& run, TInterruptWatch& watch) {
     run.json.Add("command", std::string("doctor"));
     TLogOutput log;
@@ -175,4 +174,32 @@ int DoctorCommand(TRun& run, TInterruptWatch& watch) {
     if (slow)
         return Finish(run, exit_transfer_failed, "a device answered, but something slows its port");
     return Finish(run, exit_ok, "a device answered, and nothing slows its port");
+}
+
+const TCliOption kRoundsOption{"--rounds", nullptr, true,
+                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                   return NumberValue(arg, 1, 20, o.rounds, error);
+                               },
+                               "--rounds goes with doctor"};
+
+} // namespace
+
+const TCliCommand& DoctorCommandRow() {
+    static const TCliCommand row{
+        .name = "doctor",
+        .help = {0, "doctor [PORT]",
+                 "check every listed port, or PORT: the adapter, whether\n"
+                 "the port opens, its latency timer, a \"VERS\" round\n"
+                 "trip (--rounds N: N of them) and the time a write\n"
+                 "would take; each problem with its fix. Sends nothing\n"
+                 "but \"VERS\"; a bootloader that answers it only once\n"
+                 "then waits for its image: reset it. Exit code 0: a\n"
+                 "device answered and nothing slows it; 1: something\n"
+                 "slows it; 2: no device answered"},
+        .mostWords = 1,
+        .options = {&kLogOption, &kVerboseOption, &kJsonOption, &kRoundsOption},
+        .optionHelp = {{190, "--rounds N", "doctor: \"VERS\" round trips per port (default 1)"}},
+        .run = Watched<DoctorCommand>,
+    };
+    return row;
 }

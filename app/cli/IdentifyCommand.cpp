@@ -2,6 +2,7 @@
 #include "app/cli/Commands.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortJobs.h"
+#include "app/cli/SharedOptions.h"
 #include "device/VisibleText.h"
 #include "platform/Console.h"
 
@@ -40,8 +41,6 @@ int IdentifyOne(TRun& run, TInterruptWatch& watch, TLogOutput& log, const std::s
     return Finish(run, exit_ok, job.found.device + " " + job.found.version);
 }
 
-} // namespace
-
 int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
     run.json.Add("command", std::string("identify"));
     TLogOutput log;
@@ -76,4 +75,23 @@ int IdentifyCommand(TRun& run, TInterruptWatch& watch) {
     run.json.Add("result", std::string("success"));
     run.json.AddEncoded("devices", devices + "]");
     return Finish(run, exit_ok, std::to_string(found) + " device(s) found");
+}
+
+} // namespace
+
+const TCliCommand& IdentifyCommandRow() {
+    static const TCliCommand row{
+        .name = "identify",
+        .help = {0, "identify [PORT]",
+                 "send \"VERS\" and print the device's name and firmware\n"
+                 "version; waits " +
+                     std::to_string(kIdentifyTimeoutMs / 1000) +
+                     " s for the answer. Without PORT every\n"
+                     "listed port is asked at once, and every device that\n"
+                     "answered is printed"},
+        .mostWords = 1,
+        .options = {&kLogOption, &kVerboseOption, &kJsonOption},
+        .run = Watched<IdentifyCommand>,
+    };
+    return row;
 }

@@ -3,6 +3,9 @@
 #include "app/cli/Commands.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/Sha256.h"
+#include "app/cli/SharedOptions.h"
+
+namespace {
 
 int ImageCommand(TRun& run) {
     run.json.Add("command", std::string("image"));
@@ -29,4 +32,18 @@ int ImageCommand(TRun& run) {
     run.json.Add("sha256", sha);
     run.json.Add("result", std::string("success"));
     return Finish(run, exit_ok, image.title + " " + sha);
+}
+
+} // namespace
+
+const TCliCommand& ImageCommandRow() {
+    static const TCliCommand row{
+        .name = "image",
+        .help = {0, "image",
+                 "show the image: version, size, the CRC-16 the device\n"
+                 "reports after the last block, and SHA-256"},
+        .options = {&kImageOption, &kJsonOption},
+        .run = ImageCommand,
+    };
+    return row;
 }

@@ -2,6 +2,7 @@
 // adapter's details, and whether the user may open it.
 #include "app/cli/Commands.h"
 #include "app/cli/PortJobs.h"
+#include "app/cli/SharedOptions.h"
 #include "device/VisibleText.h"
 #include "platform/PortAccess.h"
 #include "platform/Ports.h"
@@ -9,6 +10,8 @@
 
 #include <algorithm>
 #include <filesystem>
+
+namespace {
 
 int ListCommand(TRun& run) {
     run.json.Add("command", std::string("list"));
@@ -51,4 +54,20 @@ int ListCommand(TRun& run) {
     run.json.Add("result", std::string("success"));
     run.json.AddEncoded("ports", items + "]");
     return Finish(run, exit_ok, std::to_string(ports.size()) + " port(s)");
+}
+
+} // namespace
+
+const TCliCommand& ListCommandRow() {
+    static const TCliCommand row{
+        .name = "list",
+        .help = {0, "list",
+                 "list the serial ports: COM name, device path and, for\n"
+                 "USB adapters, vendor:product, serial and maker; ports\n"
+                 "you may not open are marked \"no permission\", with the\n"
+                 "group to join"},
+        .options = {&kJsonOption},
+        .run = ListCommand,
+    };
+    return row;
 }

@@ -3,12 +3,14 @@
 // station and slot the passes, failures and wrong devices, the yield and the
 // median and worst seconds of a pass, and the failure reasons counted.
 #include "app/cli/Commands.h"
+#include "app/cli/SharedOptions.h"
 #include "platform/Console.h"
 #include "station/DatabaseConnection.h"
 #include "station/RecordFigures.h"
 #include "station/RecordStore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace {
@@ -48,8 +50,6 @@ bool Gather(const TCliOptions& o, TRecordFigures& figures, std::string& error) {
     error = MaskedConnection(*database) + ": " + error;
     return false;
 }
-
-} // namespace
 
 int ReportCommand(TRun& run) {
     TRecordFigures figures;
@@ -112,4 +112,63 @@ int ReportCommand(TRun& run) {
     if (figures.unreadable) text += Format("%lld line(s) could not be read\n", figures.unreadable);
     ConsoleWrite(TStdStream::out, text);
     return exit_ok;
+}
+
+// A bound of the records: a UTC date (2026-12-09), or a date and a time to
+// the minute or second, with or without its Z. Records' times are compared
+// with it as text, which orders them in time.
+bool IsTimeBound(const std::string& t) {
+    const std::string shape = "dddd-dd-ddTdd:dd:dd";
+    std::size_t n = t.size() && t.back() == 'Z' ? t.size() - 1 : t.size();
+    if (n != 10 && n != 16 && n != 19) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(t[i])) : t[i] != shape[i])
+            return false;
+    return true;
+}
+
+bool TakeBound(const TOptionArg& arg, std::string& bound, std::string& error) {
+    if (!NeedValue(arg, error)) return false;
+    bound = arg.value;
+    if (!IsTimeBound(bound)) {
+        error = std::string(arg.option.name) +
+                " takes a UTC date or time such as 2026-12-09 or 2026-12-09T14:30, not '" + bound +
+                "'";
+        return false;
+    }
+    if (bound.back() == 'Z') bound.pop_back();
+    return true;
+}
+
+constexpr const char* kBoundsElsewhere = "--since and --until go with report";
+const TCliOption kSinceOption{"--since", nullptr, true,
+                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                  return TakeBound(arg, o.since, error);
+                              },
+                              kBoundsElsewhere};
+const TCliOption kUntilOption{"--until", nullptr, true,
+                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                  return TakeBound(arg, o.until, error);
+                              },
+                              kBoundsElsewhere};
+
+} // namespace
+
+const TCliCommand& ReportCommandRow() {
+    static const TCliCommand row{
+        .name = "report",
+        .help = {0, "report FILE...",
+                 "sum up station record files (--record), or the line's\n"
+                 "database (report odbc:CONNECTION): per station\n"
+                 "and slot the passes, failures, wrong devices, yield,\n"
+                 "and median and worst seconds; the failure reasons"},
+        .mostWords = std::size_t(-2),
+        .needsWords = "report needs one or more record files",
+        .options = {&kJsonOption, &kSinceOption, &kUntilOption},
+        .optionHelp = {{150, "--since TIME, --until TIME",
+                        "report: only records that ended at or after TIME, or\n"
+                        "before it (UTC: 2026-12-09 or 2026-12-09T14:30)"}},
+        .run = ReportCommand,
+    };
+    return row;
 }

@@ -2,7 +2,7 @@
 // device seated in it once, on a thread of its own (station/StationSlot.h);
 // this thread shows the slots, prints their events, keeps the totals and
 // the record, and takes in ports that appear.
-#include "app/cli/Commands.h"
+#include "app/cli/StationCommand.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/LogOutput.h"
 #include "app/cli/PortArgument.h"

@@ -6,6 +6,7 @@
 #include "app/cli/PortJobs.h"
 #include "app/cli/ProgressOutput.h"
 #include "app/cli/Sha256.h"
+#include "app/cli/SharedOptions.h"
 #include "app/cli/Summary.h"
 #include "device/VisibleText.h"
 #include "platform/Console.h"
@@ -182,8 +183,6 @@ int FinishSeveral(TWrite& w, TPortJobs& jobs) {
     return code;
 }
 
-} // namespace
-
 int WriteCommand(TRun& run, TInterruptWatch& watch) {
     TWrite w{run, watch, {}, {}, false, {}};
     const TCliOptions& o = run.options;
@@ -317,4 +316,24 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
     run.json.Add("result", std::string("success"));
     Say(run, job.message);
     return Finish(run, exit_ok, job.message);
+}
+
+} // namespace
+
+const TCliCommand& WriteCommandRow() {
+    static const TCliCommand row{
+        .name = "write",
+        .help = {0, "write [PORT...]",
+                 "identify the devices, show them and the image, ask for\n"
+                 "confirmation, upload and report the result. Several\n"
+                 "ports are written at once, each on its own; at the end\n"
+                 "a table shows each port's result. Without PORT, the\n"
+                 "one port where a device answers is used"},
+        .mostWords = 255,
+        .options = {&kYesOption, &kAllOption, &kImageOption, &kAllowPlaceholderOption, &kLogOption,
+                    &kVerboseOption, &kProgressOption, &kJsonOption},
+        .check = AllWithoutPorts,
+        .run = Watched<WriteCommand>,
+    };
+    return row;
 }

@@ -2,6 +2,8 @@
 // a COM name, the plain progress lines and the progress bar, and JSON text.
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/Commands.h"
+#include "app/cli/HelpText.h"
 #include "app/cli/ImageFile.h"
 #include "app/cli/PortArgument.h"
 #include "app/cli/ProgressView.h"
@@ -37,7 +39,8 @@ TCliOptions Parse(std::vector<std::string> args, bool expectOk = true) {
 TEST(CliOptions, CommandsPortsAndOptionsInAnyOrder) {
     TCliOptions w =
         Parse({"--yes", "write", "COM3", "--progress=plain", "--json", "--allow-placeholder"});
-    EXPECT_EQ(w.command, TCliCommand::write);
+    ASSERT_TRUE(w.command);
+    EXPECT_EQ(w.command->name, "write");
     EXPECT_EQ(w.port, "COM3");
     EXPECT_TRUE(w.yes);
     EXPECT_TRUE(w.json);
@@ -46,10 +49,11 @@ TEST(CliOptions, CommandsPortsAndOptionsInAnyOrder) {
     EXPECT_EQ(w.progress, TProgressMode::plain);
     EXPECT_EQ(Parse({"identify", "/dev/ttyUSB0", "--progress", "bar"}).progress,
               TProgressMode::bar);
-    EXPECT_EQ(Parse({"list"}).command, TCliCommand::list);
+    EXPECT_EQ(Parse({"list"}).command, FindCliCommand("list"));
     // --help and --version answer whatever else the line holds.
-    EXPECT_EQ(Parse({"write", "--help"}).command, TCliCommand::help);
-    EXPECT_EQ(Parse({"bogus", "--version"}).command, TCliCommand::version);
+    EXPECT_TRUE(Parse({"write", "--help"}).help);
+    EXPECT_TRUE(Parse({"bogus", "--version"}).version);
+    EXPECT_FALSE(Parse({"bogus", "--version"}).command);
 
     // Several ports, none (found by asking), --all, the log and an image file.
     TCliOptions many = Parse({"write", "COM3", "/dev/ttyUSB0", "COM7", "-v", "--log=s.log"});
@@ -62,7 +66,7 @@ TEST(CliOptions, CommandsPortsAndOptionsInAnyOrder) {
     EXPECT_EQ(all.imageFile, "fw.bin");
     EXPECT_EQ(all.logFile, "b.log");
     EXPECT_TRUE(Parse({"identify"}).ports.empty());
-    EXPECT_EQ(Parse({"image", "--image=x.bin"}).command, TCliCommand::image);
+    EXPECT_EQ(Parse({"image", "--image=x.bin"}).command, FindCliCommand("image"));
 }
 
 TEST(CliOptions, UsageErrors) {
@@ -106,6 +110,88 @@ TEST(CliOptions, UsageErrors) {
         EXPECT_FALSE(ParseCliOptions(args, options, error)) << ::testing::PrintToString(args);
         EXPECT_EQ(error.rfind(option + " ", 0), 0u) << error;
     }
+}
+
+// The command table: every row can be reached and shows in --help, and an
+// option goes only with the commands whose rows take it.
+TEST(CliCommands, RowsAreReachableAndInTheHelp) {
+    const std::string help = CliHelpText("an image");
+    std::size_t at = 0;
+    for (const TCliCommand* command : CliCommands()) {
+        ASSERT_TRUE(command->run) << command->name;
+        EXPECT_EQ(FindCliCommand(command->name), command);
+        // Listed in the table's order, the usage at the start of its entry.
+        std::size_t entry = help.find("\n  " + command->help.usage + " ", at);
+        ASSERT_NE(entry, std::string::npos) << command->name;
+        at = entry + 1;
+        EXPECT_EQ(command->help.usage.rfind(command->name, 0), 0u) << command->name;
+        // A command's own options are named in its help entries, and no two
+        // options share a name (one of them could never be given).
+        for (const TCliOption* option : command->options) {
+            EXPECT_NE(help.find(option->name), std::string::npos) << option->name;
+            for (const TCliCommand* other : CliCommands())
+                for (const TCliOption* same : other->options)
+                    EXPECT_TRUE(same == option || std::string(same->name) != option->name)
+                        << option->name;
+        }
+    }
+    EXPECT_EQ(FindCliCommand("help"), nullptr);
+}
+
+TEST(CliHelp, EntriesLineUpAndOptionsKeepTheirPlaces) {
+    const std::string help = CliHelpText("an image");
+    EXPECT_EQ(help.rfind("Usage: varnomiksal-cli COMMAND [options]\n", 0), 0u);
+    EXPECT_NE(help.find("carries: an image, 508 blocks"), std::string::npos);
+    // A usage wider than its column stands on a line of its own.
+    EXPECT_NE(help.find("\n  --since TIME, --until TIME\n                       report: only"),
+              std::string::npos);
+    EXPECT_NE(help.find("\n  --expect-device NAME station: write only"), std::string::npos);
+    // report's --since sits among station's options, the program's own last.
+    const char* order[] = {"  -y, --yes",    "  --json",        "  --spool-limit N",
+                           "  --since TIME", "  --tag TEXT",    "  --rounds N",
+                           "  -h, --help",   "  -V, --version", "\nExit codes:"};
+    std::size_t at = 0;
+    for (const char* entry : order) {
+        std::size_t found = help.find(entry);
+        ASSERT_NE(found, std::string::npos) << entry;
+        EXPECT_GT(found, at) << entry;
+        at = found;
+    }
+}
+
+TEST(CliOptions, AnOptionGoesWithTheCommandsThatTakeIt) {
+    TCliOptions options;
+    std::string error;
+    for (auto [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"list", "--image=fw.bin"}, "--image goes with write, station or image"},
+             {{"identify", "--all"}, "--all goes with write or station alone, without ports"},
+             {{"station", "--all", "COM3"},
+              "--all goes with write or station alone, without ports"},
+             {{"write", "--rounds", "2"}, "--rounds goes with doctor"},
+             {{"report", "r.jsonl", "--tag", "x"},
+              "--count, --record, --spool, --spool-limit, --tag and --expect-device go with "
+              "station"},
+             {{"doctor", "--until", "2026-12-09"}, "--since and --until go with report"},
+             {{"station", "--spool-limit", "10000"},
+              "--spool and --spool-limit go with --record odbc:..."}}) {
+        options = {};
+        EXPECT_FALSE(ParseCliOptions(args, options, error)) << ::testing::PrintToString(args);
+        EXPECT_EQ(error, message);
+    }
+    // Taken, with its value.
+    TCliOptions station = Parse({"station", "--record=odbc:DSN=line", "--spool-limit", "50",
+                                 "--tag", "batch 7", "--count=3", "--poll-ms", "100"});
+    EXPECT_EQ(station.spoolLimit, 50);
+    EXPECT_EQ(station.tag, "batch 7");
+    EXPECT_EQ(station.count, 3);
+    EXPECT_EQ(station.pollMs, 100);
+    EXPECT_EQ(Parse({"doctor", "--rounds=4"}).rounds, 4);
+    EXPECT_EQ(Parse({"report", "r.jsonl", "--since", "2026-12-09T14:30Z"}).since,
+              "2026-12-09T14:30");
+    // Options other commands ignore, and an empty tag, which is no tag.
+    EXPECT_TRUE(Parse({"list", "--yes", "--log", "l.log", "-v", "--poll-ms=100"}).yes);
+    EXPECT_TRUE(Parse({"write", "COM3", "--tag="}).tag.empty());
+    EXPECT_TRUE(Parse({"write", "COM3", "--tag", "x", "--tag="}).tag.empty());
 }
 
 TEST(PortArgument, ComNamesPathsAndBadNames) {

@@ -1,0 +1,44 @@
+// An option of varnomiksal-cli: how it is written, how it is read into
+// TCliOptions, and what a command that does not take it makes of it.
+#pragma once
+
+#include <string>
+
+struct TCliOptions;
+struct TOptionArg;
+
+struct TCliOption {
+    const char* name;      // "--log"
+    const char* shortName; // "-v"; nullptr: none
+    bool takesValue;       // "--name=value" or "--name value"
+    // Reads the option (and its value) into the options; false with the usage error.
+    bool (*take)(TOptionArg& arg, TCliOptions& options, std::string& error);
+    // The usage error when a command that does not take the option is given
+    // it; nullptr: such a command ignores it.
+    const char* elsewhere = nullptr;
+};
+
+// An option as it stands on the line.
+struct TOptionArg {
+    const TCliOption& option;
+    bool hasValue = false; // a value option was given its value
+    std::string value{};
+    // Cleared by an option whose value means the same as not giving it.
+    bool given = true;
+};
+
+// One entry of --help's lists: what is typed, and what it does in lines
+// wrapped as they are shown. `place` orders the Options list.
+struct TCliHelp {
+    int place = 0;
+    std::string usage;
+    std::string text;
+};
+
+// The value of a value option; false with "--name needs a value".
+bool NeedValue(const TOptionArg& arg, std::string& error);
+// A file name, never empty: an unset shell variable behind "--image=" must
+// not fall back to the carried image, nor "--log=" to no log.
+bool FileValue(const TOptionArg& arg, std::string& file, std::string& error);
+// A whole number from `least` to `most`.
+bool NumberValue(const TOptionArg& arg, int least, int most, int& number, std::string& error);

@@ -1,0 +1,111 @@
+// station's row of the command table: its usage and help, the options it
+// takes (its own declared here) and their rules.
+#include "app/cli/SharedOptions.h"
+#include "app/cli/StationCommand.h"
+
+namespace {
+
+constexpr const char* kStationOnly =
+    "--count, --record, --spool, --spool-limit, --tag and --expect-device go with station";
+
+const TCliOption kCountOption{"--count", nullptr, true,
+                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                  return NumberValue(arg, 1, 1000000, o.count, error);
+                              },
+                              kStationOnly};
+const TCliOption kRecordOption{"--record", nullptr, true,
+                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                   return FileValue(arg, o.recordFile, error);
+                               },
+                               kStationOnly};
+const TCliOption kSpoolOption{"--spool", nullptr, true,
+                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                  return FileValue(arg, o.spoolFile, error);
+                              },
+                              kStationOnly};
+const TCliOption kSpoolLimitOption{"--spool-limit", nullptr, true,
+                                   [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                       return NumberValue(arg, 1, 10000000, o.spoolLimit, error);
+                                   },
+                                   kStationOnly};
+// An empty tag is no tag.
+const TCliOption kTagOption{"--tag", nullptr, true,
+                            [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                if (!NeedValue(arg, error)) return false;
+                                o.tag = arg.value;
+                                arg.given = !o.tag.empty();
+                                return true;
+                            },
+                            kStationOnly};
+const TCliOption kExpectDeviceOption{"--expect-device", nullptr, true,
+                                     [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                         if (!NeedValue(arg, error)) return false;
+                                         o.expectDevice = arg.value;
+                                         if (!o.expectDevice.empty()) return true;
+                                         error = "--expect-device was given an empty name";
+                                         return false;
+                                     },
+                                     kStationOnly};
+// Other commands ignore it.
+const TCliOption kPollMsOption{"--poll-ms", nullptr, true,
+                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
+                                   return NumberValue(arg, 50, 10000, o.pollMs, error);
+                               }};
+
+bool CheckStation(const TCliOptions& o, std::string& error) {
+    if (!AllWithoutPorts(o, error)) return false;
+    if ((o.Given("--spool") || o.Given("--spool-limit")) && o.recordFile.rfind("odbc:", 0) != 0) {
+        error = "--spool and --spool-limit go with --record odbc:...";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const TCliCommand& StationCommandRow() {
+    static const TCliCommand row{
+        .name = "station",
+        .help = {0, "station [PORT...]",
+                 "a fixture or production line: each port is a slot;\n"
+                 "every device seated in a slot is written once, at\n"
+                 "once and without asking, on the session where it\n"
+                 "answered, and its result stays shown until the next\n"
+                 "board arrives (see the man page for the rules). Without PORT (or with\n"
+                 "--all) every port is a slot, and every port that\n"
+                 "appears while it runs. Runs until Ctrl+C or --count"},
+        .mostWords = 255,
+        .options = {&kAllOption, &kImageOption, &kAllowPlaceholderOption, &kLogOption,
+                    &kVerboseOption, &kJsonOption, &kCountOption, &kRecordOption, &kSpoolOption,
+                    &kSpoolLimitOption, &kTagOption, &kExpectDeviceOption, &kPollMsOption},
+        .optionHelp =
+            {
+                {100, "--count N", "station: stop after N passes"},
+                {110, "--record FILE",
+                 "station: append one JSON line per attempt to FILE\n"
+                 "(several stations may share one file)"},
+                {120, "--record odbc:CONNECTION",
+                 "station: insert one row per attempt into the line's\n"
+                 "database (table varnomiksal_attempts), through ODBC\n"
+                 "and a local spool; the password comes from the DSN or\n"
+                 "from VARNOMIKSAL_DB_PASSWORD, never from CONNECTION"},
+                {130, "--spool FILE",
+                 "station: the database's spool (default: one in the\n"
+                 "state folder)"},
+                {140, "--spool-limit N",
+                 "station: attempts the spool holds while the database\n"
+                 "is away before devices wait (default 10000)"},
+                // report's --since and --until stand here, at 150.
+                {160, "--tag TEXT",
+                 "station: recorded with every attempt (an operator,\n"
+                 "a work order, a batch)"},
+                {170, "--expect-device NAME",
+                 "station: write only devices that give this name; any\n"
+                 "other is shown and recorded as a wrong device"},
+                {180, "--poll-ms MS", "station: how often a slot asks \"VERS\" (default 500)"},
+            },
+        .check = CheckStation,
+        .run = Watched<StationCommand>,
+    };
+    return row;
+}
