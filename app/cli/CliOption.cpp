@@ -1,11 +1,19 @@
 #include "app/cli/CliOption.h"
 
+#include "app/cli/CliOptions.h"
+
 #include <cstdlib>
 
 bool NeedValue(const TOptionArg& arg, std::string& error) {
     if (arg.hasValue) return true;
     error = std::string(arg.option.name) + " needs a value";
     return false;
+}
+
+bool KeepValue(TOptionArg& arg, TCliOptions& options, std::string& error) {
+    if (arg.option.takesValue && !NeedValue(arg, error)) return false;
+    options.values[arg.option.name] = arg.value;
+    return true;
 }
 
 bool FileValue(const TOptionArg& arg, std::string& file, std::string& error) {

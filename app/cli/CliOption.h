@@ -40,5 +40,9 @@ bool NeedValue(const TOptionArg& arg, std::string& error);
 // A file name, never empty: an unset shell variable behind "--image=" must
 // not fall back to the carried image, nor "--log=" to no log.
 bool FileValue(const TOptionArg& arg, std::string& file, std::string& error);
+// Keeps the option's value (or "" for an option without one) in
+// `options.values` under its long name: the `take` of a command's own option
+// that needs no field of its own.
+bool KeepValue(TOptionArg& arg, TCliOptions& options, std::string& error);
 // A whole number from `least` to `most`.
 bool NumberValue(const TOptionArg& arg, int least, int most, int& number, std::string& error);

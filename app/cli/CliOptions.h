@@ -1,6 +1,7 @@
 // The command line of varnomiksal-cli: the command, its ports and options.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct TCliOptions {
     std::string since, until;
     // doctor:
     int rounds = 1; // "VERS" round trips per port
+    // Any other command's own options (read by KeepValue), by long name:
+    // a new command needs no field here.
+    std::map<std::string, std::string> values;
 
     bool Given(const std::string& name) const;
 };
