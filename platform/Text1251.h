@@ -2,6 +2,7 @@
 // lower-casing. The program's own table, never the system's code page.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,12 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 std::string Utf16ToCp1251(std::u16string_view utf16);
 // Windows-1251 to UTF-16. Every byte maps to one code unit (0x98 to U+0098).
 std::u16string Cp1251ToUtf16(std::string_view cp1251);
+
+// Unicode's own forms, which the conversions above are made of: a code point
+// (up to U+10FFFF) appended as UTF-8, and UTF-16 as UTF-8 (a surrogate pair as
+// one character, a lone surrogate as U+FFFD).
+void AppendUtf8(std::string& out, uint32_t codePoint);
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Lower-case of one Windows-1251 byte (ASCII and Cyrillic letters).
 char AnsiLower1251(char c);

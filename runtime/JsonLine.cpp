@@ -1,5 +1,7 @@
 #include "runtime/JsonLine.h"
 
+#include "platform/Text1251.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -18,23 +20,6 @@ struct TReader {
         if (at >= s.size() || s[at] != c) return false;
         ++at;
         return true;
-    }
-    static void PutUtf8(std::string& out, unsigned code) {
-        if (code < 0x80) {
-            out += char(code);
-        } else if (code < 0x800) {
-            out += char(0xC0 | (code >> 6));
-            out += char(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += char(0xE0 | (code >> 12));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        } else {
-            out += char(0xF0 | (code >> 18));
-            out += char(0x80 | ((code >> 12) & 0x3F));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        }
     }
     bool Hex4(unsigned& code) {
         if (at + 4 > s.size()) return false;
@@ -66,7 +51,7 @@ struct TReader {
                     if (!Hex4(low)) return false;
                     code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
                 }
-                PutUtf8(out, code);
+                AppendUtf8(out, code);
             } else {
                 return false;
             }

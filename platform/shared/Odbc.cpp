@@ -1,6 +1,7 @@
 #include "platform/Odbc.h"
 
 #include "OdbcApi.h"
+#include "platform/Text1251.h"
 
 #include <cstdint>
 
@@ -47,33 +48,7 @@ TWide Wide(const std::string& text) {
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-    std::string out;
-    for (std::size_t i = 0; i < length; ++i) {
-        std::uint32_t code = text[i];
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (code >= 0xD800 && code < 0xE000) {
-            code = 0xFFFD;
-        }
-        if (code < 0x80) {
-            out += char(code);
-        } else if (code < 0x800) {
-            out += char(0xC0 | (code >> 6));
-            out += char(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += char(0xE0 | (code >> 12));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        } else {
-            out += char(0xF0 | (code >> 18));
-            out += char(0x80 | ((code >> 12) & 0x3F));
-            out += char(0x80 | ((code >> 6) & 0x3F));
-            out += char(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
+    return Utf16ToUtf8(std::u16string(text, text + length));
 }
 
 bool Succeeded(SQLRETURN rc) {

@@ -56,3 +56,11 @@ TEST(Text1251, Utf16WithoutAByteBecomesOneQuestionMarkEach) {
     EXPECT_EQ(Utf16ToCp1251(lone), "a?b?");
     EXPECT_EQ(Utf16ToCp1251(std::u16string_view(u"a\0b", 3)), std::string("a\0b", 3));
 }
+
+TEST(Text1251, Utf16BecomesUtf8WithPairsWholeAndLoneSurrogatesReplaced) {
+    EXPECT_EQ(Utf16ToUtf8(u"Ёж €"), "Ёж €");
+    EXPECT_EQ(Utf16ToUtf8(u"x\U0001F600y"), "x\xF0\x9F\x98\x80y");
+    const char16_t lone[] = {u'a', char16_t(0xD800), u'b', char16_t(0xDC00), 0};
+    EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD"
+                                 "b\xEF\xBF\xBD");
+}
