@@ -38,26 +38,15 @@ else
 fi
 
 # One simulator per kind of device; each ends once its devices are removed.
-sims=()
-start_sims() {
-  "${run[@]}" "$sim" --ports "$1" --port-dir "$portdir" --day "$2" --leave-ms "$3" \
-    --swap-ms 600 --report "$(report "sim-$1.jsonl")" "${@:4}" </dev/null \
-    >"$work/sim-$1.out" 2>&1 &
-  sims+=($!)
-}
-wait_for_ports() {
-  for _ in $(seq 300); do
-    [ "$(cat "$work"/sim-*.out 2>/dev/null | grep -c 'varnomiksal-sim: COM')" = "$1" ] && return
-    sleep 0.1
-  done
-}
+sim_path() { report "$1"; }
+source "$(dirname "$0")/station-sims.sh"
 common=(--allow-placeholder --poll-ms 200 --record "$record")
 other=$((100 + kinds[0])) silent=$((other + kinds[1])) wrong=$((silent + kinds[2]))
 slots=$((wrong + kinds[3] - 100))
-start_sims 100-$((other - 1)) bounce 400
-start_sims $other-$((silent - 1)) "other=VARNOMIKSAL VMX-2 9.0" 8000
-start_sims $silent-$((wrong - 1)) silence-from=30 8000
-start_sims $wrong-$((99 + slots)) wrong-crc-at=30 8000
+start_sims 100-$((other - 1)) bounce 400 600
+start_sims $other-$((silent - 1)) "other=VARNOMIKSAL VMX-2 9.0" 8000 600
+start_sims $silent-$((wrong - 1)) silence-from=30 8000 600
+start_sims $wrong-$((99 + slots)) wrong-crc-at=30 8000 600
 wait_for_ports $slots
 ports=()
 for n in $(seq 100 $((99 + slots))); do ports+=("COM$n"); done
@@ -73,12 +62,12 @@ kill -INT "$target"
 wait $station
 code=$?
 
-start_sims 140-140 ok 400
+start_sims 140-140 ok 400 600
 # A slow upload, to be cut off; this device's day never ends, so it is stopped.
 "${run[@]}" "$sim" --port 141 --port-dir "$portdir" --baud 57600 </dev/null \
   >"$work/sim-141.out" 2>&1 &
 cut=$!
-start_sims 142-142 silence-from=30 8000
+start_sims 142-142 silence-from=30 8000 600
 wait_for_ports $((slots + 3))
 "${run[@]}" "$cli" station COM140 "${common[@]}" --count 1 </dev/null >"$work/counted.txt" 2>&1 &
 counted=$!

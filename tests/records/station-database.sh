@@ -46,23 +46,13 @@ psql_rows() {
     -c 'SELECT id, slot, result FROM varnomiksal_attempts ORDER BY id'
 }
 
-sims=()
-start_sims() {
-  "${run[@]}" "$sim" --ports "$1" --port-dir "$portdir" --day "$2" --leave-ms 300 \
-    --swap-ms 3200 --report "$(path "$work/sim-$1.jsonl")" </dev/null >"$work/sim-$1.out" 2>&1 &
-  sims+=($!)
-}
-wait_for_ports() {
-  for _ in $(seq 300); do
-    [ "$(cat "$work"/sim-*.out 2>/dev/null | grep -c 'varnomiksal-sim: COM')" = "$1" ] && return
-    sleep 0.1
-  done
-}
+sim_path() { path "$work/$1"; }
+source "$(dirname "$0")/../cli/station-sims.sh"
 station() { "${run[@]}" "$cli" station --allow-placeholder --poll-ms 200 --json "$@" </dev/null; }
 report() { "${run[@]}" "$cli" report "$@" --json </dev/null; }
 
 # 1. A wrong password.
-start_sims 100-100 ok
+start_sims 100-100 ok 300 3200
 wait_for_ports 1
 VARNOMIKSAL_DB_PASSWORD=not-the-secret station COM100 --record "$db" --spool "$(path "$work/w.spool")" \
   >"$work/wrong.jsonl" 2>"$work/wrong.err"
@@ -72,7 +62,7 @@ wrong_code=$?
 # one station writes one device while the server is away for 8 s from the
 # end of its upload, and report reads the database; the rest runs on ptys.
 if [ "$mode" = wine ]; then
-  start_sims 101-101 ok
+  start_sims 101-101 ok 300 3200
   wait_for_ports 2
   station COM101 --record "$db" --spool "$(path "$work/a.spool")" --count 1 \
     >"$work/a.jsonl" 2>"$work/a.err" &
@@ -112,9 +102,9 @@ fi
 
 # 2. Two stations; the server away for 20 s in the middle of their day.
 day="ok;ok;wrong-crc-at=20;ok;ok"
-start_sims 101-102 "$day"
-start_sims 103-104 "$day"
-start_sims 105-105 "ok;wrong-crc-at=20;ok" # 4. SQLite, meanwhile
+start_sims 101-102 "$day" 300 3200
+start_sims 103-104 "$day" 300 3200
+start_sims 105-105 "ok;wrong-crc-at=20;ok" 300 3200 # 4. SQLite, meanwhile
 wait_for_ports 6
 station COM101 COM102 --record "$db" --spool "$(path "$work/a.spool")" --count 8 >"$work/a.jsonl" \
   2>"$work/a.err" &
@@ -145,9 +135,9 @@ psql_rows >"$work/rows-day.txt"
 
 # 3. Killed while its attempt waits in the spool (which holds one at the
 # most, so that the next board waits for its turn); then started again.
-start_sims 106-106 "ok;ok"
-start_sims 107-107 ok
-start_sims 108-108 ok
+start_sims 106-106 "ok;ok" 300 3200
+start_sims 107-107 ok 300 3200
+start_sims 108-108 ok 300 3200
 wait_for_ports 10
 # A process of its own, so that the kill reaches the program (under wine, its starter).
 "${run[@]}" "$cli" station COM106 --allow-placeholder --poll-ms 200 --json --record "$db" \
