@@ -2,9 +2,10 @@
 // TCliOptions, and what a command that does not take it makes of it.
 #pragma once
 
+#include "app/cli/CliOptions.h"
+
 #include <string>
 
-struct TCliOptions;
 struct TOptionArg;
 
 struct TCliOption {
@@ -46,3 +47,14 @@ bool FileValue(const TOptionArg& arg, std::string& file, std::string& error);
 bool KeepValue(TOptionArg& arg, TCliOptions& options, std::string& error);
 // A whole number from `least` to `most`.
 bool NumberValue(const TOptionArg& arg, int least, int most, int& number, std::string& error);
+
+// `take` functions that read a value option into a field of TCliOptions: a
+// file name (as FileValue), or a whole number from `least` to `most`.
+template <std::string TCliOptions::*field>
+bool TakeFile(TOptionArg& arg, TCliOptions& options, std::string& error) {
+    return FileValue(arg, options.*field, error);
+}
+template <int TCliOptions::*field, int least, int most>
+bool TakeNumber(TOptionArg& arg, TCliOptions& options, std::string& error) {
+    return NumberValue(arg, least, most, options.*field, error);
+}

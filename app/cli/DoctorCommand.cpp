@@ -176,10 +176,7 @@ int DoctorCommand(TRun& run, TInterruptWatch& watch) {
     return Finish(run, exit_ok, "a device answered, and nothing slows its port");
 }
 
-const TCliOption kRoundsOption{"--rounds", nullptr, true,
-                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                   return NumberValue(arg, 1, 20, o.rounds, error);
-                               },
+const TCliOption kRoundsOption{"--rounds", nullptr, true, TakeNumber<&TCliOptions::rounds, 1, 20>,
                                "--rounds goes with doctor"};
 
 } // namespace

@@ -52,20 +52,14 @@ const TCliOption kAllOption{"--all", nullptr, false,
                                 return true;
                             },
                             kAllAlone};
-const TCliOption kImageOption{"--image", nullptr, true,
-                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                  return FileValue(arg, o.imageFile, error);
-                              },
+const TCliOption kImageOption{"--image", nullptr, true, TakeFile<&TCliOptions::imageFile>,
                               "--image goes with write, station or image"};
 const TCliOption kAllowPlaceholderOption{"--allow-placeholder", nullptr, false,
                                          [](TOptionArg&, TCliOptions& o, std::string&) {
                                              o.allowPlaceholder = true;
                                              return true;
                                          }};
-const TCliOption kLogOption{"--log", nullptr, true,
-                            [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                return FileValue(arg, o.logFile, error);
-                            }};
+const TCliOption kLogOption{"--log", nullptr, true, TakeFile<&TCliOptions::logFile>};
 const TCliOption kVerboseOption{"--verbose", "-v", false,
                                 [](TOptionArg&, TCliOptions& o, std::string&) {
                                     o.verbose = true;

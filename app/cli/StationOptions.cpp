@@ -8,26 +8,14 @@ namespace {
 constexpr const char* kStationOnly =
     "--count, --record, --spool, --spool-limit, --tag and --expect-device go with station";
 
-const TCliOption kCountOption{"--count", nullptr, true,
-                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                  return NumberValue(arg, 1, 1000000, o.count, error);
-                              },
+const TCliOption kCountOption{"--count", nullptr, true, TakeNumber<&TCliOptions::count, 1, 1000000>,
                               kStationOnly};
-const TCliOption kRecordOption{"--record", nullptr, true,
-                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                   return FileValue(arg, o.recordFile, error);
-                               },
+const TCliOption kRecordOption{"--record", nullptr, true, TakeFile<&TCliOptions::recordFile>,
                                kStationOnly};
-const TCliOption kSpoolOption{"--spool", nullptr, true,
-                              [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                  return FileValue(arg, o.spoolFile, error);
-                              },
+const TCliOption kSpoolOption{"--spool", nullptr, true, TakeFile<&TCliOptions::spoolFile>,
                               kStationOnly};
 const TCliOption kSpoolLimitOption{"--spool-limit", nullptr, true,
-                                   [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                       return NumberValue(arg, 1, 10000000, o.spoolLimit, error);
-                                   },
-                                   kStationOnly};
+                                   TakeNumber<&TCliOptions::spoolLimit, 1, 10000000>, kStationOnly};
 // An empty tag is no tag.
 const TCliOption kTagOption{"--tag", nullptr, true,
                             [](TOptionArg& arg, TCliOptions& o, std::string& error) {
@@ -48,9 +36,7 @@ const TCliOption kExpectDeviceOption{"--expect-device", nullptr, true,
                                      kStationOnly};
 // Other commands ignore it.
 const TCliOption kPollMsOption{"--poll-ms", nullptr, true,
-                               [](TOptionArg& arg, TCliOptions& o, std::string& error) {
-                                   return NumberValue(arg, 50, 10000, o.pollMs, error);
-                               }};
+                               TakeNumber<&TCliOptions::pollMs, 50, 10000>};
 
 bool CheckStation(const TCliOptions& o, std::string& error) {
     if (!AllWithoutPorts(o, error)) return false;
