@@ -184,15 +184,14 @@ const TCliOption kRoundsOption{"--rounds", nullptr, true, TakeNumber<&TCliOption
 const TCliCommand& DoctorCommandRow() {
     static const TCliCommand row{
         .name = "doctor",
-        .help = {0, "doctor [PORT]",
-                 "check every listed port, or PORT: the adapter, whether\n"
-                 "the port opens, its latency timer, a \"VERS\" round\n"
-                 "trip (--rounds N: N of them) and the time a write\n"
-                 "would take; each problem with its fix. Sends nothing\n"
-                 "but \"VERS\"; a bootloader that answers it only once\n"
-                 "then waits for its image: reset it. Exit code 0: a\n"
-                 "device answered and nothing slows it; 1: something\n"
-                 "slows it; 2: no device answered"},
+        .help = {0, "doctor [PORT]", R"(check every listed port, or PORT: the adapter, whether
+the port opens, its latency timer, a "VERS" round
+trip (--rounds N: N of them) and the time a write
+would take; each problem with its fix. Sends nothing
+but "VERS"; a bootloader that answers it only once
+then waits for its image: reset it. Exit code 0: a
+device answered and nothing slows it; 1: something
+slows it; 2: no device answered)"},
         .mostWords = 1,
         .options = {&kLogOption, &kVerboseOption, &kJsonOption, &kRoundsOption},
         .optionHelp = {{190, "--rounds N", "doctor: \"VERS\" round trips per port (default 1)"}},

@@ -39,9 +39,8 @@ int ImageCommand(TRun& run) {
 const TCliCommand& ImageCommandRow() {
     static const TCliCommand row{
         .name = "image",
-        .help = {0, "image",
-                 "show the image: version, size, the CRC-16 the device\n"
-                 "reports after the last block, and SHA-256"},
+        .help = {0, "image", R"(show the image: version, size, the CRC-16 the device
+reports after the last block, and SHA-256)"},
         .options = {&kImageOption, &kJsonOption},
         .run = ImageCommand,
     };

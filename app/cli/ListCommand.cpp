@@ -61,11 +61,10 @@ int ListCommand(TRun& run) {
 const TCliCommand& ListCommandRow() {
     static const TCliCommand row{
         .name = "list",
-        .help = {0, "list",
-                 "list the serial ports: COM name, device path and, for\n"
-                 "USB adapters, vendor:product, serial and maker; ports\n"
-                 "you may not open are marked \"no permission\", with the\n"
-                 "group to join"},
+        .help = {0, "list", R"(list the serial ports: COM name, device path and, for
+USB adapters, vendor:product, serial and maker; ports
+you may not open are marked "no permission", with the
+group to join)"},
         .options = {&kJsonOption},
         .run = ListCommand,
     };

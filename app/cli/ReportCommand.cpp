@@ -157,17 +157,16 @@ const TCliOption kUntilOption{"--until", nullptr, true,
 const TCliCommand& ReportCommandRow() {
     static const TCliCommand row{
         .name = "report",
-        .help = {0, "report FILE...",
-                 "sum up station record files (--record), or the line's\n"
-                 "database (report odbc:CONNECTION): per station\n"
-                 "and slot the passes, failures, wrong devices, yield,\n"
-                 "and median and worst seconds; the failure reasons"},
+        .help = {0, "report FILE...", R"(sum up station record files (--record), or the line's
+database (report odbc:CONNECTION): per station
+and slot the passes, failures, wrong devices, yield,
+and median and worst seconds; the failure reasons)"},
         .mostWords = std::size_t(-2),
         .needsWords = "report needs one or more record files",
         .options = {&kJsonOption, &kSinceOption, &kUntilOption},
         .optionHelp = {{150, "--since TIME, --until TIME",
-                        "report: only records that ended at or after TIME, or\n"
-                        "before it (UTC: 2026-12-09 or 2026-12-09T14:30)"}},
+                        R"(report: only records that ended at or after TIME, or
+before it (UTC: 2026-12-09 or 2026-12-09T14:30))"}},
         .run = ReportCommand,
     };
     return row;

@@ -79,35 +79,29 @@ const std::vector<const TCliOption*>& ProgramOptions() {
 
 const std::vector<TCliHelp>& SharedOptionHelp() {
     static const std::vector<TCliHelp> help{
-        {10, "-y, --yes",
-         "write without asking; without it, write asks only\n"
-         "when stdin is a terminal (with --json too)"},
+        {10, "-y, --yes", R"(write without asking; without it, write asks only
+when stdin is a terminal (with --json too))"},
         {20, "--all", "write: every port where a device answers"},
-        {30, "--image FILE",
-         "write (or show) FILE instead of the carried image; it\n"
-         "must be exactly 130048 bytes (an empty FILE is a\n"
-         "usage error, never the carried image)"},
-        {40, "--allow-placeholder",
-         "write the placeholder image that a build without the\n"
-         "vendor's image carries (for test devices and the\n"
-         "simulator); without it such a write is refused"},
-        {50, "--log FILE",
-         "write the session's log to FILE: the port and its\n"
-         "settings, the identification exchange in hex and as\n"
-         "text, one line per block (CRC sent, reply, delay),\n"
-         "failures with their reasons and the outcome, each line\n"
-         "with the seconds since the port opened"},
+        {30, "--image FILE", R"(write (or show) FILE instead of the carried image; it
+must be exactly 130048 bytes (an empty FILE is a
+usage error, never the carried image))"},
+        {40, "--allow-placeholder", R"(write the placeholder image that a build without the
+vendor's image carries (for test devices and the
+simulator); without it such a write is refused)"},
+        {50, "--log FILE", R"(write the session's log to FILE: the port and its
+settings, the identification exchange in hex and as
+text, one line per block (CRC sent, reply, delay),
+failures with their reasons and the outcome, each line
+with the seconds since the port opened)"},
         {60, "-v, --verbose", "print the same log on stderr"},
-        {70, "--progress=MODE",
-         "auto (default: a bar when stderr is a terminal, else\n"
-         "plain), bar, plain (one line per 10 %) or none; the\n"
-         "progress goes to stderr, the results to stdout; with\n"
-         "several ports one line per port"},
-        {80, "--json",
-         "print one JSON result object on stdout at the end\n"
-         "instead of the messages, usage errors included (for\n"
-         "several ports, or --all, an array of them);\n"
-         "on a terminal, write still asks unless --yes is given"},
+        {70, "--progress=MODE", R"(auto (default: a bar when stderr is a terminal, else
+plain), bar, plain (one line per 10 %) or none; the
+progress goes to stderr, the results to stdout; with
+several ports one line per port)"},
+        {80, "--json", R"(print one JSON result object on stdout at the end
+instead of the messages, usage errors included (for
+several ports, or --all, an array of them);
+on a terminal, write still asks unless --yes is given)"},
         {900, "-h, --help", "show this text"},
         {910, "-V, --version", "show the program's version and the image it carries"},
     };

@@ -52,14 +52,13 @@ bool CheckStation(const TCliOptions& o, std::string& error) {
 const TCliCommand& StationCommandRow() {
     static const TCliCommand row{
         .name = "station",
-        .help = {0, "station [PORT...]",
-                 "a fixture or production line: each port is a slot;\n"
-                 "every device seated in a slot is written once, at\n"
-                 "once and without asking, on the session where it\n"
-                 "answered, and its result stays shown until the next\n"
-                 "board arrives (see the man page for the rules). Without PORT (or with\n"
-                 "--all) every port is a slot, and every port that\n"
-                 "appears while it runs. Runs until Ctrl+C or --count"},
+        .help = {0, "station [PORT...]", R"(a fixture or production line: each port is a slot;
+every device seated in a slot is written once, at
+once and without asking, on the session where it
+answered, and its result stays shown until the next
+board arrives (see the man page for the rules). Without PORT (or with
+--all) every port is a slot, and every port that
+appears while it runs. Runs until Ctrl+C or --count)"},
         .mostWords = 255,
         .options = {&kAllOption, &kImageOption, &kAllowPlaceholderOption, &kLogOption,
                     &kVerboseOption, &kJsonOption, &kCountOption, &kRecordOption, &kSpoolOption,
@@ -67,27 +66,23 @@ const TCliCommand& StationCommandRow() {
         .optionHelp =
             {
                 {100, "--count N", "station: stop after N passes"},
-                {110, "--record FILE",
-                 "station: append one JSON line per attempt to FILE\n"
-                 "(several stations may share one file)"},
+                {110, "--record FILE", R"(station: append one JSON line per attempt to FILE
+(several stations may share one file))"},
                 {120, "--record odbc:CONNECTION",
-                 "station: insert one row per attempt into the line's\n"
-                 "database (table varnomiksal_attempts), through ODBC\n"
-                 "and a local spool; the password comes from the DSN or\n"
-                 "from VARNOMIKSAL_DB_PASSWORD, never from CONNECTION"},
-                {130, "--spool FILE",
-                 "station: the database's spool (default: one in the\n"
-                 "state folder)"},
-                {140, "--spool-limit N",
-                 "station: attempts the spool holds while the database\n"
-                 "is away before devices wait (default 10000)"},
+                 R"(station: insert one row per attempt into the line's
+database (table varnomiksal_attempts), through ODBC
+and a local spool; the password comes from the DSN or
+from VARNOMIKSAL_DB_PASSWORD, never from CONNECTION)"},
+                {130, "--spool FILE", R"(station: the database's spool (default: one in the
+state folder))"},
+                {140, "--spool-limit N", R"(station: attempts the spool holds while the database
+is away before devices wait (default 10000))"},
                 // report's --since and --until stand here, at 150.
-                {160, "--tag TEXT",
-                 "station: recorded with every attempt (an operator,\n"
-                 "a work order, a batch)"},
+                {160, "--tag TEXT", R"(station: recorded with every attempt (an operator,
+a work order, a batch))"},
                 {170, "--expect-device NAME",
-                 "station: write only devices that give this name; any\n"
-                 "other is shown and recorded as a wrong device"},
+                 R"(station: write only devices that give this name; any
+other is shown and recorded as a wrong device)"},
                 {180, "--poll-ms MS", "station: how often a slot asks \"VERS\" (default 500)"},
             },
         .check = CheckStation,

@@ -323,12 +323,11 @@ int WriteCommand(TRun& run, TInterruptWatch& watch) {
 const TCliCommand& WriteCommandRow() {
     static const TCliCommand row{
         .name = "write",
-        .help = {0, "write [PORT...]",
-                 "identify the devices, show them and the image, ask for\n"
-                 "confirmation, upload and report the result. Several\n"
-                 "ports are written at once, each on its own; at the end\n"
-                 "a table shows each port's result. Without PORT, the\n"
-                 "one port where a device answers is used"},
+        .help = {0, "write [PORT...]", R"(identify the devices, show them and the image, ask for
+confirmation, upload and report the result. Several
+ports are written at once, each on its own; at the end
+a table shows each port's result. Without PORT, the
+one port where a device answers is used)"},
         .mostWords = 255,
         .options = {&kYesOption, &kAllOption, &kImageOption, &kAllowPlaceholderOption, &kLogOption,
                     &kVerboseOption, &kProgressOption, &kJsonOption},
