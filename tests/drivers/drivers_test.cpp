@@ -244,9 +244,11 @@ TEST_F(Ftdi, Doctor) {
     // A real chip's default; QEMU's starts at 0.
     const std::string found = guest_->Read(kFtdi.lowLatency), before = "16";
     guest_->Command("sh echo 16 > " + std::string(kFtdi.lowLatency));
-    // Three round trips: the verdict follows their median, which one slow
-    // first reply on a loaded machine does not sway.
-    CliRun run = guest_->Run("doctor /dev/ttyUSB0 --json --rounds 3");
+    // Nine round trips: the verdict follows their median. In the guest the
+    // first reply after the open often takes 5 to 6 ms, and while the host's
+    // cores are busy (a build beside the tests) the emulated machine stalls
+    // now and then for tens of ms: three rounds were swayed by two such.
+    CliRun run = guest_->Run("doctor /dev/ttyUSB0 --json --rounds 9");
     EXPECT_EQ(run.rc, 0) << run.Describe();
     auto has = [&](const std::string& pattern) {
         return std::regex_search(run.json, std::regex(pattern));
@@ -259,7 +261,7 @@ TEST_F(Ftdi, Doctor) {
         << run.json;
     EXPECT_TRUE(has("\"device\": \"VMX-1\", \"version\": \"8.3\"")) << run.json;
     EXPECT_EQ(guest_->Read(kFtdi.lowLatency), before);
-    EXPECT_EQ(sim.Report().versRequests, 3);
+    EXPECT_EQ(sim.Report().versRequests, 9);
     EXPECT_EQ(sim.Report().received, 0u);
 
     guest_->Command("sh rm -f /tmp/hold.stop; /bin/latency-off /dev/ttyUSB0 " +
