@@ -39,9 +39,13 @@ wine_suite() { # <build folder> <log> [ctest arguments]
   (cd "$dir" && xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     ctest --output-on-failure -j"${JOBS:-2}" --timeout 300 "$@") >"$log" 2>&1
 }
+# The Windows test builds carry no debug information: the same code (-O2),
+# compiled a third faster and linked far faster, on the command's longest path.
+no_debug=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG")
 if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   set -m # process groups of their own, to be stopped whole
-  (BUILD_DIR=$win_build nice -n 19 "$root/scripts/build-windows.sh" >"$windows_log" 2>&1 &&
+  (BUILD_DIR=$win_build nice -n 19 "$root/scripts/build-windows.sh" "${no_debug[@]}" \
+    >"$windows_log" 2>&1 &&
     touch "$marks/x64-built" && wine_suite "$win_build" "$win_log") &
   win_run=$!
   (until [ -e "$marks/x64-built" ]; do
@@ -51,7 +55,7 @@ if [ "${SKIP_WINDOWS:-0}" != 1 ]; then
   TARGETS="test_platform test_serial test_serial_driver test_integration varnomiksal
       varnomiksal-cli varnomiksal-sim package_files varno_nullmodem" \
     BUILD_DIR=$win32_build nice -n 19 "$root/scripts/build-windows.sh" --arch x86 \
-    >>"$windows_log" 2>&1 && touch "$marks/x86-built" &&
+    "${no_debug[@]}" >>"$windows_log" 2>&1 && touch "$marks/x86-built" &&
     wine_suite "$win32_build" "$win32_log" -L "$win32_labels" -LE '^one_width$') &
   win32_run=$!
   set +m
