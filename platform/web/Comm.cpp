@@ -34,7 +34,8 @@ EM_JS(void, varno_serial_write, (int id, const unsigned char* data, int size), {
 });
 // The bytes written in one run of the program's code go out together, once
 // it has returned to the browser's loop: a block written byte by byte
-// leaves as one piece.
+// leaves in two pieces, its first bytes at once (see TComm::Write) and the
+// rest at the end of the run.
 EM_JS(void, varno_serial_queue_flush, (int id), {
     queueMicrotask(function() { Module._varno_serial_flush(id); });
 });
@@ -63,6 +64,7 @@ struct TWebDevice {
     std::string rx;  // received, not yet read
     std::string out; // written, not yet handed to the browser
     bool flushQueued = false;
+    bool runStarted = false; // this run's first bytes have gone to the browser
     TCommState state;
     TCommTimeouts timeouts;
     TComm::TCommEvents events;
@@ -133,6 +135,7 @@ void Flush(TWebDevice& d) {
 extern "C" EMSCRIPTEN_KEEPALIVE void varno_serial_flush(int id) {
     if (TWebDevice* d = Find(id)) {
         d->flushQueued = false;
+        d->runStarted = false;
         Flush(*d);
     }
 }
@@ -284,13 +287,23 @@ bool TComm::Read(std::string& out, std::size_t count) {
     return true;
 }
 
+// A line starts sending with the first byte written, and carries it while
+// the program writes the rest. So the first bytes of a run go to the browser
+// as soon as there are enough of them to keep the line busy for the rest of
+// the run (16 bytes are 4 ms at 38400 baud); the rest follows as one piece
+// at the run's end. A short command still leaves whole.
 bool TComm::Write(std::string_view bytes, std::size_t& written) {
+    constexpr std::size_t kLineStart = 16;
     written = 0;
     if (impl_->closed || impl_->lost) return false;
     impl_->out.append(bytes);
     if (!impl_->flushQueued && !impl_->out.empty()) {
         impl_->flushQueued = true;
         varno_serial_queue_flush(impl_->id);
+    }
+    if (!impl_->runStarted && impl_->out.size() >= kLineStart) {
+        impl_->runStarted = true;
+        ::Flush(*impl_);
     }
     written = bytes.size();
     return true;
