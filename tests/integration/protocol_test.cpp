@@ -182,7 +182,8 @@ TEST_F(Protocol, BadPortNamesFailWithoutWriting) {
 TEST_F(Protocol, AFullUploadDeliversTheImageByteForByte) {
     StartUpload(SimConfig{});
     WaitForEnd();
-    ASSERT_EQ(harness_->Success->Count(), 1u);
+    ASSERT_EQ(harness_->Success->Count(), 1u) << "failed on '" << harness_->Failure->Last()
+                                              << "' after block " << harness_->Progress->Count();
     EXPECT_EQ(harness_->Failure->Count(), 0u);
     ASSERT_TRUE(sim_->WaitFor([](const SimReport& r) { return r.pusk; }, 3000));
     SimReport r = sim_->Report();

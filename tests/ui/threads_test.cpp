@@ -14,6 +14,9 @@
 
 namespace {
 constexpr int kCalls = 3000;
+// Only a hang waits this long: under wine on a busy machine every call across
+// threads is a round of the wine server's, and 1000 calls can take 20 s.
+constexpr int kHangMs = 120000;
 
 struct TWindow {
     TQeEdit* edit;
@@ -70,7 +73,7 @@ TEST_F(FormTest, JoiningTheWorkerDuringCloseKeepsServingItsCalls) {
     form->onClose = MakeLink<&TProbe::inEvent>(0, &closer);
     Start();
     worker = std::thread(Hammer, w, std::ref(done));
-    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 1000; }, 20000));
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 1000; }, kHangMs));
     DriveUserClose(form->Control);
     EXPECT_FALSE(worker.joinable());
     EXPECT_EQ(done.load(), kCalls);
@@ -88,7 +91,7 @@ TEST_F(FormTest, CallsAfterCloseReturnAtOnceAndChangeNothing) {
     std::atomic<int> done{0};
     Start();
     std::thread worker(Hammer, w, std::ref(done));
-    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 500; }, 20000));
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return done >= 500; }, kHangMs));
     DriveUserClose(form->Control);
     const std::string atClose = w.edit->Control->Text();
     const int positionAtClose = w.bar->Control->Progress();
@@ -142,7 +145,7 @@ TEST_F(FormTest, AnUnwatchedEditSetFromAnotherThreadReadsBackTheLatestText) {
     });
     // The GUI thread keeps applying (and its widget's change signal firing)
     // while the worker sets and reads.
-    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return finished.load(); }, 20000));
+    ASSERT_TRUE(TApplication::Instance().RunUntil([&] { return finished.load(); }, kHangMs));
     worker.join();
     TApplication::Instance().ProcessEvents();
     EXPECT_FALSE(mismatch);
