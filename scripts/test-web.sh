@@ -5,7 +5,7 @@
 # NO_BUILD=1: the page is built already.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
+build=$(cd "${BUILD_DIR:-$root/build}" && pwd) # the tests run from tests/web
 [ "${NO_BUILD:-0}" = 1 ] || "$root/scripts/build-web.sh"
 cmake --build "$build" -j"${JOBS:-2}" --target varnomiksal-sim >/dev/null
 cd "$root/tests/web"
