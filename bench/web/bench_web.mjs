@@ -40,7 +40,7 @@ async function uploadOnce(env, sim) {
   await w.choose('COM1');
   await w.waitStatus('Устройство');
   // The moment the success display appears, taken in the page.
-  // Each block's way, taken in the page: the moments the page hands a block
+  // Each block's way, taken in the page: the moments the page hands bytes
   // to the port and the moments bytes come back.
   await w.page.evaluate(() => {
     const t = window.benchTrace = { writes: [], replies: [] };
@@ -75,15 +75,19 @@ async function uploadOnce(env, sim) {
            browserCpu: cpu1 - cpu0, ok, ...perBlock(trace) };
 }
 
-// Medians over the blocks, in ms: the page's turn (from a reply to the next
-// block handed to the port) and the way out and back (from a block handed
-// over to the first byte of its reply: the stand-in, the WebSocket through
-// the browser, the simulator's line time and its answer).
+// Medians over the blocks, in ms: the page's turn (from a reply to the
+// first bytes of the next block handed to the port) and the way out and back
+// (from those bytes handed over to the first byte of the block's reply: the
+// stand-in, the WebSocket through the browser, the simulator's line time and
+// its answer). The rest of a block follows while the line carries its start.
 function perBlock({ writes, replies }) {
   const turns = [], ways = [];
+  let reply = -1; // the index of the last reply taken
   for (const w of writes) {
-    const before = replies.filter((r) => r < w).pop();
-    if (before !== undefined) turns.push(w - before);
+    const before = replies.findLastIndex((r) => r < w);
+    if (before < 0 || before === reply) continue; // not the first write after a reply
+    reply = before;
+    turns.push(w - replies[before]);
     const after = replies.find((r) => r > w);
     if (after !== undefined) ways.push(after - w);
   }
