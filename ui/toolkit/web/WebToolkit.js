@@ -255,19 +255,22 @@ Module.varnoUi = (function () {
     tooltip(id, text) { nodes.get(id).el.title = text; },
     // The bar is drawn at the browser's next frame, from the last range
     // given: an upload moves it once a block, and the next block should not
-    // wait for the page's styles.
+    // wait for the page's styles. Even asking for the frame takes a while,
+    // so it is asked once the program's run is over: the block that follows
+    // an acknowledgement has begun to leave by then.
     progress(id, max, position) {
       const n = nodes.get(id);
       n.range = [max, position];
       if (n.drawing) return;
-      n.drawing = requestAnimationFrame(() => {
-        n.drawing = 0;
+      n.drawing = true;
+      queueMicrotask(() => requestAnimationFrame(() => {
+        n.drawing = false;
         const [max, position] = n.range;
         const share = max > 0 ? Math.min(Math.max(position / max, 0), 1) : 0;
         n.bar.style.width = (share * 100) + '%';
         n.el.setAttribute('aria-valuemax', max);
         n.el.setAttribute('aria-valuenow', position);
-      });
+      }));
     },
     insertItem(id, index, text) {
       const n = nodes.get(id);
